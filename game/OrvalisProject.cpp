@@ -1,0 +1,5 @@
+// The program entry point.
+
+int main() {
+  return 0;
+}
