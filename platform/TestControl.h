@@ -1,0 +1,80 @@
+// Every knob tests turn on the platform, in one include. Each module keeps its own knobs; this
+// header gathers them and adds the input and clock controls tests use most.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/ddraw/DDrawTestControl.h"
+#include "platform/dinput/DInputTestControl.h"
+#include "platform/gdi/GdiTestControl.h"
+#include "platform/kernel/Clock.h"
+#include "platform/kernel/Modules.h"
+#include "platform/kernel/Registry.h"
+#include "platform/mmsystem/Joysticks.h"
+#include "platform/user/HostInput.h"
+#include "platform/user/Screen.h"
+#include "platform/user/UserTestControl.h"
+
+// Clock: while manual, time moves only through TestAdvanceClock and TestSetClock.
+inline void TestSetManualClock(bool on) { SetManualClock(on); }
+inline void TestAdvanceClock(uint32_t milliseconds) { AdvanceManualClock(milliseconds); }
+inline void TestSetClock(uint32_t milliseconds) { SetManualClockTime(milliseconds); }
+
+// Keyboard, by virtual-key code: updates the key state and posts the key message.
+inline void TestPressKey(int32_t virtualKey) { HostKeyEvent(virtualKey, true); }
+inline void TestReleaseKey(int32_t virtualKey) { HostKeyEvent(virtualKey, false); }
+
+// Pointer, in screen coordinates.
+inline void TestMoveMouse(int32_t x, int32_t y) { HostMouseMove(x, y); }
+
+// Focus: the program gains or loses the keyboard, with the activation messages that follow.
+inline void TestSetApplicationActive(bool active) { HostFocusEvent(active); }
+
+// The user closes the program's window: WM_CLOSE is posted to the main window.
+inline void TestCloseMainWindow() { HostCloseRequest(); }
+
+// Joysticks: attach returns the new joystick's number; axes start centred, buttons released.
+inline int32_t TestAttachJoystick(int32_t axisCount, int32_t buttonCount, bool hasPov = false) {
+  HostJoystick joystick;
+  joystick.name = "Test joystick";
+  joystick.axisCount = axisCount;
+  joystick.buttonCount = buttonCount;
+  joystick.hasPov = hasPov;
+  HostJoysticks().push_back(joystick);
+  return static_cast<int32_t>(HostJoysticks().size()) - 1;
+}
+// axis 0..5 (X, Y, Z, R, U, V), position 0..65535.
+inline void TestSetJoystickAxis(int32_t joystick, int32_t axis, uint32_t position) {
+  if (joystick >= 0 && joystick < static_cast<int32_t>(HostJoysticks().size()) && axis >= 0 &&
+      axis < 6)
+    HostJoysticks()[joystick].axes[axis] = position;
+}
+inline void TestSetJoystickButtons(int32_t joystick, uint32_t heldMask) {
+  if (joystick >= 0 && joystick < static_cast<int32_t>(HostJoysticks().size()))
+    HostJoysticks()[joystick].buttons = heldMask;
+}
+inline void TestSetJoystickPov(int32_t joystick, uint32_t hundredthsOfDegree) {
+  if (joystick >= 0 && joystick < static_cast<int32_t>(HostJoysticks().size()))
+    HostJoysticks()[joystick].pov = hundredthsOfDegree;
+}
+// Later joysticks move down one number, as when a device is unplugged.
+inline void TestRemoveJoystick(int32_t joystick) {
+  if (joystick >= 0 && joystick < static_cast<int32_t>(HostJoysticks().size()))
+    HostJoysticks().erase(HostJoysticks().begin() + joystick);
+}
+
+// The last presented frame (0x00RRGGBB, packed rows) and the number of frames presented.
+inline bool TestLastFrame(std::vector<uint32_t>& pixels, int32_t& width, int32_t& height) {
+  return ScreenLastFrame(pixels, width, height);
+}
+inline uint32_t TestFrameCount() { return ScreenFrameCount(); }
+
+// Back to a fresh platform: no windows, classes, messages, keys, joysticks or registry values;
+// the host focused; the real clock. Built-in modules stay registered.
+inline void TestResetPlatform() {
+  ResetWindowSystem();
+  HostJoysticks().clear();
+  RegistryClear();
+  SetManualClock(false);
+}

@@ -1,0 +1,144 @@
+// A DirectDraw surface, answering as IDirectDrawSurface, IDirectDrawSurface4 and
+// IDirectDrawSurface7.
+//
+// A flipping chain is one front surface and its back buffers: the front holds the others and
+// flipping hands the pixel memory round, so each surface keeps its role. A surface the screen
+// shows (the primary, or the front of a primary chain) presents a frame whenever a flip, a blit
+// onto it, an unlock or a released device context changes it.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "platform/ddraw/DDrawTestControl.h"
+#include "platform/ddraw/SurfaceDescriptions.h"
+#include "platform/kernel/ComPtr.h"
+
+class Clipper;
+class DirectDrawObject;
+class Palette;
+class SurfaceMemory;
+
+class Surface final : public IDirectDrawSurface7,
+                      public IDirectDrawSurface4,
+                      public IDirectDrawSurface {
+ public:
+  static HRESULT Create(DirectDrawObject* owner, const SurfaceRequest& request, Surface** surface);
+  // A second surface on the same memory.
+  static HRESULT Duplicate(DirectDrawObject* owner, Surface* source, Surface** duplicate);
+  // Our surface behind one of its interfaces; null for anything else.
+  template <class Interface>
+  static Surface* From(Interface* surface) {
+    return dynamic_cast<Surface*>(surface);
+  }
+
+  HRESULT QueryInterface(REFIID iid, void** object) override;
+  ULONG AddRef() override;
+  ULONG Release() override;
+
+  // Alike in every version.
+  HRESULT GetClipper(IDirectDrawClipper** clipper) override;
+  HRESULT GetColorKey(DWORD flags, DDCOLORKEY* key) override;
+  HRESULT GetDC(HDC* dc) override;
+  HRESULT GetPalette(IDirectDrawPalette** palette) override;
+  HRESULT GetPixelFormat(DDPIXELFORMAT* format) override;
+  HRESULT IsLost() override;
+  HRESULT ReleaseDC(HDC dc) override;
+  HRESULT Restore() override;
+  HRESULT SetClipper(IDirectDrawClipper* clipper) override;
+  HRESULT SetColorKey(DWORD flags, DDCOLORKEY* key) override;
+  HRESULT SetPalette(IDirectDrawPalette* palette) override;
+
+  // Versions 4 and 7.
+  HRESULT GetCaps(DDSCAPS2* caps) override;
+  HRESULT GetSurfaceDesc(DDSURFACEDESC2* desc) override;
+  HRESULT Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD flags, HANDLE event) override;
+  HRESULT Unlock(RECT* rect) override;
+  HRESULT GetDDInterface(void** directDraw) override;
+
+  // Version 7.
+  HRESULT AddAttachedSurface(IDirectDrawSurface7* surface) override;
+  HRESULT Blt(RECT* destRect, IDirectDrawSurface7* source, RECT* sourceRect, DWORD flags,
+              DDBLTFX* fx) override;
+  HRESULT BltFast(DWORD x, DWORD y, IDirectDrawSurface7* source, RECT* sourceRect,
+                  DWORD flags) override;
+  HRESULT DeleteAttachedSurface(DWORD flags, IDirectDrawSurface7* surface) override;
+  HRESULT Flip(IDirectDrawSurface7* target, DWORD flags) override;
+  HRESULT GetAttachedSurface(DDSCAPS2* caps, IDirectDrawSurface7** surface) override;
+
+  // Version 4.
+  HRESULT AddAttachedSurface(IDirectDrawSurface4* surface) override;
+  HRESULT Blt(RECT* destRect, IDirectDrawSurface4* source, RECT* sourceRect, DWORD flags,
+              DDBLTFX* fx) override;
+  HRESULT BltFast(DWORD x, DWORD y, IDirectDrawSurface4* source, RECT* sourceRect,
+                  DWORD flags) override;
+  HRESULT DeleteAttachedSurface(DWORD flags, IDirectDrawSurface4* surface) override;
+  HRESULT Flip(IDirectDrawSurface4* target, DWORD flags) override;
+  HRESULT GetAttachedSurface(DDSCAPS2* caps, IDirectDrawSurface4** surface) override;
+
+  // Version 1.
+  HRESULT AddAttachedSurface(IDirectDrawSurface* surface) override;
+  HRESULT Blt(RECT* destRect, IDirectDrawSurface* source, RECT* sourceRect, DWORD flags,
+              DDBLTFX* fx) override;
+  HRESULT BltFast(DWORD x, DWORD y, IDirectDrawSurface* source, RECT* sourceRect,
+                  DWORD flags) override;
+  HRESULT DeleteAttachedSurface(DWORD flags, IDirectDrawSurface* surface) override;
+  HRESULT Flip(IDirectDrawSurface* target, DWORD flags) override;
+  HRESULT GetAttachedSurface(DDSCAPS* caps, IDirectDrawSurface** surface) override;
+  HRESULT GetCaps(DDSCAPS* caps) override;
+  HRESULT GetSurfaceDesc(DDSURFACEDESC* desc) override;
+  HRESULT Lock(RECT* rect, DDSURFACEDESC* desc, DWORD flags, HANDLE event) override;
+  HRESULT Unlock(void* surfaceData) override;
+
+  // Restores the memory of the surface, or of its whole flipping chain, if it was lost.
+  HRESULT RestoreMemory();
+  // Flips a flipping primary back to the buffer it started with; false when there was nothing
+  // to flip.
+  bool FlipToFirstBuffer();
+
+ private:
+  Surface(DirectDrawObject* owner, std::shared_ptr<SurfaceMemory> memory, DWORD caps, DWORD caps2);
+  ~Surface() override;
+
+  bool IsShown() const { return (caps_ & DDSCAPS_PRIMARYSURFACE) != 0; }
+  RECT Bounds() const;
+  // DDERR_SURFACELOST or DDERR_SURFACEBUSY when the pixels cannot be used now.
+  HRESULT CheckUsable() const;
+  void PresentIfShown() const;
+  // The surfaces restored and flipped together with this one: its chain, or itself.
+  std::vector<Surface*> ChainOrSelf();
+
+  HRESULT AttachSurface(Surface* surface);
+  HRESULT BlitFrom(RECT* destRect, Surface* source, RECT* sourceRect, DWORD flags, DDBLTFX* fx);
+  HRESULT FastBlitFrom(DWORD x, DWORD y, Surface* source, RECT* sourceRect, DWORD flags);
+  HRESULT DetachSurface(DWORD flags, Surface* surface, bool detachAll);
+  HRESULT FlipTo(Surface* target, DWORD flags);
+  HRESULT FindAttached(DWORD caps, DWORD caps2, Surface** surface);
+  template <class Desc>
+  HRESULT Describe(Desc* desc) const;
+  template <class Desc>
+  HRESULT LockPixels(RECT* rect, Desc* desc);
+  HRESULT UnlockPixels();
+
+  ULONG references_ = 1;
+  DirectDrawObject* owner_;
+  std::shared_ptr<SurfaceMemory> memory_;
+  DWORD caps_;
+  DWORD caps2_;
+  DDrawDisplayMode modeAtCreation_;
+  std::optional<DDCOLORKEY> sourceKey_;
+  std::optional<DDCOLORKEY> destKey_;
+  ComPtr<Clipper> clipper_;
+  ComPtr<Palette> palette_;
+  bool locked_ = false;
+  HDC dc_ = nullptr;
+  // The front of the flipping chain this surface belongs to (itself for the front), or null.
+  Surface* chainFront_ = nullptr;
+  // Front only: the chain in order, front first; the front holds a reference to each other.
+  std::vector<Surface*> chain_;
+  // Front only: the memory shown before the first flip, where the desktop was drawn.
+  const SurfaceMemory* firstBuffer_ = nullptr;
+  // Surfaces attached with AddAttachedSurface, held counted.
+  std::vector<ComPtr<Surface>> attached_;
+};

@@ -1,0 +1,53 @@
+#include "platform/ddraw/SurfaceMemory.h"
+
+#include <cstring>
+
+#include "platform/ddraw/DisplayDevice.h"
+#include "platform/ddraw/PixelFormats.h"
+
+namespace {
+
+constexpr int32_t kMaxSide = 16384;
+constexpr uint64_t kMaxBytes = uint64_t{256} << 20;
+constexpr int32_t kRowAlignment = 16;
+
+}  // namespace
+
+HRESULT SurfaceMemory::Create(int32_t width, int32_t height, const DDPIXELFORMAT& format,
+                              bool videoMemory, std::shared_ptr<SurfaceMemory>& memory) {
+  if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
+    return DDERR_INVALIDPARAMS;
+  const int32_t rowBytes = width * static_cast<int32_t>(BytesPerPixel(format));
+  const int32_t pitch = (rowBytes + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
+  const uint64_t bytes = static_cast<uint64_t>(pitch) * height;
+  if (bytes > kMaxBytes) return DDERR_OUTOFMEMORY;
+  if (videoMemory && !DisplayDevice::Get().ReserveVideoMemory(bytes)) return DDERR_OUTOFVIDEOMEMORY;
+  memory.reset(new SurfaceMemory(width, height, pitch, format, videoMemory));
+  return DD_OK;
+}
+
+SurfaceMemory::SurfaceMemory(int32_t width, int32_t height, int32_t pitch,
+                             const DDPIXELFORMAT& format, bool videoMemory)
+    : width_(width),
+      height_(height),
+      pitch_(pitch),
+      format_(format),
+      videoMemory_(videoMemory),
+      bits_(new uint8_t[static_cast<size_t>(pitch) * height]()) {
+  DisplayDevice::Get().AddMemory(this);
+}
+
+SurfaceMemory::~SurfaceMemory() {
+  DisplayDevice::Get().RemoveMemory(this);
+  if (videoMemory_) DisplayDevice::Get().ReturnVideoMemory(static_cast<uint64_t>(pitch_) * height_);
+}
+
+PixelBlock SurfaceMemory::Pixels() const {
+  return PixelBlock{bits_.get(), width_, height_, pitch_,
+                    static_cast<int32_t>(BytesPerPixel(format_))};
+}
+
+void SurfaceMemory::Restore() {
+  std::memset(bits_.get(), 0, static_cast<size_t>(pitch_) * height_);
+  lost_ = false;
+}

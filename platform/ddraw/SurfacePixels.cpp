@@ -1,0 +1,194 @@
+#include "platform/ddraw/SurfacePixels.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace {
+
+uint32_t ReadPixel(const uint8_t* p, int32_t bytesPerPixel) {
+  switch (bytesPerPixel) {
+    case 1:
+      return p[0];
+    case 2:
+      return static_cast<uint32_t>(p[0] | (p[1] << 8));
+    case 3:
+      return static_cast<uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16));
+    default: {
+      uint32_t value;
+      std::memcpy(&value, p, 4);
+      return value;
+    }
+  }
+}
+
+void WritePixel(uint8_t* p, int32_t bytesPerPixel, uint32_t value) {
+  switch (bytesPerPixel) {
+    case 1:
+      p[0] = static_cast<uint8_t>(value);
+      break;
+    case 2:
+      p[0] = static_cast<uint8_t>(value);
+      p[1] = static_cast<uint8_t>(value >> 8);
+      break;
+    case 3:
+      p[0] = static_cast<uint8_t>(value);
+      p[1] = static_cast<uint8_t>(value >> 8);
+      p[2] = static_cast<uint8_t>(value >> 16);
+      break;
+    default:
+      std::memcpy(p, &value, 4);
+      break;
+  }
+}
+
+uint8_t* PixelAddress(const PixelBlock& block, int32_t x, int32_t y) {
+  return block.bits + static_cast<ptrdiff_t>(y) * block.pitch +
+         static_cast<ptrdiff_t>(x) * block.bytesPerPixel;
+}
+
+// Source coordinate for destination offset i of a span of destLength mapped from sourceLength.
+int32_t SourceCoordinate(int32_t i, int32_t destLength, int32_t sourceStart, int32_t sourceLength,
+                         bool mirrored) {
+  const int32_t step = static_cast<int32_t>(static_cast<int64_t>(i) * sourceLength / destLength);
+  return mirrored ? sourceStart + sourceLength - 1 - step : sourceStart + step;
+}
+
+// 8-bit value of a channel, its top bits repeated into the low ones.
+uint32_t ChannelTo8Bits(uint32_t pixel, DWORD mask) {
+  if (mask == 0) return 0;
+  const int shift = std::countr_zero(mask);
+  const int width = std::popcount(mask);
+  uint32_t value = (pixel & mask) >> shift;
+  if (width >= 8) return value >> (width - 8);
+  uint32_t result = 0;
+  int filled = 0;
+  for (; filled < 8; filled += width) result = (result << width) | value;
+  return result >> (filled - 8);
+}
+
+}  // namespace
+
+bool IsEmptyRect(const RECT& rect) { return rect.left >= rect.right || rect.top >= rect.bottom; }
+
+bool IsUsableBlitRect(const RECT& rect) {
+  constexpr int64_t kLongestSide = int64_t{1} << 20;
+  const int64_t width = int64_t{rect.right} - rect.left;
+  const int64_t height = int64_t{rect.bottom} - rect.top;
+  return width > 0 && height > 0 && width <= kLongestSide && height <= kLongestSide;
+}
+
+RECT IntersectRects(const RECT& a, const RECT& b) {
+  return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+              std::min(a.bottom, b.bottom)};
+}
+
+bool RectInside(const RECT& inner, int32_t width, int32_t height) {
+  return inner.left >= 0 && inner.top >= 0 && inner.right <= width && inner.bottom <= height;
+}
+
+void FillPixels(const PixelBlock& block, const RECT& rect, uint32_t value) {
+  const RECT area = IntersectRects(rect, RECT{0, 0, block.width, block.height});
+  if (IsEmptyRect(area)) return;
+  const int32_t count = area.right - area.left;
+  for (int32_t y = area.top; y < area.bottom; ++y) {
+    uint8_t* row = PixelAddress(block, area.left, y);
+    switch (block.bytesPerPixel) {
+      case 1:
+        std::memset(row, static_cast<uint8_t>(value), count);
+        break;
+      case 4:
+        for (int32_t x = 0; x < count; ++x) std::memcpy(row + 4 * x, &value, 4);
+        break;
+      default:
+        for (int32_t x = 0; x < count; ++x)
+          WritePixel(row + x * block.bytesPerPixel, block.bytesPerPixel, value);
+        break;
+    }
+  }
+}
+
+void CopyPixels(const PixelBlock& dest, const PixelBlock& source, const BlitGeometry& geometry,
+                const SourceColorKey* key) {
+  const RECT visible = IntersectRects(geometry.visible, geometry.dest);
+  if (IsEmptyRect(visible)) return;
+
+  // A blit within one surface reads from a copy of the source rectangle.
+  PixelBlock from = source;
+  RECT sourceRect = geometry.source;
+  std::vector<uint8_t> snapshot;
+  if (source.bits == dest.bits) {
+    const int32_t width = sourceRect.right - sourceRect.left;
+    const int32_t height = sourceRect.bottom - sourceRect.top;
+    const int32_t rowBytes = width * source.bytesPerPixel;
+    snapshot.resize(static_cast<size_t>(rowBytes) * height);
+    for (int32_t y = 0; y < height; ++y)
+      std::memcpy(snapshot.data() + static_cast<size_t>(y) * rowBytes,
+                  PixelAddress(source, sourceRect.left, sourceRect.top + y), rowBytes);
+    from = PixelBlock{snapshot.data(), width, height, rowBytes, source.bytesPerPixel};
+    sourceRect = RECT{0, 0, width, height};
+  }
+
+  const int32_t destWidth = geometry.dest.right - geometry.dest.left;
+  const int32_t destHeight = geometry.dest.bottom - geometry.dest.top;
+  const int32_t sourceWidth = sourceRect.right - sourceRect.left;
+  const int32_t sourceHeight = sourceRect.bottom - sourceRect.top;
+  const int32_t bpp = dest.bytesPerPixel;
+  const bool plainRows = key == nullptr && !geometry.mirrorLeftRight && destWidth == sourceWidth;
+
+  for (int32_t y = visible.top; y < visible.bottom; ++y) {
+    const int32_t sy = SourceCoordinate(y - geometry.dest.top, destHeight, sourceRect.top,
+                                        sourceHeight, geometry.mirrorUpDown);
+    uint8_t* out = PixelAddress(dest, visible.left, y);
+    if (plainRows) {
+      const int32_t sx = sourceRect.left + (visible.left - geometry.dest.left);
+      std::memcpy(out, PixelAddress(from, sx, sy),
+                  static_cast<size_t>(visible.right - visible.left) * bpp);
+      continue;
+    }
+    for (int32_t x = visible.left; x < visible.right; ++x, out += bpp) {
+      const int32_t sx = SourceCoordinate(x - geometry.dest.left, destWidth, sourceRect.left,
+                                          sourceWidth, geometry.mirrorLeftRight);
+      const uint32_t pixel = ReadPixel(PixelAddress(from, sx, sy), bpp);
+      if (key) {
+        const uint32_t significant = pixel & key->significantBits;
+        if (significant >= (key->low & key->significantBits) &&
+            significant <= (key->high & key->significantBits))
+          continue;
+      }
+      WritePixel(out, bpp, pixel);
+    }
+  }
+}
+
+void ConvertToScreenPixels(const PixelBlock& block, const DDPIXELFORMAT& format,
+                           const PALETTEENTRY* palette, std::vector<uint32_t>& out) {
+  out.resize(static_cast<size_t>(block.width) * block.height);
+  const bool indexed = (format.dwFlags & DDPF_PALETTEINDEXED8) != 0;
+  const bool standard32 = block.bytesPerPixel == 4 && format.dwRBitMask == 0xFF0000 &&
+                          format.dwGBitMask == 0x00FF00 && format.dwBBitMask == 0x0000FF;
+  uint32_t* target = out.data();
+  for (int32_t y = 0; y < block.height; ++y) {
+    const uint8_t* row = PixelAddress(block, 0, y);
+    if (standard32) {
+      // The common case, once a frame: copy the row and clear the unused top bytes.
+      std::memcpy(target, row, static_cast<size_t>(block.width) * 4);
+      for (int32_t x = 0; x < block.width; ++x) target[x] &= 0xFFFFFF;
+      target += block.width;
+      continue;
+    }
+    for (int32_t x = 0; x < block.width; ++x, row += block.bytesPerPixel) {
+      const uint32_t pixel = ReadPixel(row, block.bytesPerPixel);
+      if (indexed) {
+        const uint8_t index = static_cast<uint8_t>(pixel);
+        *target++ = palette ? (uint32_t{palette[index].peRed} << 16) |
+                                  (uint32_t{palette[index].peGreen} << 8) | palette[index].peBlue
+                            : index * 0x010101u;
+      } else {
+        *target++ = (ChannelTo8Bits(pixel, format.dwRBitMask) << 16) |
+                    (ChannelTo8Bits(pixel, format.dwGBitMask) << 8) |
+                    ChannelTo8Bits(pixel, format.dwBBitMask);
+      }
+    }
+  }
+}

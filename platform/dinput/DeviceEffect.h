@@ -1,0 +1,77 @@
+// One force-feedback effect made on a device: its parameters, download and playing state. The
+// host plays nothing; the state is kept so that tests can look at it.
+#pragma once
+
+#include <vector>
+
+#include "platform/dinput/DInputTestControl.h"
+#include "platform/kernel/ComPtr.h"
+
+class InputDevice;
+
+// An effect a force-feedback device offers.
+struct EffectKind {
+  const GUID* guid;
+  DWORD effectType;  // DIEFT_* kind and attributes
+  const char* name;
+};
+// The effects every force-feedback joystick offers, in enumeration order.
+const std::vector<EffectKind>& ForceFeedbackEffectKinds();
+
+class DeviceEffect final : public IDirectInputEffect {
+ public:
+  // Holds a reference to its device.
+  DeviceEffect(InputDevice* device, const EffectKind& kind);
+
+  HRESULT QueryInterface(REFIID iid, void** object) override;
+  ULONG AddRef() override;
+  ULONG Release() override;
+
+  HRESULT SetParameters(const DIEFFECT* effect, DWORD flags) override;
+  HRESULT Start(DWORD iterations, DWORD flags) override;
+  HRESULT Stop() override;
+  HRESULT GetEffectStatus(DWORD* status) override;
+  HRESULT Download() override;
+  HRESULT Unload() override;
+
+  // The parameters given at creation; no refusal applies.
+  HRESULT Apply(const DIEFFECT* effect, DWORD flags);
+  // The device stopped playing this effect (Stop, a solo start, or the end of acquisition).
+  void Halt() { started_ = false; }
+  // The device's acquisition ended: the effect is stopped and no longer on the device.
+  void DeviceReleased();
+  DInputEffectState Describe() const;
+
+ private:
+  struct Parameters {
+    DWORD flags = 0;
+    DWORD duration = 0;
+    DWORD samplePeriod = 0;
+    DWORD gain = DI_FFNOMINALMAX;
+    DWORD triggerButton = DIEB_NOTRIGGER;
+    DWORD triggerRepeatInterval = 0;
+    DWORD startDelay = 0;
+    std::vector<DWORD> axes;
+    std::vector<LONG> direction;
+    bool hasEnvelope = false;
+    DIENVELOPE envelope{};
+    std::vector<BYTE> typeSpecific;
+  };
+
+  ~DeviceEffect();
+
+  HRESULT Validate(const DIEFFECT& effect, DWORD flags, Parameters& next) const;
+  HRESULT StartPlaying(DWORD iterations, DWORD flags);
+  bool Complete() const;
+  bool PlayingNow() const;
+
+  ULONG references_ = 1;
+  ComPtr<InputDevice> device_;
+  EffectKind kind_;
+  Parameters parameters_;
+  bool downloaded_ = false;
+  bool started_ = false;
+  DWORD startTime_ = 0;
+  DWORD iterations_ = 0;
+  uint32_t starts_ = 0;
+};

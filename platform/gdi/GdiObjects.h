@@ -1,0 +1,111 @@
+// The objects behind GDI handles and the pixel views they draw through. Internal to platform/gdi.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "platform/gdi/Gdi.h"
+
+// Where a device context's pixels are: rows from the top, each rowStep bytes after the one above
+// (negative for bottom-up storage). Colour tables give indexed formats their RGB meaning.
+struct PixelView {
+  BYTE* topRow = nullptr;
+  ptrdiff_t rowStep = 0;
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t bitCount = 0;
+  std::array<DWORD, 3> masks{};  // red, green, blue for 16 and 32 bits
+  std::array<RGBQUAD, 256> colors{};
+
+  BYTE* Row(int32_t y) const { return topRow + y * rowStep; }
+  bool Contains(int32_t x, int32_t y) const { return x >= 0 && y >= 0 && x < width && y < height; }
+  bool Indexed() const { return bitCount <= 8; }
+  int32_t ColorCount() const { return Indexed() ? 1 << bitCount : 0; }
+
+  uint32_t ReadRaw(int32_t x, int32_t y) const;
+  void WriteRaw(int32_t x, int32_t y, uint32_t raw) const;
+  COLORREF RawToColor(uint32_t raw) const;
+  // For indexed formats the nearest colour of the table (first of equal distance).
+  uint32_t ColorToRaw(COLORREF color) const;
+};
+
+// Bytes per row of an uncompressed bitmap: rounded up to 4 bytes.
+int64_t DibRowBytes(int64_t width, int32_t bitCount);
+bool IsDibBitCount(int32_t bitCount);
+
+// The layout an information block describes, with the offset of its colour entries.
+struct DibFormat {
+  int32_t width = 0;
+  int32_t height = 0;  // absolute
+  bool topDown = false;
+  int32_t bitCount = 0;
+  std::array<DWORD, 3> masks{};
+  std::array<RGBQUAD, 256> colors{};
+  int64_t rowBytes = 0;
+};
+// False for anything this platform cannot hold: compressed data, odd bit counts, sides of 0 or
+// less, images above 2 GiB.
+bool ParseBitmapInfo(const BITMAPINFO* info, UINT usage, DibFormat& format);
+PixelView ViewOfDib(const DibFormat& format, BYTE* bits);
+
+enum class GdiKind { Bitmap, Palette, Font, Brush, DC };
+
+struct GdiObject {
+  explicit GdiObject(GdiKind k) : kind(k) {}
+  virtual ~GdiObject() = default;
+  GdiKind kind;
+  HGDIOBJ handle = nullptr;
+  bool stock = false;
+  int selections = 0;  // device contexts holding it; such objects cannot be deleted
+};
+
+struct BitmapObject : GdiObject {
+  BitmapObject() : GdiObject(GdiKind::Bitmap) {}
+  std::unique_ptr<BYTE[]> memory;
+  DibFormat format;
+  BITMAPINFOHEADER header{};
+  PixelView view;
+};
+
+struct PaletteObject : GdiObject {
+  PaletteObject() : GdiObject(GdiKind::Palette) {}
+  std::array<PALETTEENTRY, 256> entries{};
+  UINT count = 0;
+};
+
+struct FontObject : GdiObject {
+  FontObject() : GdiObject(GdiKind::Font) {}
+  LOGFONTA font{};
+};
+
+struct BrushObject : GdiObject {
+  BrushObject() : GdiObject(GdiKind::Brush) {}
+  bool hollow = false;
+  COLORREF color = 0;
+};
+
+struct DCObject : GdiObject {
+  DCObject() : GdiObject(GdiKind::DC) {}
+  BitmapObject* bitmap = nullptr;  // selected section (the stock 1x1 bitmap at first)
+  PaletteObject* palette = nullptr;
+  FontObject* font = nullptr;
+  BrushObject* brush = nullptr;
+  bool wrapsPixels = false;  // pixels owned by the creator, never a selected bitmap
+  PixelView pixels;
+  COLORREF textColor = 0;
+  COLORREF backColor = 0xFFFFFF;
+  int backMode = OPAQUE;
+  int stretchMode = BLACKONWHITE;
+
+  const PixelView& Target() const { return wrapsPixels ? pixels : bitmap->view; }
+};
+
+GdiObject* LookupObject(const void* handle);
+template <class T>
+T* Lookup(const void* handle, GdiKind kind) {
+  GdiObject* object = LookupObject(handle);
+  return object && object->kind == kind ? static_cast<T*>(object) : nullptr;
+}
+inline DCObject* LookupDC(HDC dc) { return Lookup<DCObject>(dc, GdiKind::DC); }
+HGDIOBJ AddObject(std::unique_ptr<GdiObject> object);

@@ -1,0 +1,276 @@
+#include "platform/host/sdl/SdlHost.h"
+
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/host/sdl/KeyMap.h"
+#include "platform/mmsystem/Joysticks.h"
+#include "platform/user/Cursor.h"
+#include "platform/user/HostInput.h"
+#include "platform/user/Keyboard.h"
+
+namespace {
+
+constexpr int32_t kWindowedWidth = 1280;
+constexpr int32_t kWindowedHeight = 800;
+
+bool Windowed() {
+  const char* value = std::getenv("ORVALIS_WINDOWED");
+  return value && std::strcmp(value, "1") == 0;
+}
+
+// The largest rectangle of the frame's aspect ratio centred in the output.
+SDL_Rect Letterbox(int32_t outputWidth, int32_t outputHeight, int32_t frameWidth,
+                   int32_t frameHeight) {
+  SDL_Rect rect{0, 0, outputWidth, outputHeight};
+  if (frameWidth <= 0 || frameHeight <= 0) return rect;
+  if (int64_t{outputWidth} * frameHeight <= int64_t{outputHeight} * frameWidth)
+    rect.h = static_cast<int>(int64_t{outputWidth} * frameHeight / frameWidth);
+  else
+    rect.w = static_cast<int>(int64_t{outputHeight} * frameWidth / frameHeight);
+  rect.x = (outputWidth - rect.w) / 2;
+  rect.y = (outputHeight - rect.h) / 2;
+  return rect;
+}
+
+uint32_t PovFromHat(Uint8 hat) {
+  switch (hat) {
+    case SDL_HAT_UP:
+      return 0;
+    case SDL_HAT_RIGHTUP:
+      return 4500;
+    case SDL_HAT_RIGHT:
+      return 9000;
+    case SDL_HAT_RIGHTDOWN:
+      return 13500;
+    case SDL_HAT_DOWN:
+      return 18000;
+    case SDL_HAT_LEFTDOWN:
+      return 22500;
+    case SDL_HAT_LEFT:
+      return 27000;
+    case SDL_HAT_LEFTUP:
+      return 31500;
+    default:
+      return 0xFFFF;
+  }
+}
+
+int32_t MouseButtonKey(Uint8 button) {
+  switch (button) {
+    case SDL_BUTTON_LEFT:
+      return VK_LBUTTON;
+    case SDL_BUTTON_RIGHT:
+      return VK_RBUTTON;
+    case SDL_BUTTON_MIDDLE:
+      return VK_MBUTTON;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+bool SdlHost::Available() {
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const bool real = driver && std::strcmp(driver, "offscreen") != 0 &&
+                    std::strcmp(driver, "dummy") != 0;
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  return real;
+}
+
+std::unique_ptr<Host> SdlHost::Create() {
+  std::unique_ptr<SdlHost> host(new SdlHost());
+  if (!host->Open()) {
+    std::fprintf(stderr, "SDL host: %s\n", SDL_GetError());
+    return nullptr;
+  }
+  return host;
+}
+
+bool SdlHost::Open() {
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) != 0) return false;
+  const bool windowed = Windowed();
+  SDL_DisplayMode desktop{};
+  if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) return false;
+  window_ = SDL_CreateWindow("Orvalis", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                             windowed ? kWindowedWidth : desktop.w,
+                             windowed ? kWindowedHeight : desktop.h,
+                             windowed ? SDL_WINDOW_RESIZABLE : SDL_WINDOW_FULLSCREEN_DESKTOP);
+  if (!window_) return false;
+  renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+  if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+  if (!renderer_) return false;
+  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+  RefreshJoysticks();
+  InstallScreenSink(this);
+  InstallEventSource(this);
+  Redraw();
+  return true;
+}
+
+SdlHost::~SdlHost() {
+  InstallScreenSink(nullptr);
+  InstallEventSource(nullptr);
+  for (SDL_Joystick* joystick : joysticks_) SDL_JoystickClose(joystick);
+  HostJoysticks().clear();
+  if (texture_) SDL_DestroyTexture(texture_);
+  if (renderer_) SDL_DestroyRenderer(renderer_);
+  if (window_) SDL_DestroyWindow(window_);
+  SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK);
+}
+
+void SdlHost::Show(const uint32_t* pixels, int32_t width, int32_t height) {
+  if (!texture_ || width != frameWidth_ || height != frameHeight_) {
+    if (texture_) SDL_DestroyTexture(texture_);
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                 width, height);
+    frameWidth_ = texture_ ? width : 0;
+    frameHeight_ = texture_ ? height : 0;
+    if (!texture_) return;
+  }
+  SDL_UpdateTexture(texture_, nullptr, pixels, width * static_cast<int>(sizeof(uint32_t)));
+  Redraw();
+}
+
+void SdlHost::Size(int32_t* width, int32_t* height) {
+  SDL_DisplayMode mode{};
+  const int display = std::max(0, SDL_GetWindowDisplayIndex(window_));
+  if (SDL_GetDesktopDisplayMode(display, &mode) != 0) {
+    SDL_GetWindowSize(window_, &mode.w, &mode.h);
+  }
+  *width = mode.w;
+  *height = mode.h;
+}
+
+void SdlHost::Redraw() {
+  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+  SDL_RenderClear(renderer_);
+  if (texture_) {
+    int outputWidth = 0;
+    int outputHeight = 0;
+    SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight);
+    const SDL_Rect target = Letterbox(outputWidth, outputHeight, frameWidth_, frameHeight_);
+    SDL_RenderCopy(renderer_, texture_, nullptr, &target);
+  }
+  SDL_RenderPresent(renderer_);
+}
+
+bool SdlHost::ReadWindowPixels(std::vector<uint32_t>& pixels, int32_t& width, int32_t& height) {
+  // The back buffer is undefined after a present, so draw the frame again and read before
+  // presenting it.
+  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+  SDL_RenderClear(renderer_);
+  int outputWidth = 0;
+  int outputHeight = 0;
+  SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight);
+  if (texture_) {
+    const SDL_Rect target = Letterbox(outputWidth, outputHeight, frameWidth_, frameHeight_);
+    SDL_RenderCopy(renderer_, texture_, nullptr, &target);
+  }
+  pixels.assign(static_cast<size_t>(outputWidth) * static_cast<size_t>(outputHeight), 0);
+  const bool read = SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_RGB888, pixels.data(),
+                                         outputWidth * static_cast<int>(sizeof(uint32_t))) == 0;
+  SDL_RenderPresent(renderer_);
+  width = outputWidth;
+  height = outputHeight;
+  return read;
+}
+
+void SdlHost::MouseMoved(int32_t windowX, int32_t windowY) {
+  // The pointer is reported in the coordinates of the presented frame (the display mode).
+  int32_t frameWidth = frameWidth_;
+  int32_t frameHeight = frameHeight_;
+  if (frameWidth <= 0) ScreenMode(&frameWidth, &frameHeight);
+  int windowWidth = 0;
+  int windowHeight = 0;
+  SDL_GetWindowSize(window_, &windowWidth, &windowHeight);
+  const SDL_Rect shown = Letterbox(windowWidth, windowHeight, frameWidth, frameHeight);
+  if (shown.w <= 0 || shown.h <= 0) return;
+  const auto x = static_cast<int32_t>(int64_t{windowX - shown.x} * frameWidth / shown.w);
+  const auto y = static_cast<int32_t>(int64_t{windowY - shown.y} * frameHeight / shown.h);
+  HostMouseMove(std::clamp(x, 0, frameWidth - 1), std::clamp(y, 0, frameHeight - 1));
+}
+
+void SdlHost::Pump() {
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) {
+    switch (event.type) {
+      case SDL_QUIT:  // the window's close button, Alt+F4 from the window manager, SIGINT
+        HostCloseRequest();
+        break;
+      case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) HostFocusEvent(true);
+        if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) HostFocusEvent(false);
+        if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
+            event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+          Redraw();
+        break;
+      case SDL_KEYDOWN:
+      case SDL_KEYUP:
+        if (const int32_t key = VirtualKeyFromScancode(event.key.keysym.scancode))
+          HostKeyEvent(key, event.type == SDL_KEYDOWN);
+        break;
+      case SDL_MOUSEMOTION:
+        MouseMoved(event.motion.x, event.motion.y);
+        break;
+      case SDL_MOUSEBUTTONDOWN:
+      case SDL_MOUSEBUTTONUP:
+        MouseMoved(event.button.x, event.button.y);
+        if (const int32_t button = MouseButtonKey(event.button.button))
+          HostMouseButton(button, event.type == SDL_MOUSEBUTTONDOWN);
+        break;
+      case SDL_JOYDEVICEADDED:
+      case SDL_JOYDEVICEREMOVED:
+        RefreshJoysticks();
+        break;
+      default:
+        break;
+    }
+  }
+  ReadJoysticks();
+  const bool showCursor = CursorVisible();
+  if (showCursor != cursorShown_) {
+    SDL_ShowCursor(showCursor ? SDL_ENABLE : SDL_DISABLE);
+    cursorShown_ = showCursor;
+  }
+}
+
+void SdlHost::Wait(uint32_t timeoutMs) { SDL_WaitEventTimeout(nullptr, static_cast<int>(timeoutMs)); }
+
+void SdlHost::RefreshJoysticks() {
+  for (SDL_Joystick* joystick : joysticks_) SDL_JoystickClose(joystick);
+  joysticks_.clear();
+  HostJoysticks().clear();
+  for (int index = 0; index < SDL_NumJoysticks(); ++index) {
+    SDL_Joystick* joystick = SDL_JoystickOpen(index);
+    if (!joystick) continue;
+    joysticks_.push_back(joystick);
+    HostJoystick entry;
+    const char* name = SDL_JoystickName(joystick);
+    entry.name = name ? name : "Joystick";
+    entry.axisCount = std::clamp(SDL_JoystickNumAxes(joystick), 0, 6);
+    entry.buttonCount = std::clamp(SDL_JoystickNumButtons(joystick), 0, 32);
+    entry.hasPov = SDL_JoystickNumHats(joystick) > 0;
+    HostJoysticks().push_back(entry);
+  }
+  ReadJoysticks();
+}
+
+void SdlHost::ReadJoysticks() {
+  for (size_t i = 0; i < joysticks_.size() && i < HostJoysticks().size(); ++i) {
+    SDL_Joystick* joystick = joysticks_[i];
+    HostJoystick& entry = HostJoysticks()[i];
+    for (int32_t axis = 0; axis < entry.axisCount; ++axis)
+      entry.axes[axis] = static_cast<uint32_t>(SDL_JoystickGetAxis(joystick, axis) + 32768);
+    entry.buttons = 0;
+    for (int32_t button = 0; button < entry.buttonCount; ++button)
+      if (SDL_JoystickGetButton(joystick, button)) entry.buttons |= uint32_t{1} << button;
+    entry.pov = entry.hasPov ? PovFromHat(SDL_JoystickGetHat(joystick, 0)) : 0xFFFF;
+  }
+}

@@ -1,0 +1,54 @@
+// The host on a real display through SDL2: one borderless window filling the desktop (or a
+// resizable window with ORVALIS_WINDOWED=1) that shows each presented frame scaled with its
+// aspect ratio kept; keyboard, mouse, focus, close and joysticks become the platform's input.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/host/Host.h"
+#include "platform/user/MessageQueue.h"
+#include "platform/user/Screen.h"
+
+struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
+struct _SDL_Joystick;
+
+class SdlHost : public Host, public ScreenSink, public EventSource {
+ public:
+  // Video can start with a driver that shows something (not "offscreen" or "dummy").
+  static bool Available();
+  // Null (with the reason on standard error) when the window cannot be made.
+  static std::unique_ptr<Host> Create();
+  ~SdlHost() override;
+  SdlHost(const SdlHost&) = delete;
+  SdlHost& operator=(const SdlHost&) = delete;
+
+  const char* Name() const override { return "sdl"; }
+
+  void Show(const uint32_t* pixels, int32_t width, int32_t height) override;
+  void Size(int32_t* width, int32_t* height) override;
+  void Pump() override;
+  void Wait(uint32_t timeoutMs) override;
+
+  // What the window shows now, 0x00RRGGBB, read back from the renderer.
+  bool ReadWindowPixels(std::vector<uint32_t>& pixels, int32_t& width, int32_t& height);
+
+ private:
+  SdlHost() = default;
+  bool Open();
+  void Redraw();
+  void MouseMoved(int32_t windowX, int32_t windowY);
+  void RefreshJoysticks();
+  void ReadJoysticks();
+
+  SDL_Window* window_ = nullptr;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* texture_ = nullptr;
+  int32_t frameWidth_ = 0;
+  int32_t frameHeight_ = 0;
+  std::vector<_SDL_Joystick*> joysticks_;
+  bool cursorShown_ = true;
+};

@@ -1,0 +1,9 @@
+#include "platform/kernel/LastError.h"
+
+namespace {
+thread_local DWORD lastError = ERROR_SUCCESS;
+}
+
+DWORD GetLastError() { return lastError; }
+
+void SetLastError(DWORD code) { lastError = code; }

@@ -1,0 +1,37 @@
+// Where presented frames go. The DirectDraw primary surface hands its pixels here each frame;
+// the installed host shows them. Without a host the frame is only kept, so it stays readable.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// pixels: width x height 32-bit pixels 0x00RRGGBB, rows pitchBytes apart.
+void ScreenPresent(const uint32_t* pixels, int32_t width, int32_t height, int32_t pitchBytes);
+
+// The host's own screen mode (headless: 1920x1200).
+void ScreenSize(int32_t* width, int32_t* height);
+
+// The last presented frame, tightly packed; false when nothing has been presented yet.
+bool ScreenLastFrame(std::vector<uint32_t>& pixels, int32_t& width, int32_t& height);
+
+// Frames presented since start-up (or since the last ScreenReset).
+uint32_t ScreenFrameCount();
+
+// Forgets the kept frame and the frame count.
+void ScreenReset();
+
+// What a host plugs in to show frames and report its screen size.
+class ScreenSink {
+ public:
+  virtual ~ScreenSink() = default;
+  virtual void Show(const uint32_t* pixels, int32_t width, int32_t height) = 0;
+  virtual void Size(int32_t* width, int32_t* height) = 0;
+};
+
+// nullptr uninstalls. The sink stays owned by the caller.
+void InstallScreenSink(ScreenSink* sink);
+
+// The display mode the program has set (DirectDraw's SetDisplayMode); 0, 0 goes back to the
+// host's own. Screen metrics report it; the host scales what is presented to its own screen.
+void ScreenSetMode(int32_t width, int32_t height);
+void ScreenMode(int32_t* width, int32_t* height);

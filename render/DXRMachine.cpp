@@ -1,0 +1,346 @@
+#include "render/DXRMachine.h"
+
+#include <cpuid.h>
+
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <numbers>
+
+#include "platform/kernel/VirtualMemory.h"
+#include "render/SpanCompiler.h"
+
+uint8_t AddTable[512];
+uint8_t SubTable[511];
+double CosTable[256];
+bool UseMMX = false;
+
+static bool ProcessorHasMMX = false;
+
+static void InitBlendTables() {
+  for (int i = 0; i < 512; ++i) AddTable[i] = static_cast<uint8_t>(i < 255 ? i : 255);
+  for (int i = -255; i <= 255; ++i) SubTable[i + 255] = static_cast<uint8_t>(i > 0 ? i : 0);
+}
+
+static void InitCosTable() {
+  for (int i = 0; i < 256; ++i) CosTable[i] = std::cos(2.0 * std::numbers::pi * i / 256.0);
+}
+
+void DetectCpuFeatures() {
+  // Every x86-64 processor has CPUID, so the ID-flag probe of older processors is not needed.
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  ProcessorHasMMX = false;
+  if (__get_cpuid_max(0, nullptr) >= 1 && __get_cpuid(1, &eax, &ebx, &ecx, &edx))
+    ProcessorHasMMX = (edx & (1u << 23)) != 0;
+  UseMMX = ProcessorHasMMX;
+}
+
+bool CpuHasMMX() { return ProcessorHasMMX; }
+
+void SetRenderOption(uint8_t option, int32_t value) {
+  if (option == 1) UseMMX = value != 0 && ProcessorHasMMX;
+}
+
+double Cos256(int32_t angle) { return CosTable[angle & 255]; }
+double Sin256(int32_t angle) { return CosTable[((angle & 255) + 192) & 255]; }
+
+namespace {
+// The tables are filled before main runs, so they are ready whoever compiles first.
+[[maybe_unused]] const bool UnitStarted = [] {
+  DetectCpuFeatures();
+  InitBlendTables();
+  InitCosTable();
+  SetRenderOption(1, 1);
+  return true;
+}();
+}  // namespace
+
+// Made on first use, after the code-buffer allocator it depends on, so it is freed before it.
+TDXRMachine* RenderMachine() {
+  static const std::unique_ptr<TDXRMachine> machine = std::make_unique<TDXRMachine>();
+  return machine.get();
+}
+
+DXRChannels SurfaceChannels(const TDXRSurface& surface) {
+  DXRChannels channels = 0;
+  if (surface.ColorType == ColorTypeRGB) {
+    if (surface.RGB.R.Mask) channels |= ChannelR;
+    if (surface.RGB.G.Mask) channels |= ChannelG;
+    if (surface.RGB.B.Mask) channels |= ChannelB;
+    if (surface.RGB.A.Mask) channels |= ChannelA;
+  } else if (surface.ColorType == ColorTypeIndexed) {
+    if (surface.Indexed.Index.Mask) channels |= ChannelsRGB;
+    if (surface.Indexed.Alpha.Mask) channels |= ChannelA;
+  }
+  return channels;
+}
+
+DXRChannelNeeds BlendChannelNeeds(uint8_t mode) {
+  constexpr DXRChannels N = 0, RGB = ChannelsRGB, RGBA = ChannelsRGBA, A = ChannelA;
+  static constexpr DXRChannelNeeds table[BlendModeCount] = {
+      {N, N, N, N},          {RGBA, N, N, N},     {N, N, RGBA, N},    {RGBA, N, RGBA, N},  {RGBA, N, RGBA, N},
+      {RGBA, N, RGBA, N},    {RGBA, N, RGBA, N},  {RGB, A, N, N},     {RGB, A, RGBA, N},   {RGB, A, RGBA, N},
+      {RGB, A, RGBA, N},     {RGB, A, RGBA, N},   {RGBA, N, N, N},    {RGB, N, N, A},      {RGBA, N, RGBA, N},
+      {RGB, A, RGB, A},      {RGBA, N, RGBA, N},
+  };
+  return mode < BlendModeCount ? table[mode] : DXRChannelNeeds{};
+}
+
+// The code buffer is never writable and executable at once: writable while a routine is
+// copied in, executable from then on.
+TDXRMachine::TDXRMachine(size_t codeBufferSize) : StagingBuffer(codeBufferSize) {
+  CodeBuffer = VirtualAlloc(nullptr, codeBufferSize, MEM_COMMIT, PAGE_EXECUTE_READ);
+  if (CodeBuffer) CodeBufferSize = codeBufferSize;
+}
+
+TDXRMachine::~TDXRMachine() {
+  if (CodeBuffer) VirtualFree(CodeBuffer, 0, MEM_RELEASE);
+}
+
+// Inputs that differ only in values read at run time (colours, coordinates) compile to the same
+// bytes; skipping the copy then saves the two protection changes, which cost more than
+// generating the routine.
+bool TDXRMachine::InstallCode(const uint8_t* code, size_t size) {
+  if (size == CodeSize && std::memcmp(code, CodeBuffer, size) == 0) return true;
+  DWORD previous = 0;
+  CodeSize = 0;
+  if (!VirtualProtect(CodeBuffer, size, PAGE_READWRITE, &previous)) return false;
+  std::memcpy(CodeBuffer, code, size);
+  if (!VirtualProtect(CodeBuffer, size, PAGE_EXECUTE_READ, &previous)) return false;
+  CodeSize = size;
+  return true;
+}
+
+void TDXRMachine::Initialize() {
+  Entry = nullptr;
+  ColorCount = 0;
+  TextureCount = 0;
+  NodeCount = 0;
+  Dest = nullptr;
+  MMXUsed = false;
+  std::memset(ColorRegisters, 0, sizeof(ColorRegisters));
+  std::memset(TextureRegisters, 0, sizeof(TextureRegisters));
+  Dither = false;
+  ZBuffer = {};
+  Axis = {};
+  ZRegister = {};
+}
+
+DXRNode* TDXRMachine::NewNode() {
+  if (NodeCount >= MaxNodes) return nullptr;
+  DXRNode* node = &Nodes[NodeCount++];
+  *node = {};
+  return node;
+}
+
+DXRNode* TDXRMachine::NewTypedNode(uint8_t type) {
+  DXRNode* node = NewNode();
+  if (node) node->Type = type;
+  return node;
+}
+
+DXRNode* TDXRMachine::NewTextureNode(int32_t index) {
+  DXRNode* node = NewTypedNode(NodeTexture);
+  if (node) node->Index = index;
+  return node;
+}
+
+DXRNode* TDXRMachine::NewBlendNode(TDXRBlendMode mode, DXRNode* child1, DXRNode* child2) {
+  DXRNode* node = NewTypedNode(NodeBlend);
+  if (node) {
+    node->Mode = mode;
+    node->Child1 = child1;
+    node->Child2 = child2;
+  }
+  return node;
+}
+
+// A tree the generated code could not honour (missing children, registers out of range, a
+// texture without pixels, more compiled nodes than temporaries) is refused before any code is
+// written, so a bad tree draws nothing instead of running wild.
+bool TDXRMachine::TreeIsValid(const DXRNode* node, int32_t& budget) const {
+  if (!node || node < Nodes || node >= Nodes + NodeCount || --budget < 0) return false;
+  auto textureUsable = [this](int32_t index) {
+    if (index < 0 || index >= MaxRegisters) return false;
+    const DXRTextureRegister& texture = TextureRegisters[index];
+    if (!texture.Surface || texture.Addressing > 1) return false;
+    switch (texture.Surface->BitCount) {
+      case 1: case 2: case 4: case 8: case 16: case 24: case 32: return true;
+      default: return false;
+    }
+  };
+  switch (node->Type) {
+    case NodeBlack:
+    case NodeConstColor:
+    case NodeDestPixel:
+      return true;
+    case NodeColor:
+      return node->Index >= 0 && node->Index < MaxRegisters;
+    case NodeTexture:
+      return textureUsable(node->Index);
+    case NodeIndirectTexture:
+      return textureUsable(node->Index) && textureUsable(node->SecondTexture);
+    case NodeBlend:
+      return node->Mode < BlendModeCount && TreeIsValid(node->Child1, budget) && TreeIsValid(node->Child2, budget);
+    default:
+      return false;
+  }
+}
+
+void TDXRMachine::SimplifyTree(DXRNode*& node) {
+  if (node->Type != NodeBlend) return;
+  const DXRChannelNeeds needs = BlendChannelNeeds(node->Mode);
+  node->Child1->Channels = (node->Channels & needs.Pass1) | needs.Force1;
+  node->Child2->Channels = (node->Channels & needs.Pass2) | needs.Force2;
+  SimplifyTree(node->Child1);
+  SimplifyTree(node->Child2);
+
+  auto replaceBy = [&node](DXRNode* child) {
+    child->Channels = node->Channels;
+    node = child;
+  };
+  const bool blackChild1 = node->Child1->Type == NodeBlack;
+  const bool blackChild2 = node->Child2->Type == NodeBlack;
+  switch (node->Mode) {
+    case BlendZero:
+      node->Type = NodeBlack;
+      return;
+    case BlendSource1:
+    case BlendReplace:
+      replaceBy(node->Child1);
+      return;
+    case BlendSource2:
+      replaceBy(node->Child2);
+      return;
+    case BlendAdd:
+      if (blackChild2)
+        replaceBy(node->Child1);
+      else if (blackChild1)
+        replaceBy(node->Child2);
+      return;
+    case BlendReverseSub:
+      if (blackChild1) replaceBy(node->Child2);
+      return;
+    default:
+      if (!needs.Pass1 && !needs.Force1) node->Child1 = nullptr;
+      if (!needs.Pass2 && !needs.Force2) node->Child2 = nullptr;
+      return;
+  }
+}
+
+void TDXRMachine::MarkUsedRegisters(const DXRNode* node) {
+  switch (node->Type) {
+    case NodeColor: {
+      DXRColorRegister& reg = ColorRegisters[node->Index];
+      reg.ChannelsUsed |= node->Channels;
+      reg.Enable = reg.ChannelsUsed != 0;
+      return;
+    }
+    case NodeTexture:
+    case NodeIndirectTexture: {
+      DXRTextureRegister& texture = TextureRegisters[node->Index];
+      texture.ChannelsUsed |= node->Channels & SurfaceChannels(*texture.Surface);
+      // Only ever switched on: a texture that perturbs an indirect read is stepped even when
+      // no node reads colour channels from it.
+      if (texture.ChannelsUsed) texture.Enable = true;
+      if (node->Type == NodeIndirectTexture) TextureRegisters[node->SecondTexture].Enable = true;
+      return;
+    }
+    case NodeBlend:
+      if (node->Child1) MarkUsedRegisters(node->Child1);
+      if (node->Child2) MarkUsedRegisters(node->Child2);
+      return;
+    default:
+      return;
+  }
+}
+
+void TDXRMachine::Compile(DXRNode* root) {
+  Entry = nullptr;
+  MMXUsed = false;
+  int32_t budget = MaxTemps;
+  if (!CodeBuffer || !Dest || !TreeIsValid(root, budget)) return;
+  if (ZBuffer.Surface && ZBuffer.Surface->BitCount != 8 && ZBuffer.Surface->BitCount != 16 &&
+      ZBuffer.Surface->BitCount != 24 && ZBuffer.Surface->BitCount != 32)
+    return;
+
+  std::vector<uint8_t> inputs = CompileInputs(root);
+  root->Channels = SurfaceChannels(*Dest);
+  SimplifyTree(root);
+  MarkUsedRegisters(root);
+
+  ColorCount = 0;
+  TextureCount = 0;
+  for (int32_t i = 0; i < MaxRegisters; ++i) {
+    if (ColorRegisters[i].Enable) ColorIndex[ColorCount++] = i;
+    if (TextureRegisters[i].Enable) TextureIndex[TextureCount++] = i;
+  }
+  ZBuffer.Enable = ZBuffer.Surface != nullptr;
+  ZRegister.Enable = ZBuffer.Enable;
+  Axis.Step = Dither;
+
+  if (inputs != CompiledInputs) {
+    CompiledInputs.clear();
+    size_t size = 0;
+    if (!GenerateSpanCode(*this, root, StagingBuffer.data(), StagingBuffer.size(), size, CompiledEntryOffset) ||
+        !InstallCode(StagingBuffer.data(), size))
+      return;
+    CompiledInputs = std::move(inputs);
+    CompiledMMXUsed = MMXUsed;
+  }
+  MMXUsed = CompiledMMXUsed;
+  Entry = reinterpret_cast<DXRSpanRoutine>(static_cast<uint8_t*>(CodeBuffer) + CompiledEntryOffset);
+}
+
+namespace {
+void AppendBytes(std::vector<uint8_t>& bytes, const void* data, size_t size) {
+  const auto* first = static_cast<const uint8_t*>(data);
+  bytes.insert(bytes.end(), first, first + size);
+}
+
+// A surface as far as the generated code depends on it: its address and everything before its
+// palette (the palette is read at run time).
+void AppendSurface(std::vector<uint8_t>& bytes, const TDXRSurface* surface) {
+  AppendBytes(bytes, &surface, sizeof(surface));
+  if (surface) AppendBytes(bytes, surface, offsetof(TDXRSurface, RGB) + sizeof(surface->RGB));
+}
+}  // namespace
+
+// Everything a compile builds into the code, taken before it simplifies the tree; values the
+// routine reads at run time (colours, coordinates, and the steps unless they are folded) are
+// left out. A draw that repeats the previous one in all of this (the same picture and size,
+// and with MMX code any angle) finds the routine already in place; the temporaries it relies
+// on still hold their compile-time values, as only a compile writes them.
+std::vector<uint8_t> TDXRMachine::CompileInputs(const DXRNode* root) const {
+  DXRColorRegister colors[MaxRegisters];
+  std::memcpy(static_cast<void*>(colors), ColorRegisters, sizeof(colors));
+  for (DXRColorRegister& reg : colors) reg.Color = reg.Delta = {};
+  DXRTextureRegister textures[MaxRegisters];
+  std::memcpy(static_cast<void*>(textures), TextureRegisters, sizeof(textures));
+  for (DXRTextureRegister& texture : textures) {
+    texture.U = texture.V = 0;
+    if (UseMMX || !texture.ConstantSteps) texture.dU = texture.dV = 0;
+  }
+
+  std::vector<uint8_t> bytes;
+  bytes.reserve(2048);
+  AppendBytes(bytes, &root, sizeof(root));
+  AppendBytes(bytes, Nodes, sizeof(DXRNode) * static_cast<size_t>(NodeCount));
+  AppendBytes(bytes, colors, sizeof(colors));
+  AppendBytes(bytes, textures, sizeof(textures));
+  AppendBytes(bytes, &Dither, sizeof(Dither));
+  AppendBytes(bytes, &ZBuffer, sizeof(ZBuffer));
+  AppendBytes(bytes, &UseMMX, sizeof(UseMMX));
+  AppendSurface(bytes, Dest);
+  AppendSurface(bytes, ZBuffer.Surface);
+  for (const DXRTextureRegister& texture : TextureRegisters) AppendSurface(bytes, texture.Surface);
+  return bytes;
+}
+
+void TDXRMachine::Run(int32_t count) {
+  if (count <= 0 || !Entry) return;
+  Entry(count);
+  // The x87 unit shares its registers with MMX; give them back before any floating-point code.
+  if (MMXUsed) asm volatile("emms");
+}

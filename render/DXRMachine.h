@@ -1,0 +1,203 @@
+// The span-routine compiler: an operation tree over colour registers, textures and the
+// destination pixel, compiled into x86-64 machine code specialised to the surfaces' formats.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "render/DXRSurface.h"
+
+using DXRChannels = uint8_t;
+constexpr DXRChannels ChannelR = 1;
+constexpr DXRChannels ChannelG = 2;
+constexpr DXRChannels ChannelB = 4;
+constexpr DXRChannels ChannelA = 8;
+constexpr DXRChannels ChannelsRGB = ChannelR | ChannelG | ChannelB;
+constexpr DXRChannels ChannelsRGBA = ChannelsRGB | ChannelA;
+
+// Four 16-bit words; each carries its 8-bit component in the high byte and a fraction below.
+struct DXRColor {
+  uint16_t R, G, B, A;
+};
+
+enum TDXRBlendMode : uint8_t {
+  BlendZero,
+  BlendSource1,
+  BlendSource2,
+  BlendAdd,
+  BlendSub,
+  BlendReverseSub,
+  BlendMultiply,
+  BlendSrcAlpha,
+  BlendSrcAlphaAdd,
+  BlendSrcAlphaSub,
+  BlendAlphaMix,
+  BlendInvAlphaMix,
+  BlendReplace,
+  BlendColorKeepAlpha,
+  BlendModulate,
+  BlendModulateAll,
+  BlendAddColor,
+};
+constexpr uint8_t BlendModeCount = 17;
+
+constexpr uint8_t NodeBlack = 0;
+constexpr uint8_t NodeColor = 1;
+constexpr uint8_t NodeConstColor = 2;
+constexpr uint8_t NodeTexture = 3;
+constexpr uint8_t NodeIndirectTexture = 4;
+constexpr uint8_t NodeDestPixel = 5;
+constexpr uint8_t NodeBlend = 6;
+
+struct DXRNode {
+  uint8_t Type;
+  DXRChannels Channels;
+  int32_t Index;  // colour register or texture number
+  uint8_t Mode;   // a TDXRBlendMode
+  DXRColor Color;
+  DXRNode* Child1;
+  DXRNode* Child2;
+  int32_t SecondTexture;  // the texture that perturbs the coordinates of an indirect read
+};
+
+struct DXRColorRegister {
+  bool Enable;
+  DXRColor Color;
+  DXRColor Delta;
+  bool Gouraud;
+  DXRChannels ChannelsUsed;
+};
+
+struct DXRTextureRegister {
+  bool Enable;
+  TDXRSurface* Surface;
+  int32_t U, V;  // 16.16; the generated code reads them as one pair
+  int32_t dU, dV;
+  bool ConstantSteps;
+  uint8_t Filter;  // 0 and 2 point, 1 and 3 bilinear
+  bool ColorKeyEnable;
+  uint32_t ColorKey;
+  DXRChannels ChannelsUsed;
+  uint8_t Addressing;  // 0 wrapped by the surface's masks, 1 direct
+  DXRColor DefaultColor;
+};
+
+// Branch conditions of the span routine, also used as Z comparison kinds.
+constexpr uint8_t BranchNever = 0;
+constexpr uint8_t BranchLess = 1;
+constexpr uint8_t BranchEqual = 2;
+constexpr uint8_t BranchLessEqual = 3;
+constexpr uint8_t BranchGreater = 4;
+constexpr uint8_t BranchNotEqual = 5;
+constexpr uint8_t BranchGreaterEqual = 6;
+constexpr uint8_t BranchAlways = 7;
+
+struct DXRZBuffer {
+  bool Enable;
+  TDXRSurface* Surface;
+  uint8_t CompareKind;
+  bool Write;
+};
+
+struct DXRAxis {
+  int32_t X, Y;
+  bool Step;
+};
+
+struct DXRZRegister {
+  bool Enable;
+  int64_t Z;  // 32.32: the high half is the pixel's Z
+  int64_t dZ;
+};
+
+struct DXRIndirectCells {
+  DXRColor Probe;      // coordinate pair of the perturbing texture's reads
+  DXRColor Perturbed;  // coordinate pair of the final read
+  uint32_t Saved;      // first of the two raw values whose difference perturbs
+};
+
+using DXRSpanRoutine = void (*)(int32_t count);
+
+constexpr int32_t MaxNodes = 128;
+constexpr int32_t MaxTemps = 256;
+constexpr int32_t MaxRegisters = 8;
+// x86-64 encodings are longer than the 32-bit originals. The largest routine, 64 bilinear reads
+// of a 4-bit indexed texture with alpha, colour keys, dither and Z, needs about 76 KiB; a routine
+// that still does not fit is never run.
+constexpr size_t DefaultCodeBufferSize = 128 * 1024;
+
+class TDXRMachine {
+ public:
+  explicit TDXRMachine(size_t codeBufferSize = DefaultCodeBufferSize);
+  virtual ~TDXRMachine();
+  TDXRMachine(const TDXRMachine&) = delete;
+  TDXRMachine& operator=(const TDXRMachine&) = delete;
+
+  void Initialize();
+  DXRNode* NewNode();
+  DXRNode* NewTypedNode(uint8_t type);
+  DXRNode* NewTextureNode(int32_t index);
+  DXRNode* NewBlendNode(TDXRBlendMode mode, DXRNode* child1, DXRNode* child2);
+  void Compile(DXRNode* root);
+  void Run(int32_t count);
+
+  void* CodeBuffer = nullptr;
+  size_t CodeBufferSize = 0;
+  size_t CodeSize = 0;  // bytes of the routine now in CodeBuffer
+  DXRSpanRoutine Entry = nullptr;
+  int32_t NodeCount = 0;
+  DXRNode Nodes[MaxNodes] = {};
+  bool MMXUsed = false;
+  uint8_t* ZAddress = nullptr;
+  DXRColor BilinearCells[5] = {};
+  DXRIndirectCells IndirectCells = {};
+  DXRColor Temps[MaxTemps] = {};
+  TDXRSurface* Dest = nullptr;
+  DXRColorRegister ColorRegisters[MaxRegisters] = {};
+  int32_t ColorIndex[MaxRegisters] = {};
+  int32_t ColorCount = 0;
+  DXRTextureRegister TextureRegisters[MaxRegisters] = {};
+  int32_t TextureIndex[MaxRegisters] = {};
+  int32_t TextureCount = 0;
+  bool Dither = false;
+  DXRZBuffer ZBuffer = {};
+  DXRAxis Axis = {};
+  DXRZRegister ZRegister = {};
+
+ private:
+  bool TreeIsValid(const DXRNode* node, int32_t& budget) const;
+  void SimplifyTree(DXRNode*& node);
+  void MarkUsedRegisters(const DXRNode* node);
+  bool InstallCode(const uint8_t* code, size_t size);
+  std::vector<uint8_t> CompileInputs(const DXRNode* root) const;
+
+  // Routines are generated here first; the executable buffer is only rewritten when they differ.
+  std::vector<uint8_t> StagingBuffer;
+  // What the routine in CodeBuffer was compiled from, its entry and whether it uses MMX.
+  std::vector<uint8_t> CompiledInputs;
+  size_t CompiledEntryOffset = 0;
+  bool CompiledMMXUsed = false;
+};
+
+DXRChannels SurfaceChannels(const TDXRSurface& surface);
+
+struct DXRChannelNeeds {
+  DXRChannels Pass1, Force1, Pass2, Force2;
+};
+DXRChannelNeeds BlendChannelNeeds(uint8_t mode);
+
+// Unit tables, filled once at start and read by the generated code.
+extern uint8_t AddTable[512];
+extern uint8_t SubTable[511];
+extern double CosTable[256];
+extern bool UseMMX;
+extern const uint8_t DitherTable[16];
+
+void DetectCpuFeatures();
+bool CpuHasMMX();
+void SetRenderOption(uint8_t option, int32_t value);
+double Cos256(int32_t angle);
+double Sin256(int32_t angle);
+
+TDXRMachine* RenderMachine();

@@ -1,0 +1,361 @@
+#include <cstdlib>
+#include <limits>
+
+#include "render/SpanCompiler.h"
+
+using namespace Xbyak;
+
+namespace {
+const DXRColor BlackColor = {0, 0, 0, 0};
+
+uint32_t BytesPerPixel(const TDXRSurface& surface) { return surface.BitCount / 8; }
+
+bool DestBitCountSupported(uint32_t bitCount) {
+  return bitCount == 8 || bitCount == 16 || bitCount == 24 || bitCount == 32;
+}
+}  // namespace
+
+SpanCompiler::SpanCompiler(TDXRMachine& machine, void* buffer, size_t size)
+    : CodeGenerator(size, buffer), M(machine) {}
+
+bool GenerateSpanCode(TDXRMachine& machine, DXRNode* root, uint8_t* buffer, size_t capacity, size_t& size,
+                      size_t& entryOffset) {
+  try {
+    SpanCompiler compiler(machine, buffer, capacity);
+    entryOffset = compiler.Generate(root);
+    size = compiler.getSize();
+    return true;
+  } catch (const Xbyak::Error&) {
+    // The routine outgrew the buffer: nothing is run rather than a truncated routine.
+    machine.MMXUsed = false;
+    return false;
+  }
+}
+
+RegExp SpanCompiler::At(const void* p) {
+  const intptr_t offset = reinterpret_cast<const uint8_t*>(p) - reinterpret_cast<const uint8_t*>(&M);
+  if (offset >= std::numeric_limits<int32_t>::min() / 2 && offset <= std::numeric_limits<int32_t>::max() / 2)
+    return rbx + static_cast<int32_t>(offset);
+  mov(r11, reinterpret_cast<uintptr_t>(p));
+  return RegExp(r11);
+}
+
+void SpanCompiler::EmitBranch(uint8_t condition, const Label& target) {
+  if (condition == BranchNever || condition > BranchAlways) return;
+  const intptr_t d = target.getAddress() - (getCurr() + 2);
+  const LabelType form = std::abs(d) < 128 ? T_SHORT : T_NEAR;
+  switch (condition) {
+    case BranchLess: jl(target, form); break;
+    case BranchEqual: je(target, form); break;
+    case BranchLessEqual: jle(target, form); break;
+    case BranchGreater: jg(target, form); break;
+    case BranchNotEqual: jne(target, form); break;
+    case BranchGreaterEqual: jge(target, form); break;
+    default: jmp(target, form); break;
+  }
+}
+
+void SpanCompiler::EmitPrologue() {
+  push(rbx);
+  mov(rbx, reinterpret_cast<uintptr_t>(&M));
+  mov(esi, edi);
+  if (CachedTexture) {
+    push(r12);
+    push(r13);
+    push(r14);
+    mov(r12d, dword[At(&CachedTexture->U)]);
+    mov(r13d, dword[At(&CachedTexture->V)]);
+    mov(r14, reinterpret_cast<uintptr_t>(CachedTexture->Surface->Bits));
+  }
+}
+
+void SpanCompiler::EmitEpilogue() {
+  if (CachedTexture) {
+    mov(dword[At(&CachedTexture->U)], r12d);
+    mov(dword[At(&CachedTexture->V)], r13d);
+    pop(r14);
+    pop(r13);
+    pop(r12);
+  }
+  pop(rbx);
+  ret();
+}
+
+// The coordinates of the only texture stay in registers when nothing reads them from memory:
+// every read of it is a point fetch at its own U and V.
+bool SpanCompiler::CoordinatesCanStayInRegisters(const DXRNode* node) const {
+  switch (node->Type) {
+    case NodeTexture: return (M.TextureRegisters[node->Index].Filter & 1) == 0;
+    case NodeIndirectTexture: return false;
+    case NodeBlend:
+      return (!node->Child1 || CoordinatesCanStayInRegisters(node->Child1)) &&
+             (!node->Child2 || CoordinatesCanStayInRegisters(node->Child2));
+    default: return true;
+  }
+}
+
+size_t SpanCompiler::Generate(DXRNode* root) {
+  const TDXRSurface& dest = *M.Dest;
+  const bool fastFill = root->Type == NodeColor && !M.ColorRegisters[root->Index].Gouraud && !M.ZBuffer.Enable &&
+                        !M.Dither && (dest.BitCount == 16 || dest.BitCount == 32);
+  if (fastFill) {
+    EmitFastFill(M.ColorRegisters[root->Index]);
+    ready();
+    return 0;
+  }
+  EmitGeneralLoop(root);
+  ready();
+  return static_cast<size_t>(EntryPoint.getAddress() - getCode());
+}
+
+// Flat colour: the colour is packed once and stored without a per-pixel pipeline.
+void SpanCompiler::EmitFastFill(const DXRColorRegister& reg) {
+  EmitPrologue();
+  EmitDestAddress();
+  EmitPackPixel(&reg.Color, SurfaceChannels(*M.Dest));
+  Label done;
+  if (M.Dest->BitCount == 32) {
+    Label store;
+    L(store);
+    mov(dword[rdi + rsi * 4 - 4], eax);
+    dec(esi);
+    jnz(store);
+  } else {
+    Label pairs, pairLoop, single;
+    movzx(eax, ax);
+    mov(ecx, eax);
+    shl(ecx, 16);
+    or_(eax, ecx);
+    test(edi, 3);
+    jz(pairs);
+    mov(word[rdi], ax);
+    add(rdi, 2);
+    dec(esi);
+    L(pairs);
+    cmp(esi, 2);
+    jl(single);
+    L(pairLoop);
+    mov(dword[rdi], eax);
+    add(rdi, 4);
+    sub(esi, 2);
+    cmp(esi, 2);
+    jge(pairLoop);
+    L(single);
+    test(esi, esi);
+    jz(done);
+    mov(word[rdi], ax);
+  }
+  L(done);
+  EmitEpilogue();
+}
+
+void SpanCompiler::EmitGeneralLoop(DXRNode* root) {
+  if (M.TextureCount == 1 && CoordinatesCanStayInRegisters(root))
+    CachedTexture = &M.TextureRegisters[M.TextureIndex[0]];
+
+  // Exit and loop head come first, so every branch of the loop jumps backwards.
+  L(Exit);
+  EmitEpilogue();
+
+  // The loop starts on a 32-byte boundary of the buffer (which is page-aligned), so the
+  // per-pixel code is fetched in as few blocks as possible.
+  while (getSize() % 32) nop();
+  L(LoopHead);
+  EmitAxisStep();
+  EmitColorStep();
+  EmitTextureStep();
+  EmitZStep();
+  EmitDestAdvance();
+  EmitZAdvance();
+  dec(esi);
+  EmitBranch(BranchLessEqual, Exit);
+
+  Label body;
+  L(body);
+  EmitZTest();
+  const TDXRSurface& dest = *M.Dest;
+  if (root->Type == NodeColor) {
+    EmitPackColor(&M.ColorRegisters[root->Index].Color, root->Channels);
+  } else if (root->Type == NodeTexture && !M.Dither && (M.TextureRegisters[root->Index].Filter & 1) == 0 &&
+             SameSurfaceFormat(dest, *M.TextureRegisters[root->Index].Surface)) {
+    const DXRTextureRegister& texture = M.TextureRegisters[root->Index];
+    EmitTexelFetch(texture, &texture.U);
+    EmitColorKeyTest(texture);
+  } else {
+    NextTemp = 0;
+    DXRColor* value = CompileNode(root);
+    EmitPackColor(value, root->Channels);
+  }
+  EmitWriteDestPixel();
+  EmitBranch(BranchAlways, LoopHead);
+
+  L(EntryPoint);
+  EmitPrologue();
+  EmitDestAddress();
+  EmitZAddress();
+  EmitBranch(BranchAlways, body);
+}
+
+void SpanCompiler::EmitDestAddress() {
+  const TDXRSurface& dest = *M.Dest;
+  movsxd(rax, dword[At(&M.Axis.Y)]);
+  imul(rax, rax, dest.Pitch);
+  movsxd(rcx, dword[At(&M.Axis.X)]);
+  imul(rcx, rcx, static_cast<int>(BytesPerPixel(dest)));
+  mov(rdi, reinterpret_cast<uintptr_t>(dest.Bits));
+  add(rdi, rax);
+  add(rdi, rcx);
+}
+
+void SpanCompiler::EmitZAddress() {
+  if (!M.ZBuffer.Enable) return;
+  const TDXRSurface& z = *M.ZBuffer.Surface;
+  movsxd(rax, dword[At(&M.Axis.Y)]);
+  imul(rax, rax, z.Pitch);
+  movsxd(rcx, dword[At(&M.Axis.X)]);
+  imul(rcx, rcx, static_cast<int>(BytesPerPixel(z)));
+  add(rax, rcx);
+  mov(rcx, reinterpret_cast<uintptr_t>(z.Bits));
+  add(rax, rcx);
+  mov(qword[At(&M.ZAddress)], rax);
+}
+
+void SpanCompiler::EmitZTest() {
+  if (!M.ZBuffer.Enable) return;
+  const uint32_t bits = M.ZBuffer.Surface->BitCount;
+  mov(rdx, qword[At(&M.ZAddress)]);
+  mov(r8d, dword[At(reinterpret_cast<const uint8_t*>(&M.ZRegister.Z) + 4)]);
+  if (M.ZBuffer.CompareKind != BranchAlways) {
+    switch (bits) {
+      case 8: movzx(ecx, byte[rdx]); break;
+      case 16: movzx(ecx, word[rdx]); break;
+      case 24:
+        movzx(ecx, byte[rdx + 2]);
+        shl(ecx, 16);
+        movzx(r9d, word[rdx]);
+        or_(ecx, r9d);
+        break;
+      default: mov(ecx, dword[rdx]); break;
+    }
+    cmp(ecx, r8d);
+    EmitBranch(M.ZBuffer.CompareKind, LoopHead);
+  }
+  if (M.ZBuffer.Write) {
+    switch (bits) {
+      case 8: mov(byte[rdx], r8b); break;
+      case 16: mov(word[rdx], r8w); break;
+      case 24:
+        mov(word[rdx], r8w);
+        shr(r8d, 16);
+        mov(byte[rdx + 2], r8b);
+        break;
+      default: mov(dword[rdx], r8d); break;
+    }
+  }
+}
+
+void SpanCompiler::EmitZAdvance() {
+  if (!M.ZBuffer.Enable) return;
+  const uint32_t bytes = BytesPerPixel(*M.ZBuffer.Surface);
+  add(qword[At(&M.ZAddress)], bytes);
+}
+
+void SpanCompiler::EmitReadDestPixel() {
+  switch (M.Dest->BitCount) {
+    case 8: movzx(eax, byte[rdi]); break;
+    case 16: movzx(eax, word[rdi]); break;
+    case 24:
+      movzx(eax, byte[rdi + 2]);
+      shl(eax, 16);
+      movzx(ecx, word[rdi]);
+      or_(eax, ecx);
+      break;
+    case 32: mov(eax, dword[rdi]); break;
+    default:
+      // Nothing to read; a defined value keeps a palette lookup of it inside the palette.
+      xor_(eax, eax);
+      break;
+  }
+}
+
+void SpanCompiler::EmitWriteDestPixel() {
+  switch (M.Dest->BitCount) {
+    case 8: mov(byte[rdi], al); break;
+    case 16: mov(word[rdi], ax); break;
+    case 24:
+      mov(word[rdi], ax);
+      mov(ecx, eax);
+      shr(ecx, 16);
+      mov(byte[rdi + 2], cl);
+      break;
+    case 32: mov(dword[rdi], eax); break;
+    default: break;
+  }
+}
+
+void SpanCompiler::EmitDestAdvance() {
+  if (DestBitCountSupported(M.Dest->BitCount)) add(rdi, BytesPerPixel(*M.Dest));
+}
+
+DXRColor* SpanCompiler::AllocTempColor() { return &M.Temps[NextTemp++]; }
+
+DXRColor* SpanCompiler::CompileNode(DXRNode* node) {
+  DXRColor* t = AllocTempColor();
+  switch (node->Type) {
+    case NodeBlack:
+      EmitBlend(BlendZero, t, nullptr, nullptr, node->Channels, 0, 0);
+      break;
+    case NodeColor:
+      EmitBlend(BlendSource1, t, &M.ColorRegisters[node->Index].Color, nullptr, node->Channels, 0, 0);
+      break;
+    case NodeConstColor:
+      EmitBlend(BlendSource1, t, &node->Color, nullptr, node->Channels, ChannelsRGBA, 0);
+      break;
+    case NodeTexture:
+      EmitTextureLoad(t, M.TextureRegisters[node->Index], node->Channels);
+      break;
+    case NodeIndirectTexture:
+      EmitTextureLoadIndirect(t, M.TextureRegisters[node->Index], node->Channels,
+                              M.TextureRegisters[node->SecondTexture]);
+      break;
+    case NodeDestPixel:
+      EmitReadDestPixel();
+      EmitUnpackPixel(*M.Dest, t, node->Channels, BlackColor);
+      break;
+    case NodeBlend: {
+      const DXRColor* operands[2] = {nullptr, nullptr};
+      DXRChannels constants[2] = {0, 0};
+      DXRNode* children[2] = {node->Child1, node->Child2};
+      for (int i = 0; i < 2; ++i) {
+        DXRNode* child = children[i];
+        if (!child) continue;
+        switch (child->Type) {
+          case NodeBlack: operands[i] = &BlackColor; break;
+          case NodeColor: operands[i] = &M.ColorRegisters[child->Index].Color; break;
+          case NodeConstColor:
+            operands[i] = &child->Color;
+            constants[i] = ChannelsRGBA;
+            break;
+          case NodeTexture: {
+            const DXRTextureRegister& texture = M.TextureRegisters[child->Index];
+            constants[i] = child->Channels & ~texture.ChannelsUsed;
+            child->Channels &= texture.ChannelsUsed;
+            DXRColor* value = CompileNode(child);
+            // The texture code never writes these words, so they keep the default all run long.
+            uint16_t* words = &value->R;
+            const uint16_t* defaults = &texture.DefaultColor.R;
+            for (int k = 0; k < 4; ++k)
+              if (constants[i] & (1 << k)) words[k] = defaults[k];
+            operands[i] = value;
+            break;
+          }
+          default: operands[i] = CompileNode(child); break;
+        }
+      }
+      EmitBlend(node->Mode, t, operands[0], operands[1], node->Channels, constants[0], constants[1]);
+      break;
+    }
+    default: break;
+  }
+  return t;
+}

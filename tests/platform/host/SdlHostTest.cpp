@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <SDL2/SDL.h>
+
+#include "platform/TestControl.h"
+#include "platform/host/sdl/KeyMap.h"
+#include "platform/host/sdl/SdlHost.h"
+#include "platform/user/User.h"
+
+namespace {
+
+TEST(SdlKeyMapTest, ScanCodesBecomeTheVirtualKeysTheGameReads) {
+  EXPECT_EQ(VirtualKeyFromScancode(SDL_SCANCODE_A), 'A');
+  EXPECT_EQ(VirtualKeyFromScancode(SDL_SCANCODE_Z), 'Z');
+  EXPECT_EQ(VirtualKeyFromScancode(SDL_SCANCODE_1), '1');
+  EXPECT_EQ(VirtualKeyFromScancode(SDL_SCANCODE_0), '0');
+  EXPECT_EQ(VirtualKeyFromScancode(SDL_SCANCODE_F12), VK_F12);
+  EXPECT_EQ(VirtualKeyFromScancode(SDL_SCANCODE_LEFT), VK_LEFT);
+  EXPECT_EQ(VirtualKeyFromScancode(SDL_SCANCODE_UP), VK_UP);
+  EXPECT_EQ(VirtualKeyFromScancode(SDL_SCANCODE_RCTRL), VK_RCONTROL);
+  EXPECT_EQ(VirtualKeyFromScancode(SDL_SCANCODE_KP_9), VK_NUMPAD0 + 9);
+  EXPECT_EQ(VirtualKeyFromScancode(SDL_SCANCODE_SPACE), VK_SPACE);
+  EXPECT_EQ(VirtualKeyFromScancode(SDL_SCANCODE_UNKNOWN), 0);
+}
+
+class SdlHostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TestResetPlatform();
+    if (!SdlHost::Available()) GTEST_SKIP() << "no display for the SDL host here";
+    host_ = SdlHost::Create();
+    ASSERT_NE(host_, nullptr);
+  }
+  void TearDown() override {
+    host_.reset();
+    TestResetPlatform();
+  }
+  SdlHost& Sdl() { return static_cast<SdlHost&>(*host_); }
+  std::unique_ptr<Host> host_;
+};
+
+TEST_F(SdlHostTest, PresentedFrameIsShownScaledWithItsAspectKept) {
+  // A frame four times as wide as high, left half red and right half blue: on the 4:3 virtual
+  // screen it fills the width and leaves black bars above and below.
+  const uint32_t frame[8] = {0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF,
+                             0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF};
+  Sdl().Pump();  // the window manager's answers to the new window
+  ScreenPresent(frame, 4, 2, 16);
+  std::vector<uint32_t> pixels;
+  int32_t width = 0;
+  int32_t height = 0;
+  ASSERT_TRUE(Sdl().ReadWindowPixels(pixels, width, height));
+  ASSERT_GT(width, 0);
+  ASSERT_GT(height, 0);
+  auto at = [&](int32_t x, int32_t y) { return pixels[static_cast<size_t>(y) * width + x] & 0xFFFFFF; };
+  EXPECT_EQ(at(width / 8, height / 2), 0xFF0000u);
+  EXPECT_EQ(at(width * 7 / 8, height / 2), 0x0000FFu);
+  if (width * 2 < height * 4) {
+    EXPECT_EQ(at(width / 2, 2), 0u) << "bar above";
+    EXPECT_EQ(at(width / 2, height - 3), 0u) << "bar below";
+  }
+  EXPECT_EQ(TestFrameCount(), 1u);
+}
+
+TEST_F(SdlHostTest, ReportsTheDesktopAsTheScreen) {
+  int32_t width = 0;
+  int32_t height = 0;
+  ScreenSize(&width, &height);
+  EXPECT_GT(width, 0);
+  EXPECT_GT(height, 0);
+  Sdl().Pump();  // whatever the display delivered is handled without harm
+}
+
+}  // namespace
