@@ -2,6 +2,7 @@
 
 #include "display/DXConsts.h"
 #include "display/DirectDrawSurface.h"
+#include "display/InterfaceQuery.h"
 #include "runtime/TypInfo.h"
 
 namespace {
@@ -13,13 +14,6 @@ using DirectDrawEnumerateProc = HRESULT (*)(LPDDENUMCALLBACKA, void*);
 template <class Proc>
 Proc BindDDraw(const char* procName) {
   return reinterpret_cast<Proc>(LoadLibraryProc("DDraw.dll", procName));
-}
-
-template <class T>
-void QueryInto(IUnknown* source, REFIID iid, ComPtr<T>& target) {
-  void* object = nullptr;
-  if (source->QueryInterface(iid, &object) == S_OK)
-    target = ComPtr<T>::Attach(static_cast<T*>(object));
 }
 
 }  // namespace

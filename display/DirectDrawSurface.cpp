@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "display/DXConsts.h"
+#include "display/InterfaceQuery.h"
 #include "display/ScopeExit.h"
 #include "images/DIB.h"
 #include "render/DXRLock.h"
@@ -21,13 +22,6 @@ DDBLTFX EmptyBltFX() {
   DDBLTFX fx{};
   fx.dwSize = sizeof(DDBLTFX);
   return fx;
-}
-
-template <class T>
-void QueryInto(IUnknown* source, REFIID iid, ComPtr<T>& target) {
-  void* object = nullptr;
-  if (source->QueryInterface(iid, &object) == S_OK)
-    target = ComPtr<T>::Attach(static_cast<T*>(object));
 }
 
 }  // namespace

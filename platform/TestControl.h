@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/d3d/D3DTestControl.h"
 #include "platform/ddraw/DDrawTestControl.h"
 #include "platform/dinput/DInputTestControl.h"
 #include "platform/gdi/GdiTestControl.h"

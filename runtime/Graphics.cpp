@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "platform/kernel/Arithmetic.h"
 #include "runtime/ComponentStream.h"
@@ -416,17 +417,12 @@ const TClassInfo& TPicture::StaticClassInfo() {
 TPicture::~TPicture() { delete FGraphic; }
 
 void TPicture::SetGraphic(TGraphic* Value) {
-  TGraphic* copy = nullptr;
+  std::unique_ptr<TGraphic> copy;
   if (Value) {
-    copy = Value->NewInstance();
-    try {
-      copy->Assign(Value);
-    } catch (...) {
-      delete copy;
-      throw;
-    }
+    copy.reset(Value->NewInstance());
+    copy->Assign(Value);
   }
-  ReplaceGraphic(copy);
+  ReplaceGraphic(copy.release());
 }
 
 void TPicture::ReplaceGraphic(TGraphic* Value) {
@@ -450,14 +446,9 @@ void TPicture::LoadFromFile(const std::string& FileName) {
     return AnsiLowerCase(f.Extension) == extension;
   });
   if (!graphicClass) throw EInvalidGraphic(SUnknownExtension, {extension});
-  TGraphic* graphic = graphicClass->Create();
-  try {
-    graphic->LoadFromFile(FileName);
-  } catch (...) {
-    delete graphic;
-    throw;
-  }
-  ReplaceGraphic(graphic);
+  std::unique_ptr<TGraphic> graphic(graphicClass->Create());
+  graphic->LoadFromFile(FileName);
+  ReplaceGraphic(graphic.release());
 }
 
 void TPicture::SaveToFile(const std::string& FileName) {
@@ -467,14 +458,9 @@ void TPicture::SaveToFile(const std::string& FileName) {
 void TPicture::LoadFromClipboardFormat(Word AFormat, HGLOBAL AData, HPALETTE APalette) {
   TGraphicClass graphicClass = ClipboardClass(AFormat);
   if (!graphicClass) throw EInvalidGraphic(SUnknownClipboardFormat);
-  TGraphic* graphic = graphicClass->Create();
-  try {
-    graphic->LoadFromClipboardFormat(AFormat, AData, APalette);
-  } catch (...) {
-    delete graphic;
-    throw;
-  }
-  ReplaceGraphic(graphic);
+  std::unique_ptr<TGraphic> graphic(graphicClass->Create());
+  graphic->LoadFromClipboardFormat(AFormat, AData, APalette);
+  ReplaceGraphic(graphic.release());
 }
 
 void TPicture::SaveToClipboardFormat(Word& AFormat, HGLOBAL& AData, HPALETTE& APalette) {
@@ -515,14 +501,9 @@ void TPicture::ReadData(TStream& Stream) {
     Stream.Seek(0, soFromEnd);
     return;
   }
-  TGraphic* graphic = graphicClass->Create();
-  try {
-    graphic->ReadData(Stream);
-  } catch (...) {
-    delete graphic;
-    throw;
-  }
-  ReplaceGraphic(graphic);
+  std::unique_ptr<TGraphic> graphic(graphicClass->Create());
+  graphic->ReadData(Stream);
+  ReplaceGraphic(graphic.release());
 }
 
 void TPicture::WriteData(TStream& Stream) {

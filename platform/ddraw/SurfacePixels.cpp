@@ -1,8 +1,9 @@
 #include "platform/ddraw/SurfacePixels.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
+
+#include "platform/gdi/PixelChannels.h"
 
 namespace {
 
@@ -52,19 +53,6 @@ int32_t SourceCoordinate(int32_t i, int32_t destLength, int32_t sourceStart, int
                          bool mirrored) {
   const int32_t step = static_cast<int32_t>(static_cast<int64_t>(i) * sourceLength / destLength);
   return mirrored ? sourceStart + sourceLength - 1 - step : sourceStart + step;
-}
-
-// 8-bit value of a channel, its top bits repeated into the low ones.
-uint32_t ChannelTo8Bits(uint32_t pixel, DWORD mask) {
-  if (mask == 0) return 0;
-  const int shift = std::countr_zero(mask);
-  const int width = std::popcount(mask);
-  uint32_t value = (pixel & mask) >> shift;
-  if (width >= 8) return value >> (width - 8);
-  uint32_t result = 0;
-  int filled = 0;
-  for (; filled < 8; filled += width) result = (result << width) | value;
-  return result >> (filled - 8);
 }
 
 }  // namespace
@@ -134,27 +122,33 @@ void CopyPixels(const PixelBlock& dest, const PixelBlock& source, const BlitGeom
   const int32_t sourceWidth = sourceRect.right - sourceRect.left;
   const int32_t sourceHeight = sourceRect.bottom - sourceRect.top;
   const int32_t bpp = dest.bytesPerPixel;
-  const bool plainRows = key == nullptr && !geometry.mirrorLeftRight && destWidth == sourceWidth;
+  const bool unstretchedRows = destWidth == sourceWidth;
+  const bool plainRows = key == nullptr && !geometry.mirrorLeftRight && unstretchedRows;
+  // Colour-keyed sprites at their own size are the common case: their rows walk the source
+  // column by column instead of scaling every coordinate.
+  const int32_t columnStep = geometry.mirrorLeftRight ? -1 : 1;
+  const uint32_t keyLow = key ? key->low & key->significantBits : 0;
+  const uint32_t keyHigh = key ? key->high & key->significantBits : 0;
 
   for (int32_t y = visible.top; y < visible.bottom; ++y) {
     const int32_t sy = SourceCoordinate(y - geometry.dest.top, destHeight, sourceRect.top,
                                         sourceHeight, geometry.mirrorUpDown);
     uint8_t* out = PixelAddress(dest, visible.left, y);
+    int32_t sx = SourceCoordinate(visible.left - geometry.dest.left, destWidth, sourceRect.left,
+                                  sourceWidth, geometry.mirrorLeftRight);
     if (plainRows) {
-      const int32_t sx = sourceRect.left + (visible.left - geometry.dest.left);
       std::memcpy(out, PixelAddress(from, sx, sy),
                   static_cast<size_t>(visible.right - visible.left) * bpp);
       continue;
     }
-    for (int32_t x = visible.left; x < visible.right; ++x, out += bpp) {
-      const int32_t sx = SourceCoordinate(x - geometry.dest.left, destWidth, sourceRect.left,
-                                          sourceWidth, geometry.mirrorLeftRight);
+    for (int32_t x = visible.left; x < visible.right; ++x, out += bpp, sx += columnStep) {
+      if (!unstretchedRows)
+        sx = SourceCoordinate(x - geometry.dest.left, destWidth, sourceRect.left, sourceWidth,
+                              geometry.mirrorLeftRight);
       const uint32_t pixel = ReadPixel(PixelAddress(from, sx, sy), bpp);
       if (key) {
         const uint32_t significant = pixel & key->significantBits;
-        if (significant >= (key->low & key->significantBits) &&
-            significant <= (key->high & key->significantBits))
-          continue;
+        if (significant >= keyLow && significant <= keyHigh) continue;
       }
       WritePixel(out, bpp, pixel);
     }
@@ -185,9 +179,9 @@ void ConvertToScreenPixels(const PixelBlock& block, const DDPIXELFORMAT& format,
                                   (uint32_t{palette[index].peGreen} << 8) | palette[index].peBlue
                             : index * 0x010101u;
       } else {
-        *target++ = (ChannelTo8Bits(pixel, format.dwRBitMask) << 16) |
-                    (ChannelTo8Bits(pixel, format.dwGBitMask) << 8) |
-                    ChannelTo8Bits(pixel, format.dwBBitMask);
+        *target++ = (ChannelTo8(pixel, format.dwRBitMask) << 16) |
+                    (ChannelTo8(pixel, format.dwGBitMask) << 8) |
+                    ChannelTo8(pixel, format.dwBBitMask);
       }
     }
   }

@@ -505,8 +505,7 @@ static_assert(sizeof(DIENVELOPE) == 20 && sizeof(DICONSTANTFORCE) == 4 && sizeof
 static_assert(sizeof(DIPERIODIC) == 16 && sizeof(DICONDITION) == 24);
 
 using LPDIENUMDEVICESCALLBACK = BOOL (*)(const DIDEVICEINSTANCE* instance, void* context);
-using LPDIENUMDEVICEOBJECTSCALLBACK = BOOL (*)(const DIDEVICEOBJECTINSTANCE* object,
-                                               void* context);
+using LPDIENUMDEVICEOBJECTSCALLBACK = BOOL (*)(const DIDEVICEOBJECTINSTANCE* object, void* context);
 using LPDIENUMEFFECTSCALLBACK = BOOL (*)(const DIEFFECTINFO* effect, void* context);
 
 // ---------------------------------------------------------------------------------------------
@@ -548,8 +547,7 @@ struct IDirectInputDevice2 : IDirectInputDevice {
 
 struct IDirectInput : IUnknown {
   // device: GUID_SysKeyboard, GUID_SysMouse, GUID_Joystick or an enumerated instance GUID.
-  virtual HRESULT CreateDevice(REFGUID device, IDirectInputDevice** created,
-                               IUnknown* outer) = 0;
+  virtual HRESULT CreateDevice(REFGUID device, IDirectInputDevice** created, IUnknown* outer) = 0;
   // deviceType: 0 for all, or DIDEVTYPE_KEYBOARD/MOUSE/JOYSTICK; flags DIEDFL_*.
   virtual HRESULT EnumDevices(DWORD deviceType, LPDIENUMDEVICESCALLBACK callback, void* context,
                               DWORD flags) = 0;

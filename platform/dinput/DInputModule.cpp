@@ -17,8 +17,7 @@ bool IsReleasedVersion(DWORD version) {
 }  // namespace
 
 // The calling module's instance only identified the caller to the original; nothing here needs it.
-HRESULT DirectInputCreateA(HINSTANCE, DWORD version, IDirectInput** directInput,
-                           IUnknown* outer) {
+HRESULT DirectInputCreateA(HINSTANCE, DWORD version, IDirectInput** directInput, IUnknown* outer) {
   if (!directInput) return DIERR_INVALIDPARAM;
   *directInput = nullptr;
   if (const HRESULT refused = DInputState::Get().TakeRefusal(DInputCall::DirectInputCreate))
@@ -53,13 +52,15 @@ uint32_t TestDInputLiveInstances() { return DInputState::Get().liveInstances; }
 
 std::vector<DInputDeviceState> TestDInputDevices() {
   std::vector<DInputDeviceState> devices;
-  for (const InputDevice* device : DInputState::Get().devices) devices.push_back(device->Describe());
+  for (const InputDevice* device : DInputState::Get().devices)
+    devices.push_back(device->Describe());
   return devices;
 }
 
 std::vector<DInputEffectState> TestDInputEffects() {
   std::vector<DInputEffectState> effects;
-  for (const DeviceEffect* effect : DInputState::Get().effects) effects.push_back(effect->Describe());
+  for (const DeviceEffect* effect : DInputState::Get().effects)
+    effects.push_back(effect->Describe());
   return effects;
 }
 

@@ -19,7 +19,7 @@ struct DInputState {
   std::map<DInputCall, Refusal> refusals;
   bool forceFeedback = false;
   uint32_t liveInstances = 0;
-  std::vector<InputDevice*> devices;  // in creation order
+  std::vector<InputDevice*> devices;   // in creation order
   std::vector<DeviceEffect*> effects;  // in creation order
 
   // The result a refused call answers with, or S_OK when the call may go ahead.

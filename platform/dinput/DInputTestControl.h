@@ -61,7 +61,7 @@ struct DInputEffectState {
   int32_t joystick;
   bool downloaded;
   bool playing;
-  uint32_t starts;  // successful starts so far
+  uint32_t starts;   // successful starts so far
   DWORD iterations;  // of the last start
   // The parameters as the effect holds them: times in microseconds, axes as data-format
   // offsets or object types as given, the type-specific block byte for byte.

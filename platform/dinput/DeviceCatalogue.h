@@ -44,12 +44,11 @@ std::vector<DeviceObject> DeviceObjects(const DeviceIdentity& device);
 
 // Raw readings, taken once per state read.
 struct DeviceReading {
-  BYTE keys[256] = {};  // by scan code, 0x80 while held
+  BYTE keys[256] = {};   // by scan code, 0x80 while held
   LONG pointer[3] = {};  // mouse: x, y, wheel
   bool mouseButtons[3] = {};
-  uint32_t axes[6] = {};  // joystick positions 0 to 65535
-  uint32_t buttons = 0;   // joystick button mask
+  uint32_t axes[6] = {};   // joystick positions 0 to 65535
+  uint32_t buttons = 0;    // joystick button mask
   DWORD pov = 0xFFFFFFFF;  // hundredths of a degree, 0xFFFFFFFF when centred
 };
 DeviceReading ReadDevice(const DeviceIdentity& device);
-

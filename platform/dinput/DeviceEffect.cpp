@@ -142,8 +142,8 @@ HRESULT DeviceEffect::Validate(const DIEFFECT& effect, DWORD flags, Parameters& 
 }
 
 HRESULT DeviceEffect::Apply(const DIEFFECT* effect, DWORD flags) {
-  if (!effect || (effect->dwSize != kEffectSizeWithoutStartDelay &&
-                  effect->dwSize != kEffectSize && effect->dwSize != sizeof(DIEFFECT)))
+  if (!effect || (effect->dwSize != kEffectSizeWithoutStartDelay && effect->dwSize != kEffectSize &&
+                  effect->dwSize != sizeof(DIEFFECT)))
     return DIERR_INVALIDPARAM;
   Parameters next = parameters_;
   if (const HRESULT result = Validate(*effect, flags, next)) return result;
@@ -235,22 +235,13 @@ void DeviceEffect::DeviceReleased() {
 
 DInputEffectState DeviceEffect::Describe() const {
   const Parameters& p = parameters_;
-  return {*kind_.guid,
-          device_->Identity().joystick,
-          downloaded_,
-          PlayingNow(),
-          starts_,
-          iterations_,
-          p.flags,
-          p.duration,
-          p.samplePeriod,
-          p.gain,
-          p.triggerButton,
-          p.triggerRepeatInterval,
-          p.startDelay,
-          p.axes,
-          p.direction,
-          p.hasEnvelope,
-          p.envelope,
-          p.typeSpecific};
+  return {*kind_.guid,     device_->Identity().joystick,
+          downloaded_,     PlayingNow(),
+          starts_,         iterations_,
+          p.flags,         p.duration,
+          p.samplePeriod,  p.gain,
+          p.triggerButton, p.triggerRepeatInterval,
+          p.startDelay,    p.axes,
+          p.direction,     p.hasEnvelope,
+          p.envelope,      p.typeSpecific};
 }

@@ -30,8 +30,8 @@ LONG ScaleAxis(uint32_t position, LONG rangeMin, LONG rangeMax, DWORD deadZone) 
   const LONG centre = static_cast<LONG>(rangeMin + (static_cast<int64_t>(rangeMax) - rangeMin) / 2);
   const LONG offset = std::min<LONG>(static_cast<LONG>(position), kAxisEnd) - kAxisCentre;
   const double travel = offset < 0 ? kAxisCentre : kAxisEnd - kAxisCentre;
-  const double span = offset < 0 ? static_cast<double>(centre) - rangeMin
-                                 : static_cast<double>(rangeMax) - centre;
+  const double span =
+      offset < 0 ? static_cast<double>(centre) - rangeMin : static_cast<double>(rangeMax) - centre;
   const double fraction = std::abs(offset) / travel;
   const double zone = deadZone / 10000.0;
   if (fraction <= zone) return centre;
@@ -209,8 +209,7 @@ HRESULT InputDevice::Acquire() {
   }
   if (!hasFormat_) return DIERR_INVALIDPARAM;
   if (!IsAttached(identity_)) return DIERR_INPUTLOST;
-  if ((level_ & DISCL_FOREGROUND) && GetForegroundWindow() != window_)
-    return DIERR_OTHERAPPHASPRIO;
+  if ((level_ & DISCL_FOREGROUND) && GetForegroundWindow() != window_) return DIERR_OTHERAPPHASPRIO;
   if (level_ & DISCL_EXCLUSIVE)
     for (InputDevice* other : DInputState::Get().devices)
       if (other != this && other->identity_ == identity_ && other->HoldsExclusiveAccess() &&
@@ -291,9 +290,9 @@ HRESULT InputDevice::GetDeviceState(DWORD size, void* data) {
       const LONG absolute = AbsoluteAxis(slot, reading);
       // Ranges may span the whole of a LONG, so the motion is worked out wider and clamped.
       const int64_t motion = int64_t{absolute} - slot.lastReported;
-      const LONG value = relativeAxes_ ? static_cast<LONG>(std::clamp<int64_t>(
-                                             motion, INT32_MIN, INT32_MAX))
-                                       : absolute;
+      const LONG value = relativeAxes_
+                             ? static_cast<LONG>(std::clamp<int64_t>(motion, INT32_MIN, INT32_MAX))
+                             : absolute;
       slot.lastReported = absolute;
       std::memcpy(target, &value, sizeof(LONG));
     }
@@ -458,8 +457,14 @@ void InputDevice::StopEffectsExcept(const DeviceEffect* keep) {
 }
 
 DInputDeviceState InputDevice::Describe() const {
-  return {InstanceGuid(identity_), DeviceType(identity_), identity_.joystick, acquired_, level_,
-          window_, hasFormat_, autoCenter_};
+  return {InstanceGuid(identity_),
+          DeviceType(identity_),
+          identity_.joystick,
+          acquired_,
+          level_,
+          window_,
+          hasFormat_,
+          autoCenter_};
 }
 
 void InputDevice::LoseInput() {

@@ -58,7 +58,7 @@ class InputDevice final : public IDirectInputDevice2 {
     int64_t formatOffset = -1;  // where the data format puts its value; -1: not in the format
     LONG rangeMin = 0;
     LONG rangeMax = 0xFFFF;
-    DWORD deadZone = 0;  // in hundredths of a percent of the half travel
+    DWORD deadZone = 0;     // in hundredths of a percent of the half travel
     LONG lastReported = 0;  // for relative axes: the absolute value at the last read
   };
 

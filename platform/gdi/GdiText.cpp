@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string_view>
 #include <vector>
 
 #include "platform/gdi/GdiObjects.h"
+#include "platform/gdi/TextEncoding.h"
 
 namespace {
 
@@ -60,31 +62,17 @@ FontLibrary& Fonts() {
   return fonts;
 }
 
-// Windows-1252 characters 0x80-0x9F; the other single bytes are Latin-1.
-constexpr char32_t kWindows1252High[32] = {
-    0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
-
-// Text is UTF-8; a byte that does not start a valid sequence is a Windows-1252 character.
+// Text is read as everywhere on this platform: UTF-8, and single bytes where it is not valid.
 std::vector<char32_t> CodePoints(const char* text, int length) {
+  const std::string_view bytes(text, static_cast<size_t>(std::max(length, 0)));
   std::vector<char32_t> result;
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-  for (int i = 0; i < length;) {
-    const unsigned char lead = bytes[i];
-    const int extra = lead >= 0xF0 && lead < 0xF5 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 && lead < 0xE0 ? 1 : 0;
-    char32_t code = extra == 3 ? lead & 0x07 : extra == 2 ? lead & 0x0F : lead & 0x1F;
-    bool valid = extra > 0 && lead < 0xF5;
-    for (int k = 1; valid && k <= extra; ++k) {
-      if (i + k >= length || (bytes[i + k] & 0xC0) != 0x80) valid = false;
-      else code = (code << 6) | (bytes[i + k] & 0x3F);
-    }
-    if (valid) {
+  for (size_t i = 0; i < bytes.size();) {
+    char32_t code;
+    if (const size_t sequence = DecodeUtf8(bytes, i, code); sequence > 0) {
       result.push_back(code);
-      i += extra + 1;
+      i += sequence;
     } else {
-      result.push_back(lead >= 0x80 && lead < 0xA0 ? kWindows1252High[lead - 0x80] : lead);
-      ++i;
+      result.push_back(Windows1252ToUnicode(static_cast<unsigned char>(bytes[i++])));
     }
   }
   return result;

@@ -1,35 +1,10 @@
 // Reading and writing single pixels of every bit count, and the conversion between raw pixel
 // values and colours.
-#include <bit>
 #include <climits>
 #include <cstring>
 
 #include "platform/gdi/GdiObjects.h"
-
-namespace {
-
-// An n-bit channel value widened to 8 bits by repeating its top bits, so full scale stays full.
-BYTE ChannelTo8(uint32_t raw, DWORD mask) {
-  if (mask == 0) return 0;
-  const int shift = std::countr_zero(mask);
-  const int bits = std::popcount(mask >> shift);
-  uint32_t value = (raw & mask) >> shift;
-  if (bits >= 8) return static_cast<BYTE>(value >> (bits - 8));
-  uint32_t wide = 0;
-  for (int filled = 0; filled < 8; filled += bits) wide = (wide << bits) | value;
-  const int filledBits = ((8 + bits - 1) / bits) * bits;
-  return static_cast<BYTE>(wide >> (filledBits - 8));
-}
-
-uint32_t ChannelFrom8(BYTE value, DWORD mask) {
-  if (mask == 0) return 0;
-  const int shift = std::countr_zero(mask);
-  const int bits = std::popcount(mask >> shift);
-  const uint32_t scaled = bits >= 8 ? static_cast<uint32_t>(value) << (bits - 8) : value >> (8 - bits);
-  return (scaled << shift) & mask;
-}
-
-}  // namespace
+#include "platform/gdi/PixelChannels.h"
 
 int64_t DibRowBytes(int64_t width, int32_t bitCount) { return (width * bitCount + 31) / 32 * 4; }
 

@@ -3,15 +3,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
+#include "platform/d3d/D3D.h"
 #include "platform/ddraw/DDraw.h"
 #include "platform/dinput/DInput.h"
 #include "platform/host/Host.h"
 
 namespace {
 
-std::unique_ptr<Host>& Current() {
-  static std::unique_ptr<Host> host;
+// Held by a plain pointer, not a static owner: a program that exits without PlatformShutdown
+// (the display server went away, say) must not tear the host down from the exit handlers, where
+// its windowing library may wait forever on a dead connection.
+Host*& Current() {
+  static Host* host = nullptr;
   return host;
 }
 
@@ -39,17 +44,18 @@ bool PlatformStartup() {
   if (Current()) return true;
   const HostBootstrap* bootstrap = Choose();
   if (!bootstrap) return false;
-  Current() = bootstrap->create();
+  Current() = bootstrap->create().release();
   if (!Current()) {
     std::fprintf(stderr, "Host \"%s\" failed to start\n", bootstrap->name);
     return false;
   }
   // Built-in modules are offered from here, one call per module.
   RegisterDirectDrawModule();
+  InstallDirect3D();
   RegisterDirectInputModule();
   return true;
 }
 
-void PlatformShutdown() { Current().reset(); }
+void PlatformShutdown() { delete std::exchange(Current(), nullptr); }
 
-Host* PlatformHost() { return Current().get(); }
+Host* PlatformHost() { return Current(); }

@@ -544,8 +544,9 @@ BOOL ShowWindow(HWND window, int32_t command) {
   if (!IsWindow(window)) return wasVisible;
   UINT flags = SWP_SHOWWINDOW | SWP_NOZORDER;
   if (!ActivatingShow(command)) flags |= SWP_NOACTIVATE;
-  if (wasVisible && !stateChanged && !(flags & SWP_NOACTIVATE)) {
-    if (!record->parent) ActivateWindow(window, WA_ACTIVE);
+  if (wasVisible && !stateChanged) {
+    // Nothing to show again; an activating command still activates.
+    if (!record->parent && !(flags & SWP_NOACTIVATE)) ActivateWindow(window, WA_ACTIVE);
     return wasVisible;
   }
   SetWindowPos(window, nullptr, target.left, target.top, Width(target), Height(target), flags);

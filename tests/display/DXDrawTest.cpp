@@ -209,7 +209,7 @@ TEST_F(DXDrawTest, FinalizeGoesOnPastAFailingHandler) {
   dx->OnFinalizeSurface = MakeEvent<&Thrower::Raise>(&thrower);
   dx->Initialize();
   log.clear();
-  EXPECT_EQ(RaisedMessage<Exception>([&] { dx->Finalize(); }), "handler failed");
+  EXPECT_EQ(MessageOf<Exception>([&] { dx->Finalize(); }), "handler failed");
   // The listener still hears that everything went, and nothing is left behind.
   EXPECT_EQ(log, (Log{"ncFinalizeSurface", "ncFinalize"}));
   EXPECT_FALSE(dx->Initialized());
@@ -220,7 +220,7 @@ TEST_F(DXDrawTest, FinalizeGoesOnPastAFailingHandler) {
 
 TEST_F(DXDrawTest, WithoutAFormNothingIsBuilt) {
   auto* alone = new TDXDraw(Application);
-  EXPECT_EQ(RaisedMessage<EDXDrawError>([&] { alone->Initialize(); }), "Form not found");
+  EXPECT_EQ(MessageOf<EDXDrawError>([&] { alone->Initialize(); }), "Form not found");
   EXPECT_FALSE(alone->Initialized());
   EXPECT_EQ(alone->DDraw(), nullptr);
   delete alone;
@@ -232,11 +232,11 @@ TEST_F(DXDrawTest, BuildFailuresFinaliseAndRaise) {
   recorder.Watch(dx);
 
   TestDDrawRefuseNext(DDrawCall::DirectDrawCreate);
-  EXPECT_EQ(RaisedMessage<EDirectDrawError>([&] { dx->Initialize(); }), "DirectDraw cannot be initialized");
+  EXPECT_EQ(MessageOf<EDirectDrawError>([&] { dx->Initialize(); }), "DirectDraw cannot be initialized");
   EXPECT_FALSE(dx->Initialized());
 
   TestDDrawRefuseNext(DDrawCall::CreateSurface);
-  EXPECT_EQ(RaisedMessage<EDXDrawError>([&] { dx->Initialize(); }), "Primary Surface cannot be made");
+  EXPECT_EQ(MessageOf<EDXDrawError>([&] { dx->Initialize(); }), "Primary Surface cannot be made");
   EXPECT_EQ(dx->Primary(), nullptr);
   EXPECT_EQ(TestDDrawLiveSurfaces(), 0u);
 
@@ -244,7 +244,7 @@ TEST_F(DXDrawTest, BuildFailuresFinaliseAndRaise) {
   // memories.
   dx->SetAutoSize(false);
   dx->SetSize(20000, 10);
-  EXPECT_EQ(RaisedMessage<EDXDrawError>([&] { dx->Initialize(); }), "Surface cannot be made");
+  EXPECT_EQ(MessageOf<EDXDrawError>([&] { dx->Initialize(); }), "Surface cannot be made");
   EXPECT_EQ(dx->Surface(), nullptr);
   EXPECT_EQ(TestDDrawLiveSurfaces(), 0u);
   // No OnFinalize for an initialisation that never completed, and the stored size is kept.
@@ -269,7 +269,7 @@ TEST_F(DXDrawTest, BackSurfaceFallsBackToSystemMemoryOrFails) {
 
   dx->Finalize();
   TestDDrawSetVideoMemory(0);
-  EXPECT_EQ(RaisedMessage<EDXDrawError>([&] { dx->Initialize(); }), "Primary Surface cannot be made");
+  EXPECT_EQ(MessageOf<EDXDrawError>([&] { dx->Initialize(); }), "Primary Surface cannot be made");
 }
 
 TEST_F(DXDrawTest, RefusedDisplayModeFinalisesAndRaises) {
@@ -279,7 +279,7 @@ TEST_F(DXDrawTest, RefusedDisplayModeFinalisesAndRaises) {
   dx->Display()->SetHeight(600);
   dx->Display()->SetBitCount(32);
   dx->Display()->SetFixedBitCount(true);
-  EXPECT_EQ(RaisedMessage<EDXDrawError>([&] { dx->Initialize(); }),
+  EXPECT_EQ(MessageOf<EDXDrawError>([&] { dx->Initialize(); }),
             "Display mode cannot be changed (800x600 32bit)");
   EXPECT_FALSE(dx->Initialized());
   EXPECT_EQ(dx->DDraw(), nullptr);

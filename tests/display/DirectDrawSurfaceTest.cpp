@@ -58,11 +58,11 @@ TEST_F(SurfaceTest, EmptyWrapperRaisesOnlyFromItsGettersAndCanvas) {
   TDirectDrawSurface surface(ddraw.get());
   EXPECT_EQ(surface.Width(), 0);
   EXPECT_EQ(surface.ISurface(), nullptr);
-  EXPECT_EQ(RaisedMessage<EDirectDrawSurfaceError>([&] { surface.IDDSurface(); }),
+  EXPECT_EQ(MessageOf<EDirectDrawSurfaceError>([&] { surface.IDDSurface(); }),
             "IDirectDrawSurface not made");
-  EXPECT_EQ(RaisedMessage<EDirectDrawSurfaceError>([&] { surface.IDDSurface7(); }),
+  EXPECT_EQ(MessageOf<EDirectDrawSurfaceError>([&] { surface.IDDSurface7(); }),
             "IDirectDrawSurface7 not made");
-  EXPECT_EQ(RaisedMessage<EDirectDrawSurfaceError>([&] { surface.Canvas()->TextOut(0, 0, "x"); }),
+  EXPECT_EQ(MessageOf<EDirectDrawSurfaceError>([&] { surface.Canvas()->TextOut(0, 0, "x"); }),
             "IDirectDrawSurface not made");
   DDSURFACEDESC desc{};
   EXPECT_FALSE(surface.Fill(0));
@@ -99,7 +99,7 @@ TEST_F(SurfaceTest, SetSizeMakesEmptiesAndFallsBackToSystemMemory) {
   EXPECT_TRUE(surface.SurfaceDesc().ddsCaps.dwCaps & DDSCAPS_SYSTEMMEMORY);
 
   TestDDrawRefuseNext(DDrawCall::CreateSurface);
-  EXPECT_EQ(RaisedMessage<EDirectDrawSurfaceError>([&] { surface.SetSize(8, 8); }),
+  EXPECT_EQ(MessageOf<EDirectDrawSurfaceError>([&] { surface.SetSize(8, 8); }),
             "Surface cannot be made");
   EXPECT_EQ(surface.ISurface(), nullptr);
 

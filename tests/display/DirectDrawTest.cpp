@@ -54,21 +54,21 @@ TEST_F(DirectDrawObject, OffersEveryInterfaceVersionOfItsPath) {
   EXPECT_NE(six.IDraw(), nullptr);
   EXPECT_NE(six.IDraw4(), nullptr);
   EXPECT_EQ(six.IDraw7(), nullptr);
-  EXPECT_EQ(RaisedMessage<EDirectDrawError>([&] { six.IDDraw7(); }), "IDirectDraw7 not made");
+  EXPECT_EQ(MessageOf<EDirectDrawError>([&] { six.IDDraw7(); }), "IDirectDraw7 not made");
 }
 
 TEST_F(DirectDrawObject, CreationFailuresRaiseTheirTextsAndLeaveNothing) {
   TestDDrawRefuseNext(DDrawCall::DirectDrawCreate);
-  EXPECT_EQ(RaisedMessage<EDirectDrawError>([] { TDirectDraw ddraw(nullptr); }),
+  EXPECT_EQ(MessageOf<EDirectDrawError>([] { TDirectDraw ddraw(nullptr); }),
             "DirectDraw cannot be initialized");
   TestDDrawRefuseNext(DDrawCall::DirectDrawCreate);
-  EXPECT_EQ(RaisedMessage<EDirectDrawError>([] { TDirectDraw ddraw(nullptr, false); }),
+  EXPECT_EQ(MessageOf<EDirectDrawError>([] { TDirectDraw ddraw(nullptr, false); }),
             "DirectDraw cannot be initialized");
 
   // Without the library the loader's own text names it.
   FreeLoadedLibraries();
   UnregisterBuiltinModule("DDraw.dll");
-  EXPECT_EQ(RaisedMessage<Exception>([] { TDirectDraw ddraw(nullptr); }), "DDraw.dll is not loaded");
+  EXPECT_EQ(MessageOf<Exception>([] { TDirectDraw ddraw(nullptr); }), "DDraw.dll is not loaded");
   RegisterDirectDrawModule();
   TDirectDraw again(nullptr);
   EXPECT_NE(again.IDraw7(), nullptr);
@@ -106,7 +106,7 @@ TEST_F(DirectDrawObject, AWrapperFreedByItsUserLeavesTheList) {
 TEST_F(DirectDrawObject, ClipperThatCannotBeMadeRaisesAndIsNotKept) {
   TDirectDraw ddraw(nullptr);
   TestDDrawRefuseNext(DDrawCall::CreateClipper);
-  EXPECT_EQ(RaisedMessage<EDirectDrawClipperError>([&] { new TDirectDrawClipper(&ddraw); }),
+  EXPECT_EQ(MessageOf<EDirectDrawClipperError>([&] { new TDirectDrawClipper(&ddraw); }),
             "Clipper cannot be made");
   EXPECT_EQ(ddraw.ClipperCount(), 0);
   EXPECT_NE(ddraw.DXResult(), 0);
@@ -122,7 +122,7 @@ TEST_F(DirectDrawObject, PaletteIsMadeReplacedAndLostOnRefusal) {
   TDirectDraw ddraw(nullptr);
   TDirectDrawPalette palette(&ddraw);
   EXPECT_EQ(palette.IPalette(), nullptr);
-  EXPECT_EQ(RaisedMessage<EDirectDrawPaletteError>([&] { palette.IDDPalette(); }),
+  EXPECT_EQ(MessageOf<EDirectDrawPaletteError>([&] { palette.IDDPalette(); }),
             "IDirectDrawPalette not made");
   const std::vector<PALETTEENTRY> grey = GreyEntries();
   EXPECT_FALSE(palette.SetEntries(0, 256, grey.data()));

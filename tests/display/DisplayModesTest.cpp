@@ -60,7 +60,7 @@ TEST_F(DisplayModesTest, WritersKeepValuesInRange) {
   EXPECT_EQ(display->Width(), 0);
   EXPECT_EQ(display->Height(), 0);
   display->SetBitCount(24);
-  EXPECT_EQ(RaisedMessage<EDirectDrawError>([&] { display->SetBitCount(15); }),
+  EXPECT_EQ(MessageOf<EDirectDrawError>([&] { display->SetBitCount(15); }),
             "Display requires 8, 16, 24 or 32 bits");
   EXPECT_EQ(display->BitCount(), 24);
 }
@@ -116,7 +116,7 @@ TEST_F(DisplayModesTest, FailedEnumerationLeavesTheListEmptyForNow) {
 
   display->ClearModes();
   TestDDrawRefuseNext(DDrawCall::DirectDrawCreate);
-  EXPECT_EQ(RaisedMessage<EDirectDrawError>([&] { display->Count(); }), "DirectDraw cannot be initialized");
+  EXPECT_EQ(MessageOf<EDirectDrawError>([&] { display->Count(); }), "DirectDraw cannot be initialized");
   EXPECT_GT(display->Count(), 0);
 }
 

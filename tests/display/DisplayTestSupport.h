@@ -4,12 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "display/DXClass.h"
 #include "platform/TestControl.h"
 #include "runtime/Forms.h"
+#include "tests/MessageOf.h"
 
 class DisplayTest : public ::testing::Test {
  protected:
@@ -34,16 +32,5 @@ class DisplayTest : public ::testing::Test {
     form->SetBorderStyle(bsNone);
     form->SetBounds(0, 0, Width, Height);
     return form;
-  }
-
-  // Runs fn and returns the message of the exception of class E it raises.
-  template <class E, class Fn>
-  static std::string RaisedMessage(Fn fn) {
-    try {
-      fn();
-    } catch (const E& e) {
-      return e.Message();
-    }
-    return "(nothing raised)";
   }
 };

@@ -94,9 +94,10 @@ void SetLE(Bytes& bytes, size_t at, uint32_t value) {
 
 // A file with a longer header as the 40-byte header, the three masks and the pixels.
 Bytes WithInfoHeaderAndMasks(const Bytes& file) {
-  Bytes out(file.begin(), file.begin() + 14 + 40);
+  Bytes out;
+  out.reserve(file.size());
+  out.assign(file.begin(), file.begin() + 14 + 52);
   SetLE(out, 14, 40);
-  out.insert(out.end(), file.begin() + 14 + 40, file.begin() + 14 + 52);
   out.insert(out.end(), file.begin() + LE(file, 10), file.end());
   SetLE(out, 10, 14 + 52);
   SetLE(out, 2, static_cast<uint32_t>(out.size()));

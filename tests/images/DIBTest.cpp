@@ -12,6 +12,7 @@
 #include "platform/kernel/GlobalMemory.h"
 #include "runtime/TypInfo.h"
 #include "tests/images/ImagesTestSupport.h"
+#include "tests/MessageOf.h"
 
 namespace {
 
@@ -233,12 +234,8 @@ TEST(DIBCanvas, DrawingNeverTouchesASharedStore) {
 
 TEST(DIBCanvas, AnEmptyBitmapCannotBeDrawnOn) {
   TDIB dib;
-  try {
-    dib.Canvas()->TextOut(0, 0, "x");
-    FAIL();
-  } catch (const EInvalidOperation& e) {
-    EXPECT_EQ(e.Message(), "Leinwand erlaubt kein Zeichnen");
-  }
+  EXPECT_EQ(MessageOf<EInvalidOperation>([&] { dib.Canvas()->TextOut(0, 0, "x"); }),
+            "Leinwand erlaubt kein Zeichnen");
 }
 
 TEST(DIBDraw, DrawsWithColoursStretchedAndFromEveryKindOfStore) {

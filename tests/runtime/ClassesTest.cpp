@@ -2,22 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "tests/runtime/SampleComponents.h"
 #include "runtime/TypInfo.h"
+#include "tests/MessageOf.h"
 
 namespace {
-
-template <class E>
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const E& error) {
-    return error.Message();
-  }
-  return "<nothing raised>";
-}
 
 // Records what it is told and when it is freed.
 class TWatcher : public TComponent {

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "tests/runtime/SampleComponents.h"
+#include "tests/MessageOf.h"
 
 namespace {
 
@@ -71,16 +72,6 @@ class StreamBuilder {
   TMemoryStream stream;
   TWriter writer{stream};
 };
-
-template <class E>
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const E& error) {
-    return error.Message();
-  }
-  return "<nothing raised>";
-}
 
 class ComponentStreamTest : public ::testing::Test {
  protected:
@@ -395,6 +386,7 @@ TEST_F(ComponentStreamTest, HeaderFailures) {
 
   auto resource = [](size_t nameLength, const std::string& body) {
     std::vector<uint8_t> bytes = {0xFF, 10, 0};
+    bytes.reserve(bytes.size() + nameLength + 7 + body.size());
     bytes.insert(bytes.end(), nameLength, 'N');
     bytes.insert(bytes.end(), {0, 0x30, 0x10, 0xEE, 0xEE, 0xEE, 0xEE});  // any size will do
     bytes.insert(bytes.end(), body.begin(), body.end());

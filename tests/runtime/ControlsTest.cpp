@@ -2,6 +2,7 @@
 
 #include "FormsTestSupport.h"
 #include "runtime/Controls.h"
+#include "tests/MessageOf.h"
 
 const TClassInfo& TTestPanel::StaticClassInfo() {
   static const TClassInfo info = DefineClass<TTestPanel>({
@@ -95,12 +96,8 @@ TEST_F(ControlHandles, BadParentsAreRefused) {
 
   TTestPanel orphan(nullptr);
   orphan.SetName("Orphan");
-  try {
-    orphan.Handle();
-    FAIL() << "a child window without a parent was made";
-  } catch (const EInvalidOperation& e) {
-    EXPECT_EQ(e.Message(), "Element 'Orphan' hat kein übergeordnetes Fenster");
-  }
+  EXPECT_EQ(MessageOf<EInvalidOperation>([&] { orphan.Handle(); }),
+            "Element 'Orphan' hat kein übergeordnetes Fenster");
 }
 
 TEST_F(ControlHandles, ParentFreesTheControlsStillOnIt) {

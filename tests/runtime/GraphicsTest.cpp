@@ -11,6 +11,7 @@
 #include "platform/gdi/GdiTestControl.h"
 #include "runtime/Graphics.h"
 #include "runtime/TypInfo.h"
+#include "tests/MessageOf.h"
 
 namespace {
 
@@ -109,12 +110,8 @@ TEST(GraphicsFont, SizeIsPointsAtNinetySixPixelsPerInchAndChangesAreAnnounced) {
 
 TEST(GraphicsCanvas, WithoutADeviceContextNothingCanBeDrawn) {
   TCanvas canvas;
-  try {
-    canvas.TextOut(0, 0, "x");
-    FAIL();
-  } catch (const EInvalidOperation& e) {
-    EXPECT_EQ(e.Message(), "Leinwand erlaubt kein Zeichnen");
-  }
+  EXPECT_EQ(MessageOf<EInvalidOperation>([&] { canvas.TextOut(0, 0, "x"); }),
+            "Leinwand erlaubt kein Zeichnen");
   EXPECT_THROW(canvas.Handle(), EInvalidOperation);
 }
 
@@ -241,12 +238,9 @@ TEST_F(PictureRegistry, FilesAreFoundByExtensionWithoutRegardToCase) {
   std::remove(path.c_str());
   EXPECT_EQ(picture.Width(), 3);
   EXPECT_FALSE(recorder.events.empty());
-  try {
-    picture.LoadFromFile(::testing::TempDir() + "orvalis_picture.unknown");
-    FAIL();
-  } catch (const EInvalidGraphic& e) {
-    EXPECT_EQ(e.Message(), "Unbekannte Bilddateierweiterung (.unknown)");
-  }
+  EXPECT_EQ(MessageOf<EInvalidGraphic>(
+                [&] { picture.LoadFromFile(::testing::TempDir() + "orvalis_picture.unknown"); }),
+            "Unbekannte Bilddateierweiterung (.unknown)");
   EXPECT_EQ(picture.Width(), 3) << "a failed load keeps the picture";
   EXPECT_THROW(picture.LoadFromClipboardFormat(0x7777, nullptr, nullptr), EInvalidGraphic);
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/MessageOf.h"
+
 namespace {
 
 int cells[6];
@@ -13,12 +15,7 @@ std::string ListIndexText(Integer index) {
 
 template <class F>
 void ExpectListError(F action, const std::string& text) {
-  try {
-    action();
-    ADD_FAILURE() << "no EListError for " << text;
-  } catch (const EListError& e) {
-    EXPECT_EQ(e.Message(), text);
-  }
+  EXPECT_EQ(MessageOf<EListError>(action), text);
 }
 
 std::vector<void*> Entries(const TList& list) { return list.List(); }

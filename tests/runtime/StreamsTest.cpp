@@ -9,19 +9,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/MessageOf.h"
+
 namespace fs = std::filesystem;
 
 namespace {
-
-template <class E, class F>
-std::string MessageOf(F action) {
-  try {
-    action();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return "(nothing raised)";
-}
 
 std::string Content(TCustomMemoryStream& stream) {
   return std::string(static_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.Size()));

@@ -5,19 +5,7 @@
 #include <cmath>
 #include <limits>
 
-namespace {
-
-template <class E>
-std::string MessageOf(auto&& action) {
-  try {
-    action();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return "(nothing raised)";
-}
-
-}  // namespace
+#include "tests/MessageOf.h"
 
 TEST(Format, IntegerConversions) {
   EXPECT_EQ(Format("%d|%5d|%-5d|%.3d|%.3d", {42, 42, 42, 7, -7}), "42|   42|42   |007|-007");
@@ -114,7 +102,7 @@ TEST(StrToInt, RejectsEverythingElseWithTheLibraryText) {
   for (const char* text : {"", " ", "12 ", "1,5", "2147483648", "-2147483649", "$", "$100000000",
                            "abc", "--1", "3\r", "99999999999999999999"}) {
     EXPECT_EQ(MessageOf<EConvertError>([&] { StrToInt(text); }),
-              "'" + std::string(text) + "' ist kein gültiger Integerwert")
+              std::string("'") + text + "' ist kein gültiger Integerwert")
         << text;
     EXPECT_EQ(StrToIntDef(text, 77), 77) << text;
   }

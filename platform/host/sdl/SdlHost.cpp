@@ -12,6 +12,7 @@
 #include "platform/user/Cursor.h"
 #include "platform/user/HostInput.h"
 #include "platform/user/Keyboard.h"
+#include "platform/user/Window.h"
 
 namespace {
 
@@ -234,11 +235,22 @@ void SdlHost::Pump() {
     }
   }
   ReadJoysticks();
+  ShowMainWindowCaption();
   const bool showCursor = CursorVisible();
   if (showCursor != cursorShown_) {
     SDL_ShowCursor(showCursor ? SDL_ENABLE : SDL_DISABLE);
     cursorShown_ = showCursor;
   }
+}
+
+void SdlHost::ShowMainWindowCaption() {
+  HWND main = MainWindow();
+  if (!main) return;
+  std::string caption(static_cast<size_t>(GetWindowTextLengthA(main)) + 1, '\0');
+  caption.resize(static_cast<size_t>(GetWindowTextA(main, caption.data(), static_cast<int32_t>(caption.size()))));
+  if (caption.empty() || caption == caption_) return;
+  caption_ = caption;
+  SDL_SetWindowTitle(window_, caption_.c_str());
 }
 
 void SdlHost::Wait(uint32_t timeoutMs) { SDL_WaitEventTimeout(nullptr, static_cast<int>(timeoutMs)); }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/host/Host.h"
@@ -43,6 +44,8 @@ class SdlHost : public Host, public ScreenSink, public EventSource {
   void MouseMoved(int32_t windowX, int32_t windowY);
   void RefreshJoysticks();
   void ReadJoysticks();
+  // The window's title follows the program's main window.
+  void ShowMainWindowCaption();
 
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
@@ -51,4 +54,5 @@ class SdlHost : public Host, public ScreenSink, public EventSource {
   int32_t frameHeight_ = 0;
   std::vector<_SDL_Joystick*> joysticks_;
   bool cursorShown_ = true;
+  std::string caption_;
 };

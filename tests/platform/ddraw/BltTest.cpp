@@ -107,6 +107,15 @@ TEST_F(BltTest, RectanglesMustLieInsideUnlessAClipperCutsThem) {
   // The visible half keeps its place in the picture: columns 2 and 3 of the source.
   ASSERT_EQ(dest->Blt(&hanging, source.Get(), nullptr, DDBLT_WAIT, nullptr), DD_OK);
   EXPECT_EQ(ReadPixels(dest.Get()), (std::vector<uint32_t>{3, 4, 0, 0, 7, 8, 0, 0}));
+  // Mirrored, the visible half shows the picture's first columns reversed; the keyed 2 is
+  // left out.
+  DDCOLORKEY key{2, 2};
+  ASSERT_EQ(source->SetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
+  DDBLTFX mirror = Effects(DDBLTFX_MIRRORLEFTRIGHT);
+  ASSERT_EQ(dest->Blt(&hanging, source.Get(), nullptr, DDBLT_WAIT | DDBLT_DDFX | DDBLT_KEYSRC,
+                      &mirror),
+            DD_OK);
+  EXPECT_EQ(ReadPixels(dest.Get()), (std::vector<uint32_t>{3, 1, 0, 0, 6, 5, 0, 0}));
   // The fast blit does not clip and says so.
   EXPECT_EQ(dest->BltFast(0, 0, source.Get(), nullptr, DDBLTFAST_WAIT), DDERR_BLTFASTCANTCLIP);
 

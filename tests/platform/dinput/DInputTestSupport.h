@@ -65,8 +65,12 @@ class DInputFixture : public ::testing::Test {
 struct OwnedFormat {
   OwnedFormat(DWORD flags, DWORD dataSize, std::vector<DIOBJECTDATAFORMAT> formatObjects)
       : objects(std::move(formatObjects)) {
-    format = {sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), flags, dataSize,
-              static_cast<DWORD>(objects.size()), objects.data()};
+    format = {sizeof(DIDATAFORMAT),
+              sizeof(DIOBJECTDATAFORMAT),
+              flags,
+              dataSize,
+              static_cast<DWORD>(objects.size()),
+              objects.data()};
   }
   OwnedFormat(const OwnedFormat&) = delete;
   OwnedFormat& operator=(const OwnedFormat&) = delete;

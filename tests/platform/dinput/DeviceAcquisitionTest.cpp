@@ -18,11 +18,11 @@ TEST_F(DeviceAcquisitionTest, CooperativeLevelNeedsOneAccessOneScopeAndAWindowTo
   ComPtr<IDirectInputDevice> mouse = CreateDevice(GUID_SysMouse);
   ASSERT_TRUE(keyboard && mouse);
   EXPECT_EQ(keyboard->SetCooperativeLevel(window, DISCL_FOREGROUND), DIERR_INVALIDPARAM);
-  EXPECT_EQ(keyboard->SetCooperativeLevel(window, DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE |
-                                                      DISCL_FOREGROUND),
+  EXPECT_EQ(keyboard->SetCooperativeLevel(window,
+                                          DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE | DISCL_FOREGROUND),
             DIERR_INVALIDPARAM);
-  EXPECT_EQ(keyboard->SetCooperativeLevel(window, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND |
-                                                      DISCL_BACKGROUND),
+  EXPECT_EQ(keyboard->SetCooperativeLevel(window,
+                                          DISCL_NONEXCLUSIVE | DISCL_FOREGROUND | DISCL_BACKGROUND),
             DIERR_INVALIDPARAM);
   EXPECT_EQ(keyboard->SetCooperativeLevel(nullptr, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND),
             E_HANDLE);
@@ -172,9 +172,10 @@ TEST_F(DeviceAcquisitionTest, DataFormatsAreCheckedBeforeTheyTakeEffect) {
   EXPECT_EQ(accepts(0, 4, {{&GUID_Key, 0, DIDFT_BUTTON | DIDFT_MAKEINSTANCE(0), 0}}),
             DIERR_INVALIDPARAM)
       << "scan code 0 is no key";
-  EXPECT_EQ(accepts(0, 4, {{&GUID_Key, 0, DIDFT_OPTIONAL | DIDFT_BUTTON | DIDFT_MAKEINSTANCE(0), 0},
-                           keyA}),
-            DI_OK)
+  EXPECT_EQ(
+      accepts(0, 4,
+              {{&GUID_Key, 0, DIDFT_OPTIONAL | DIDFT_BUTTON | DIDFT_MAKEINSTANCE(0), 0}, keyA}),
+      DI_OK)
       << "an optional object may be missing";
   OwnedFormat badSize(0, 4, {keyA});
   badSize.format.dwSize = 20;

@@ -130,8 +130,7 @@ TEST_F(DirectInputTest, DeviceCreationFindsSystemDevicesAndAttachedJoysticksOnly
   EXPECT_EQ(devices[1].joystick, 1);
 
   TestRemoveJoystick(1);
-  EXPECT_EQ(directInput->CreateDevice(joysticks[1].instance, &device, nullptr),
-            DIERR_DEVICENOTREG);
+  EXPECT_EQ(directInput->CreateDevice(joysticks[1].instance, &device, nullptr), DIERR_DEVICENOTREG);
 }
 
 TEST_F(DirectInputTest, EnumerationListsKeyboardMouseAndEachAttachedJoystick) {

@@ -35,9 +35,20 @@ class EffectTest : public DInputFixture {
   struct ConstantForce {
     ConstantForce(DWORD duration) {
       envelope = {20, 1000, 200000, 500, 100000};
-      effect = {56,   DIEFF_OBJECTOFFSETS | DIEFF_CARTESIAN,
-                duration, 0, DI_FFNOMINALMAX, DIEB_NOTRIGGER, 0, 2, axes, direction,
-                &envelope, sizeof(force), &force, 0};
+      effect = {56,
+                DIEFF_OBJECTOFFSETS | DIEFF_CARTESIAN,
+                duration,
+                0,
+                DI_FFNOMINALMAX,
+                DIEB_NOTRIGGER,
+                0,
+                2,
+                axes,
+                direction,
+                &envelope,
+                sizeof(force),
+                &force,
+                0};
     }
     DWORD axes[2] = {0, 4};
     LONG direction[2] = {-3, -4};
@@ -97,8 +108,7 @@ TEST_F(EffectTest, EffectsAreListedByKindOnForceFeedbackJoysticksOnly) {
             S_OK);
   EXPECT_TRUE(ListEffects(plain.Get(), DIEFT_ALL, false).empty());
   IDirectInputEffect* effect = reinterpret_cast<IDirectInputEffect*>(1);
-  EXPECT_EQ(plain->CreateEffect(GUID_ConstantForce, nullptr, &effect, nullptr),
-            DIERR_DEVICENOTREG);
+  EXPECT_EQ(plain->CreateEffect(GUID_ConstantForce, nullptr, &effect, nullptr), DIERR_DEVICENOTREG);
   EXPECT_EQ(effect, nullptr);
 }
 
@@ -242,9 +252,20 @@ TEST_F(EffectTest, ConditionsTakeOneAxisEachAndSoloStartsStopTheRest) {
   LONG direction[2] = {0, 0};
   DICONDITION condition = {0, 3000, -3000, 0, 0, 0};
   DIENVELOPE envelope = {20, 0, 0, 0, 0};
-  DIEFFECT spring = {56, DIEFF_OBJECTOFFSETS | DIEFF_CARTESIAN, kEndless, 0, DI_FFNOMINALMAX,
-                     DIEB_NOTRIGGER, 0, 1, &axisX, direction, &envelope, sizeof(condition),
-                     &condition, 0};
+  DIEFFECT spring = {56,
+                     DIEFF_OBJECTOFFSETS | DIEFF_CARTESIAN,
+                     kEndless,
+                     0,
+                     DI_FFNOMINALMAX,
+                     DIEB_NOTRIGGER,
+                     0,
+                     1,
+                     &axisX,
+                     direction,
+                     &envelope,
+                     sizeof(condition),
+                     &condition,
+                     0};
   ComPtr<IDirectInputEffect> onX = Make(GUID_Spring, &spring);
   spring.rgdwAxes = &axisY;
   ComPtr<IDirectInputEffect> onY = Make(GUID_Spring, &spring);
@@ -273,8 +294,7 @@ TEST_F(EffectTest, EffectsWithoutAxesOrBlockCannotPlay) {
   EXPECT_EQ(empty->Download(), DIERR_INCOMPLETEEFFECT);
   EXPECT_EQ(empty->Start(0, 0), DIERR_INVALIDPARAM) << "no iterations";
   ConstantForce constant(kEndless);
-  EXPECT_EQ(empty->SetParameters(&constant.effect, DIEP_AXES | DIEP_START),
-            DIERR_INCOMPLETEEFFECT);
+  EXPECT_EQ(empty->SetParameters(&constant.effect, DIEP_AXES | DIEP_START), DIERR_INCOMPLETEEFFECT);
   DIPERIODIC wave = {5000, 0, 0, 50000};
   constant.effect.cbTypeSpecificParams = sizeof(wave);
   constant.effect.lpvTypeSpecificParams = &wave;

@@ -132,11 +132,11 @@ TEST_F(JoystickTest, AxesAreScaledToTheirRangeOutsideTheDeadZone) {
     LONG y;  // without
   };
   const Case cases[] = {
-      {32767, 0, 0},          // centre
-      {49150, 0, 500},        // just inside the dead zone on X
-      {57344, 500, 750},      // half way out of the dead zone
-      {65535, 1000, 1000},    // end of travel
-      {0, -1000, -1000},      // the other end
+      {32767, 0, 0},        // centre
+      {49150, 0, 500},      // just inside the dead zone on X
+      {57344, 500, 750},    // half way out of the dead zone
+      {65535, 1000, 1000},  // end of travel
+      {0, -1000, -1000},    // the other end
       {8191, -500, -750},
   };
   for (const Case& c : cases) {
@@ -253,4 +253,18 @@ TEST_F(JoystickTest, EachJoystickReadsItsOwnHostJoystick) {
   EXPECT_EQ(firstState.lX, 32767);
   EXPECT_EQ(secondState.rgbButtons[0], 0);
   EXPECT_EQ(secondState.lX, 100);
+}
+
+TEST_F(JoystickTest, PropertiesSentToEveryOffsetAreTakenOnlyByTheAxes) {
+  Open(3, 8, true);
+  std::vector<DWORD> acceptedZones;
+  std::vector<DWORD> acceptedRanges;
+  for (DWORD offset = 0; offset <= 270; ++offset) {
+    if (SetDeadZone(offset, 5000) == DI_OK) acceptedZones.push_back(offset);
+    if (SetRange(offset, -1000, 1000) == DI_OK) acceptedRanges.push_back(offset);
+  }
+  const std::vector<DWORD> axes = {offsetof(DIJOYSTATE2, lX), offsetof(DIJOYSTATE2, lY),
+                                   offsetof(DIJOYSTATE2, lZ)};
+  EXPECT_EQ(acceptedZones, axes);
+  EXPECT_EQ(acceptedRanges, axes);
 }

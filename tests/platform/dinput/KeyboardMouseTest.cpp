@@ -7,8 +7,8 @@ namespace {
 using KeyboardTest = DInputFixture;
 using MouseTest = DInputFixture;
 
-constexpr DWORD kWatchedKeys[] = {DIK_A, DIK_SPACE, DIK_LSHIFT, DIK_RSHIFT, DIK_LEFT,
-                                  DIK_NUMPAD8, DIK_RETURN, DIK_APOSTROPHE};
+constexpr DWORD kWatchedKeys[] = {DIK_A,    DIK_SPACE,   DIK_LSHIFT, DIK_RSHIFT,
+                                  DIK_LEFT, DIK_NUMPAD8, DIK_RETURN, DIK_APOSTROPHE};
 
 // Each watched key in a byte of its own, in the order above.
 OwnedFormat WatchedKeys() {

@@ -1,6 +1,7 @@
 // Text output: visible glyphs in the text colour at every bit count, background modes, extents.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "platform/gdi/Gdi.h"
@@ -108,6 +109,27 @@ TEST(GdiText, DrawsIntoIndexedAndSixteenBitPixelsAndClipsAtTheEdges) {
   for (WORD p : sixteen) green += p == 0x07E0;
   EXPECT_GT(green, 5);
   DeleteDC(dc);
+}
+
+TEST(GdiText, TextIsUtf8WhereValidAndSingleWindows1252CharactersElsewhere) {
+  Canvas32 canvas(4, 4, 0);
+  HFONT font = SelectFont(canvas.dc, -16);
+  auto width = [&](const std::string& text) {
+    SIZE extent{};
+    EXPECT_TRUE(GetTextExtentPoint32A(canvas.dc, text.data(), static_cast<int>(text.size()), &extent));
+    return extent.cx;
+  };
+  EXPECT_GT(width("\xE2\x82\xAC"), 0);
+  EXPECT_EQ(width("\xE2\x82\xAC"), width("\x80")) << "the euro sign either way";
+  EXPECT_EQ(width("\xC3\xA4"), width("\xE4")) << "a-umlaut either way";
+  EXPECT_NE(width("\xC3\xA4"), width("\xC3") + width("\xA4"));
+  // Surrogates and overlong forms are not UTF-8: each of their bytes is a character of its own.
+  EXPECT_EQ(width("\xED\xA0\x80"), width("\xED") + width("\xA0") + width("\x80"));
+  EXPECT_EQ(width("\xC0\xAE"), width("\xC0") + width("\xAE"));
+  // A sequence cut short by the given length is not read past it.
+  EXPECT_EQ(width(std::string("\xE2\x82\xAC").substr(0, 2)), width("\xE2") + width("\x82"));
+  SelectObject(canvas.dc, GetStockObject(SYSTEM_FONT));
+  DeleteObject(font);
 }
 
 }  // namespace

@@ -71,4 +71,60 @@ TEST_F(SdlHostTest, ReportsTheDesktopAsTheScreen) {
   Sdl().Pump();  // whatever the display delivered is handled without harm
 }
 
+// The title of the one window the host has open.
+std::string ShownWindowTitle() {
+  for (Uint32 id = 1; id < 1000; ++id)
+    if (SDL_Window* window = SDL_GetWindowFromID(id)) return SDL_GetWindowTitle(window);
+  return "";
+}
+
+void PushWindowEvent(Uint8 which) {
+  SDL_Event event{};
+  event.type = SDL_WINDOWEVENT;
+  event.window.event = which;
+  SDL_PushEvent(&event);
+}
+
+void PushKey(SDL_Scancode scancode, bool down) {
+  SDL_Event event{};
+  event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+  event.key.keysym.scancode = scancode;
+  SDL_PushEvent(&event);
+}
+
+TEST_F(SdlHostTest, DisplayEventsBecomeTheProgramsInput) {
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = &DefWindowProcA;
+  windowClass.lpszClassName = "SdlMain";
+  ASSERT_NE(RegisterClassA(&windowClass), 0);
+  HWND window = CreateWindowExA(0, "SdlMain", "OrvalisMain", WS_POPUP | WS_VISIBLE, 0, 0, 100,
+                                100, nullptr, nullptr, nullptr, nullptr);
+  Sdl().Pump();
+  ASSERT_EQ(GetForegroundWindow(), window);
+  EXPECT_EQ(ShownWindowTitle(), "OrvalisMain");
+
+  PushKey(SDL_SCANCODE_LEFT, true);
+  Sdl().Pump();
+  EXPECT_LT(GetAsyncKeyState(VK_LEFT), 0);
+  PushKey(SDL_SCANCODE_LEFT, false);
+  Sdl().Pump();
+  EXPECT_EQ(GetAsyncKeyState(VK_LEFT), 0);
+
+  PushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
+  Sdl().Pump();
+  EXPECT_EQ(GetForegroundWindow(), nullptr);
+  PushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+  Sdl().Pump();
+  EXPECT_EQ(GetForegroundWindow(), window);
+
+  ClearMessageQueue();
+  SDL_Event quit{};
+  quit.type = SDL_QUIT;
+  SDL_PushEvent(&quit);
+  Sdl().Pump();
+  MSG message{};
+  ASSERT_TRUE(PeekMessageA(&message, nullptr, WM_CLOSE, WM_CLOSE, PM_REMOVE));
+  EXPECT_EQ(message.hwnd, window);
+}
+
 }  // namespace

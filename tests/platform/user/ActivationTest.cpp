@@ -22,6 +22,10 @@ TEST_F(ActivationTest, ShowingTheFirstWindowActivatesTheProgramBeforeItsShowIsRe
   EXPECT_EQ(GetForegroundWindow(), window);
   EXPECT_EQ(GetActiveWindow(), window);
   EXPECT_EQ(GetFocus(), window);
+
+  MessageLog().clear();
+  EXPECT_TRUE(ShowWindow(window, SW_SHOWNA));
+  EXPECT_TRUE(Logged(WM_WINDOWPOSCHANGED).empty()) << "showing a shown window reports nothing";
 }
 
 TEST_F(ActivationTest, ShowReportCarriesTheShowFlag) {

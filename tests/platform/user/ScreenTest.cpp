@@ -34,7 +34,7 @@ TEST_F(ScreenTest, UnreadableFramesAreRefused) {
   const uint32_t source[4] = {};
   ScreenPresent(nullptr, 1, 1, 4);
   ScreenPresent(source, 0, 1, 4);
-  ScreenPresent(source, 2, 2, 4) ;  // pitch shorter than a row
+  ScreenPresent(source, 2, 2, 4);  // pitch shorter than a row
   ScreenPresent(source, 0x7FFFFFFF, 1, 16);
   EXPECT_EQ(ScreenFrameCount(), 0u);
 }

@@ -1,0 +1,205 @@
+#include "game/Enemies.h"
+
+#include <cmath>
+
+#include "game/GameState.h"
+#include "game/NewGame.h"
+#include "game/Orvalisunit.h"
+#include "game/Player.h"
+#include "game/View.h"
+#include "runtime/Random.h"
+
+Extended Aim(Real dx, Real dy) {
+  if (dy < 0) return std::atan(static_cast<Extended>(dx) / dy) * 180 / Pi;
+  if (dy > 0) return std::atan(static_cast<Extended>(dx) / dy) * 180 / Pi + 180;
+  return dx < 0 ? 90 : -90;
+}
+
+namespace {
+
+template <typename T>
+void StepForward(T& entry) {
+  const Extended a = DegreesToRadians(entry.Angle);
+  entry.Y += std::cos(a) * entry.Speed;
+  entry.X += std::sin(a) * entry.Speed;
+}
+
+void EnemyFires(Integer index) {
+  const TEnemyShip& enemy = EnemyShip[index];
+  TEnemyShot* shot = AppendEntry(EnemyShot, EnemyShotCount);
+  if (!shot) return;
+  shot->X = enemy.X;
+  shot->Y = enemy.Y;
+  shot->Speed = 2 * enemy.Speed + 10;
+  shot->Angle = enemy.Angle;
+  shot->Frame = 0;
+  shot->Life = 50;
+  shot->Damage = 5;
+  shot->Owner = index;
+  StepForward(*shot);
+}
+
+// One enemy: steer towards the player, fire when pointing at it, speed up when far and slow
+// down when near, move, and let the turn rate decay while it is not steering. True when it is
+// inside the view after its move.
+bool SteerAndMove(Integer index) {
+  TEnemyShip& enemy = EnemyShip[index];
+  const Real dx = enemy.X - PlayerX, dy = enemy.Y - PlayerY;
+
+  // On top of the player the bearing means nothing: no steering and no fire then.
+  if (dx != 0 || dy != 0) {
+    const Extended aim = Aim(dx, dy);
+    // Angles are never wrapped: crossing the bearing's seam makes the enemy turn the long way.
+    if (enemy.Angle < Round(aim - 5)) {
+      enemy.Turning = 1;
+      enemy.TurnRate += enemy.TurnAccel;
+      if (enemy.TurnRate > enemy.MaxTurn) enemy.TurnRate = enemy.MaxTurn;
+    }
+    if (enemy.Angle > Round(aim + 5)) {
+      enemy.Turning = 1;
+      enemy.TurnRate -= enemy.TurnAccel;
+      if (enemy.TurnRate < enemy.MinTurn) enemy.TurnRate = enemy.MinTurn;
+    }
+    if (Round(aim - 2) < enemy.Angle && enemy.Angle < Round(aim + 2) && -800 < dx && dx < 800 &&
+        -800 < dy && dy < 800 && enemy.FireCooldown == 0) {
+      enemy.FireCooldown = 60;
+      EnemyFires(index);
+    }
+  }
+
+  const bool far = dx > 400 || dx < -400 || dy > 400 || dy < -400;
+  if (far) {
+    enemy.Speed += enemy.Accel;
+    if (enemy.Speed > enemy.MaxSpeed) enemy.Speed = enemy.MaxSpeed;
+  } else {
+    enemy.Speed -= 2 * enemy.Accel;
+    if (enemy.Speed < 4.0) enemy.Speed = 4.0;
+  }
+  StepForward(enemy);
+
+  if (enemy.Turning == 0) {
+    if (enemy.TurnRate > 0) {
+      enemy.TurnRate -= 2 * enemy.TurnAccel;
+      if (enemy.TurnRate < 0) enemy.TurnRate = 0;
+    }
+    if (enemy.TurnRate < 0) {
+      enemy.TurnRate += 2 * enemy.TurnAccel;
+      if (enemy.TurnRate > 0) enemy.TurnRate = 0;
+    }
+  }
+  enemy.Angle += enemy.TurnRate;
+  enemy.Turning = 0;
+  return InsideSquare(enemy.X, enemy.Y, PlayerX, PlayerY, ViewRange);
+}
+
+bool Overlaps(Real x, Real y, Real targetX, Real targetY) {
+  return targetX - 25 < x && x < targetX + 25 && targetY - 25 < y && y < targetY + 25;
+}
+
+// Destroys every enemy but `spared` that the shot overlaps; a shot that hit lives one more
+// frame. `spared` follows its enemy when destroying another one moves it down.
+template <typename T>
+void HitEnemies(T& shot, const Integer& spared) {
+  for (Integer j = 1; j <= EnemyCount;) {
+    if (j != spared && Overlaps(shot.X, shot.Y, EnemyShip[j].X, EnemyShip[j].Y)) {
+      shot.Life = 1;
+      DestroyEnemy(j);  // the enemy that moves into place j is tested next
+    } else {
+      ++j;
+    }
+  }
+}
+
+// Moves every entry one step and ages it, then removes the expired ones and lets `test` act on
+// each of the others, in table order.
+template <typename T, typename Test>
+void MoveAndAge(T* table, Integer& count, Test test) {
+  for (Integer i = 1; i <= count; ++i) {
+    StepForward(table[i]);
+    --table[i].Life;
+  }
+  for (Integer i = 1; i <= count;) {
+    if (table[i].Life == 0) {
+      RemoveEntry(table, count, i);
+      continue;
+    }
+    test(table[i]);
+    ++i;
+  }
+}
+
+}  // namespace
+
+void UpdateEnemies() {
+  DrawnEnemyCount = 0;
+  TDirectDrawSurface* surface = OrvalisMain->DXDraw->Surface();
+  for (Integer i = 1; i <= EnemyCount; ++i) {
+    // Drawn where it was before it moved, but counted by where it is now.
+    const TViewOffset offset = ViewTransform(EnemyShip[i].X, EnemyShip[i].Y, PlayerX, PlayerY);
+    if (!SteerAndMove(i)) continue;
+    ++DrawnEnemyCount;
+    const TEnemyShip& enemy = EnemyShip[i];
+    OrvalisMain->Enemy->Items()->Items(TurnRateBankFrame(enemy.TurnRate))
+        ->DrawRotate(surface, static_cast<Integer>(Round(offset.X)) + CenterX - 15,
+                     CenterY - static_cast<Integer>(Round(offset.Y)), 50, 50, 0, 0.5, 0.5,
+                     ScreenAngle(enemy.Angle));
+  }
+  WriteTextLine(0, 50, "Anzahl der Schiffe: " + IntToStr(DrawnEnemyCount));
+}
+
+void MoveSmoke() {
+  MoveAndAge(SmokePuff, SmokeCount, [](TSmokePuff&) {});
+}
+
+void MoveEnemyShots() {
+  MoveAndAge(EnemyShot, EnemyShotCount, [](TEnemyShot& shot) {
+    HitEnemies(shot, shot.Owner);
+    if (Overlaps(shot.X, shot.Y, PlayerX, PlayerY)) {
+      shot.Life = 1;
+      DamagePlayer(shot.Damage);
+    }
+  });
+}
+
+void MoveShots() {
+  MoveAndAge(Shot, ShotCount, [](TShot& shot) { HitEnemies(shot, NoOwner); });
+}
+
+void DestroyEnemy(Integer e) {
+  if (TExplosionEffect* explosion = AppendEntry(ExplosionEffect, ExplosionCount)) {
+    explosion->X = EnemyShip[e].X;
+    explosion->Y = EnemyShip[e].Y;
+    explosion->Frame = 1;
+    // Kills within the same millisecond get the same kind.
+    SeedFromClock();
+    explosion->Kind = Random(3) + 1;
+  }
+  RemoveEntry(EnemyShip, EnemyCount, e);
+  // Enemy shots follow their firer to its new place, and lose it when it is gone.
+  for (Integer i = 1; i <= EnemyShotCount; ++i) {
+    Integer& owner = EnemyShot[i].Owner;
+    if (owner == e)
+      owner = NoOwner;
+    else if (owner > e && owner != NoOwner)
+      --owner;
+  }
+}
+
+void UpdateExplosions() {
+  TDirectDrawSurface* surface = OrvalisMain->DXDraw->Surface();
+  for (Integer i = 1; i <= ExplosionCount;) {
+    TExplosionEffect& explosion = ExplosionEffect[i];
+    if (++explosion.Frame > 29 * explosion.Kind) {
+      RemoveEntry(ExplosionEffect, ExplosionCount, i);
+      continue;
+    }
+    if (InsideSquare(explosion.X, explosion.Y, PlayerX, PlayerY, ViewRange)) {
+      const TViewOffset offset = ViewTransform(explosion.X, explosion.Y, PlayerX, PlayerY);
+      OrvalisMain->Explosion->Items()->Items(explosion.Frame + 29 * (explosion.Kind - 1))
+          ->DrawRotate(surface, static_cast<Integer>(Round(offset.X)) + CenterX - 10,
+                       CenterY - static_cast<Integer>(Round(offset.Y)), 100, 100, 0, 0.5, 0.5,
+                       static_cast<Single>((180 - Heading) * (256.0L / 360.0L)));
+    }
+    ++i;
+  }
+}

@@ -1,0 +1,169 @@
+#include "game/View.h"
+
+#include <cmath>
+
+#include "game/GameState.h"
+#include "game/Orvalisunit.h"
+
+TViewOffset ViewTransform(Real x, Real y, Real cameraX, Real cameraY) {
+  const Extended dx = x - cameraX, dy = y - cameraY;
+  const Extended h = DegreesToRadians(Heading);
+  return {dx * std::cos(h) - dy * std::sin(h), dx * std::sin(h) + dy * std::cos(h)};
+}
+
+Single ScreenAngle(Extended angle) {
+  return static_cast<Single>(Round((angle - Heading) * (256.0L / 360.0L)));
+}
+
+namespace {
+
+TDirectDrawSurface* BackSurface() { return OrvalisMain->DXDraw->Surface(); }
+
+TPictureCollectionItem* Picture(TDXImageList* list, Integer index) {
+  return list->Items()->Items(index);
+}
+
+// The picture's reference point for an offset from the view transform: the screen point of the
+// player plus the offset, with the per-kind shift.
+Integer ScreenX(const TViewOffset& offset, Integer shift) {
+  return static_cast<Integer>(Round(offset.X)) + CenterX + shift;
+}
+Integer ScreenY(const TViewOffset& offset, Integer shift) {
+  return CenterY - static_cast<Integer>(Round(offset.Y)) + shift;
+}
+
+// One star layer: visible stars step their picture on animation frames (wrapping from `last` to
+// `first`) and are drawn unrotated.
+void DrawStarLayer(TStar* layer, Real cameraX, Real cameraY, bool animate, Integer first,
+                   Integer last) {
+  TDirectDrawSurface* surface = BackSurface();
+  for (Integer i = 1; i <= StarLayerSize; ++i) {
+    TStar& star = layer[i];
+    if (!InsideSquare(star.X, star.Y, cameraX, cameraY, ViewRange)) continue;
+    if (animate && ++star.Frame > last) star.Frame = first;
+    const TViewOffset offset = ViewTransform(star.X, star.Y, cameraX, cameraY);
+    Picture(OrvalisMain->Stars1, star.Frame)
+        ->Draw(surface, ScreenX(offset, -15), ScreenY(offset, 0), 0);
+  }
+}
+
+// Smoke and both kinds of shot: visible entries step their picture on animation frames and are
+// drawn turned to their angle at `size` x `size`.
+template <typename T>
+void DrawMovingTable(T* table, Integer count, TDXImageList* list, bool animate, Integer frames,
+                     Integer size) {
+  TDirectDrawSurface* surface = BackSurface();
+  for (Integer i = 1; i <= count; ++i) {
+    T& entry = table[i];
+    if (!InsideSquare(entry.X, entry.Y, PlayerX, PlayerY, ViewRange)) continue;
+    if (animate && ++entry.Frame >= frames) entry.Frame = 0;
+    const TViewOffset offset = ViewTransform(entry.X, entry.Y, PlayerX, PlayerY);
+    Picture(list, entry.Frame)
+        ->DrawRotate(surface, ScreenX(offset, -10), ScreenY(offset, 0), size, size, 0, 0.5, 0.5,
+                     ScreenAngle(entry.Angle));
+  }
+}
+
+// A tick that has reached its period animates this pass and starts counting again.
+bool TickDue(Integer& tick, Integer period) {
+  if (tick != period) return false;
+  tick = 0;
+  return true;
+}
+
+void AdvanceBonusFrame(TBonusItem& item) {
+  if (++item.Frame > 38) item.Frame = 0;
+}
+
+}  // namespace
+
+void DrawStars() {
+  BackSurface()->Fill(0);
+  DrawStarLayer(FarStarLayer, FarCameraX, FarCameraY, TickDue(FarStarTick, 4), 13, 21);
+  DrawStarLayer(NearStarLayer, PlayerX, PlayerY, TickDue(NearStarTick, 2), 0, 12);
+}
+
+void DrawBonus() {
+  TDirectDrawSurface* surface = BackSurface();
+  for (Integer i = 1; i <= BonusItemCount; ++i) {
+    TBonusItem& item = BonusItem[i];
+    if (!InsideSquare(item.X, item.Y, PlayerX, PlayerY, ViewRange)) continue;
+    AdvanceBonusFrame(item);
+    const TViewOffset offset = ViewTransform(item.X, item.Y, PlayerX, PlayerY);
+    Picture(OrvalisMain->Bonus, item.Frame)
+        ->Draw(surface, ScreenX(offset, -25), ScreenY(offset, -25), 0);
+  }
+}
+
+void DrawSmoke() {
+  DrawMovingTable(SmokePuff, SmokeCount, OrvalisMain->abgas, TickDue(SmokeAnimTick, 3), 7, 10);
+}
+
+void DrawShots() {
+  DrawMovingTable(Shot, ShotCount, OrvalisMain->Weapons, TickDue(ShotAnimTick, 1), 9, 50);
+}
+
+void DrawEnemyShots() {
+  DrawMovingTable(EnemyShot, EnemyShotCount, OrvalisMain->enemy_weapons,
+                  TickDue(EnemyShotAnimTick, 1), 9, 50);
+}
+
+// ---- Radar ----
+
+namespace {
+
+// A blip for every entry inside the radar square, at the entry's view position shrunk into the
+// radar; `onBlip` runs for each entry before its blip is drawn.
+template <typename T, typename OnBlip>
+void DrawBlips(T* table, Integer count, Integer picture, OnBlip onBlip) {
+  const Real scaleX = static_cast<Real>(ScreenWidth + RadarRange) / 150;
+  const Real scaleY = static_cast<Real>(ScreenHeight + RadarRange) / 100;
+  TDirectDrawSurface* surface = BackSurface();
+  for (Integer i = 1; i <= count; ++i) {
+    T& entry = table[i];
+    if (!InsideSquare(entry.X, entry.Y, PlayerX, PlayerY, ViewRange + RadarRange)) continue;
+    onBlip(entry);
+    const TViewOffset offset = ViewTransform(entry.X, entry.Y, PlayerX, PlayerY);
+    const Integer x = static_cast<Integer>(Round(ScreenX(offset, -10) / scaleX)) + ScreenWidth -
+                      300 + RadarLeftAdjust;
+    const Integer y = static_cast<Integer>(Round(ScreenY(offset, 0) / scaleY)) + RadarTop;
+    Picture(OrvalisMain->radar, picture)->Draw(surface, x, y, 0);
+  }
+}
+
+constexpr auto NoChange = [](const auto&) {};
+
+}  // namespace
+
+void DrawRadarBonusBlips() {
+  DrawBlips(BonusItem, BonusItemCount, BlipFrame + 7, AdvanceBonusFrame);
+}
+void DrawRadarShotBlips() { DrawBlips(Shot, ShotCount, BlipFrame + 1, NoChange); }
+void DrawRadarEnemyBlips() {
+  DrawBlips(EnemyShip, EnemyCount, BlipFrame + 25, NoChange);
+}
+void DrawRadarEnemyShotBlips() {
+  DrawBlips(EnemyShot, EnemyShotCount, BlipFrame + 25, NoChange);
+}
+
+void DrawRadar() {
+  DrawRadarBonusBlips();
+  DrawRadarShotBlips();
+  DrawRadarEnemyBlips();
+  DrawRadarEnemyShotBlips();
+  Picture(OrvalisMain->radar, RadarFrameAnim + 15)->Draw(BackSurface(), ScreenWidth - 240, 115, 0);
+  if (++RadarFrameAnim > 9) RadarFrameAnim = 0;
+}
+
+void DrawEnergyBar() {
+  Picture(OrvalisMain->Energy, ShownEnergy)->Draw(BackSurface(), ScreenWidth - 600, 20, 0);
+}
+
+void WriteTextLine(Integer X, Integer Y, const std::string& Text) {
+  TDirectDrawSurfaceCanvas* canvas = BackSurface()->Canvas();
+  canvas->Brush()->SetStyle(bsClear);
+  canvas->Font()->SetColor(clWhite);
+  canvas->Font()->SetSize(12);
+  canvas->TextOut(X, Y, Text);
+  canvas->Release();  // the surface stays locked while its device context is out
+}

@@ -1,0 +1,45 @@
+// The view that turns with the ship: the world is rotated about the player by minus the heading
+// and drawn around the screen point of the player. Stars, bonus items, smoke, shots, the radar
+// and the energy bar are drawn here.
+#pragma once
+
+#include <string>
+
+#include "runtime/SysUtils.h"
+
+inline constexpr Extended Pi = 3.14159265358979323846264338327950288L;
+
+inline Extended DegreesToRadians(Extended degrees) { return degrees * Pi / 180; }
+
+// A world point relative to a camera, turned by the heading: X to the right of the ship, Y
+// ahead of it.
+struct TViewOffset {
+  Extended X, Y;
+};
+TViewOffset ViewTransform(Real x, Real y, Real cameraX, Real cameraY);
+
+// Strictly inside the square of half side `range` about the rounded camera. Integer positions
+// compare as integers, real ones as reals.
+template <typename Coordinate>
+bool InsideSquare(Coordinate x, Coordinate y, Real cameraX, Real cameraY, Integer range) {
+  const Int64 rx = Round(cameraX), ry = Round(cameraY);
+  return rx - range < x && x < rx + range && ry - range < y && y < ry + range;
+}
+
+// The angle, in 1/256 turns, at which a picture pointing at `angle` degrees is drawn.
+Single ScreenAngle(Extended angle);
+
+void DrawStars();
+void DrawBonus();
+void DrawSmoke();
+void DrawShots();
+void DrawEnemyShots();
+void DrawRadar();
+void DrawRadarBonusBlips();
+void DrawRadarShotBlips();
+void DrawRadarEnemyBlips();
+void DrawRadarEnemyShotBlips();
+void DrawEnergyBar();
+
+// A line of text at (X, Y), white over whatever lies beneath.
+void WriteTextLine(Integer X, Integer Y, const std::string& Text);

@@ -1,0 +1,298 @@
+#include "platform/d3d/Direct3DDevice.h"
+
+#include <optional>
+#include <vector>
+
+#include "platform/d3d/Direct3DSettings.h"
+#include "platform/d3d/Rasterizer.h"
+
+namespace {
+
+constexpr GUID IID_IDirect3DDevice7 = {
+    0xF5049E79, 0x4861, 0x11D2, {0xA4, 0x07, 0x00, 0xA0, 0xC9, 0x06, 0x29, 0xA8}};
+
+DWORD BitDepthFlag(DWORD bitCount) {
+  switch (bitCount) {
+    case 8: return DDBD_8;
+    case 16: return DDBD_16;
+    case 24: return DDBD_24;
+    case 32: return DDBD_32;
+    default: return 0;
+  }
+}
+
+HRESULT Refusal(D3DCall call) { return Direct3DSettings::Get().TakeRefusal(call); }
+
+// A surface locked for the length of one primitive, unlocked however the drawing ends.
+class SurfaceLock {
+ public:
+  SurfaceLock(IDirectDrawSurface7* surface, DWORD flags) : surface_(surface) {
+    desc_.dwSize = kDDSurfaceDesc2Size;
+    result_ = surface_->Lock(nullptr, &desc_, flags | DDLOCK_WAIT, nullptr);
+  }
+  ~SurfaceLock() {
+    if (result_ == DD_OK) surface_->Unlock(nullptr);
+  }
+  SurfaceLock(const SurfaceLock&) = delete;
+  SurfaceLock& operator=(const SurfaceLock&) = delete;
+
+  HRESULT Result() const { return result_; }
+  LockedPixels Pixels() const {
+    return {static_cast<BYTE*>(desc_.lpSurface), desc_.lPitch, desc_.dwWidth, desc_.dwHeight,
+            desc_.ddpfPixelFormat};
+  }
+
+ private:
+  IDirectDrawSurface7* surface_;
+  DDSURFACEDESC2 desc_{};
+  HRESULT result_;
+};
+
+TextureSource DescribeTexture(IDirectDrawSurface7* texture, const LockedPixels& pixels) {
+  TextureSource source;
+  source.pixels = pixels;
+  source.hasColorKey = texture->GetColorKey(DDCKEY_SRCBLT, &source.colorKey) == DD_OK;
+  IDirectDrawPalette* palette = nullptr;
+  if (texture->GetPalette(&palette) == DD_OK && palette) {
+    palette->GetEntries(0, 0, 256, source.palette.data());
+    palette->Release();
+  }
+  return source;
+}
+
+}  // namespace
+
+Direct3DDevice::Direct3DDevice(IDirect3D7* direct3D, const D3DDEVICEDESC7& caps,
+                               IDirectDrawSurface7* renderTarget)
+    : direct3D_(direct3D), caps_(caps), renderTarget_(renderTarget) {
+  ++Direct3DSettings::Get().liveObjects;
+  ViewWholeTarget();
+  renderStates_[D3DRENDERSTATE_TEXTUREPERSPECTIVE] = TRUE;
+  renderStates_[D3DRENDERSTATE_SHADEMODE] = 2;  // Gouraud
+  renderStates_[D3DRENDERSTATE_ZWRITEENABLE] = TRUE;
+  renderStates_[D3DRENDERSTATE_SRCBLEND] = D3DBLEND_ONE;
+  renderStates_[D3DRENDERSTATE_DESTBLEND] = D3DBLEND_ZERO;
+  renderStates_[D3DRENDERSTATE_CULLMODE] = D3DCULL_CCW;
+  renderStates_[D3DRENDERSTATE_LIGHTING] = TRUE;
+  for (auto& stage : stageStates_) {
+    stage[D3DTSS_COLOROP] = D3DTOP_DISABLE;
+    stage[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
+    stage[D3DTSS_COLORARG2] = D3DTA_CURRENT;
+    stage[D3DTSS_ALPHAOP] = D3DTOP_DISABLE;
+    stage[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
+    stage[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
+    stage[D3DTSS_ADDRESS] = D3DTADDRESS_WRAP;
+    stage[D3DTSS_MAGFILTER] = D3DTFG_POINT;
+    stage[D3DTSS_MINFILTER] = D3DTFN_POINT;
+    stage[D3DTSS_MIPFILTER] = D3DTFP_NONE;
+  }
+  stageStates_[0][D3DTSS_COLOROP] = D3DTOP_MODULATE;
+  stageStates_[0][D3DTSS_ALPHAOP] = D3DTOP_SELECTARG1;
+}
+
+Direct3DDevice::~Direct3DDevice() { --Direct3DSettings::Get().liveObjects; }
+
+HRESULT Direct3DDevice::CheckRenderTarget(const D3DDEVICEDESC7& caps,
+                                          IDirectDrawSurface7* surface) {
+  if (!surface) return DDERR_INVALIDPARAMS;
+  DDSCAPS2 surfaceCaps{};
+  if (const HRESULT result = surface->GetCaps(&surfaceCaps)) return result;
+  if (!(surfaceCaps.dwCaps & DDSCAPS_3DDEVICE)) return DDERR_INVALIDCAPS;
+  DDPIXELFORMAT format{};
+  format.dwSize = sizeof(DDPIXELFORMAT);
+  if (const HRESULT result = surface->GetPixelFormat(&format)) return result;
+  if (!(format.dwFlags & DDPF_RGB) || (format.dwFlags & DDPF_PALETTEINDEXED8) ||
+      !(caps.dwDeviceRenderBitDepth & BitDepthFlag(format.dwRGBBitCount)))
+    return DDERR_INVALIDPIXELFORMAT;
+  return D3D_OK;
+}
+
+void Direct3DDevice::ViewWholeTarget() {
+  DDSURFACEDESC2 desc{};
+  desc.dwSize = kDDSurfaceDesc2Size;
+  renderTarget_->GetSurfaceDesc(&desc);
+  viewport_ = {0, 0, desc.dwWidth, desc.dwHeight, 0.0f, 1.0f};
+}
+
+HRESULT Direct3DDevice::QueryInterface(REFIID iid, void** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  if (!(iid == IID_IUnknown) && !(iid == IID_IDirect3DDevice7)) return E_NOINTERFACE;
+  *object = static_cast<IDirect3DDevice7*>(this);
+  AddRef();
+  return S_OK;
+}
+
+ULONG Direct3DDevice::AddRef() { return ++references_; }
+
+ULONG Direct3DDevice::Release() {
+  const ULONG left = --references_;
+  if (left == 0) delete this;
+  return left;
+}
+
+HRESULT Direct3DDevice::GetCaps(D3DDEVICEDESC7* desc) {
+  if (!desc) return DDERR_INVALIDPARAMS;
+  *desc = caps_;
+  return D3D_OK;
+}
+
+HRESULT Direct3DDevice::EnumTextureFormats(LPD3DENUMPIXELFORMATSCALLBACK callback,
+                                           void* context) {
+  if (!callback) return DDERR_INVALIDPARAMS;
+  if (const HRESULT refused = Refusal(D3DCall::EnumTextureFormats)) return refused;
+  const std::vector<DDPIXELFORMAT> formats = Direct3DSettings::Get().textureFormats;
+  for (DDPIXELFORMAT format : formats)
+    if (callback(&format, context) == D3DENUMRET_CANCEL) break;
+  return D3D_OK;
+}
+
+HRESULT Direct3DDevice::BeginScene() {
+  if (inScene_) return D3DERR_SCENE_IN_SCENE;
+  inScene_ = true;
+  return D3D_OK;
+}
+
+HRESULT Direct3DDevice::EndScene() {
+  if (!inScene_) return D3DERR_SCENE_NOT_IN_SCENE;
+  inScene_ = false;
+  return D3D_OK;
+}
+
+HRESULT Direct3DDevice::GetDirect3D(IDirect3D7** direct3D) {
+  if (!direct3D) return DDERR_INVALIDPARAMS;
+  *direct3D = direct3D_.Get();
+  direct3D_->AddRef();
+  return D3D_OK;
+}
+
+HRESULT Direct3DDevice::SetRenderTarget(IDirectDrawSurface7* surface, DWORD) {
+  if (const HRESULT refused = Refusal(D3DCall::SetRenderTarget)) return refused;
+  if (const HRESULT unusable = CheckRenderTarget(caps_, surface)) return unusable;
+  if (const HRESULT lost = surface->IsLost()) return lost;
+  renderTarget_ = surface;
+  ViewWholeTarget();
+  return D3D_OK;
+}
+
+HRESULT Direct3DDevice::GetRenderTarget(IDirectDrawSurface7** surface) {
+  if (!surface) return DDERR_INVALIDPARAMS;
+  *surface = renderTarget_.Get();
+  renderTarget_->AddRef();
+  return D3D_OK;
+}
+
+HRESULT Direct3DDevice::SetViewport(D3DVIEWPORT7* viewport) {
+  if (!viewport) return DDERR_INVALIDPARAMS;
+  DDSURFACEDESC2 desc{};
+  desc.dwSize = kDDSurfaceDesc2Size;
+  renderTarget_->GetSurfaceDesc(&desc);
+  if (viewport->dwX > desc.dwWidth || viewport->dwWidth > desc.dwWidth - viewport->dwX ||
+      viewport->dwY > desc.dwHeight || viewport->dwHeight > desc.dwHeight - viewport->dwY)
+    return D3DERR_INVALIDCALL;
+  viewport_ = *viewport;
+  return D3D_OK;
+}
+
+HRESULT Direct3DDevice::GetViewport(D3DVIEWPORT7* viewport) {
+  if (!viewport) return DDERR_INVALIDPARAMS;
+  *viewport = viewport_;
+  return D3D_OK;
+}
+
+HRESULT Direct3DDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
+  if (const HRESULT refused = Refusal(D3DCall::SetRenderState)) return refused;
+  if (state >= kD3DRenderStateCount) return DDERR_INVALIDPARAMS;
+  renderStates_[state] = value;
+  return D3D_OK;
+}
+
+HRESULT Direct3DDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) {
+  if (!value || state >= kD3DRenderStateCount) return DDERR_INVALIDPARAMS;
+  *value = renderStates_[state];
+  return D3D_OK;
+}
+
+HRESULT Direct3DDevice::GetTexture(DWORD stage, IDirectDrawSurface7** texture) {
+  if (!texture || stage >= kD3DTextureStageCount) return DDERR_INVALIDPARAMS;
+  *texture = textures_[stage].Get();
+  if (*texture) (*texture)->AddRef();
+  return D3D_OK;
+}
+
+HRESULT Direct3DDevice::SetTexture(DWORD stage, IDirectDrawSurface7* texture) {
+  if (const HRESULT refused = Refusal(D3DCall::SetTexture)) return refused;
+  if (stage >= kD3DTextureStageCount) return DDERR_INVALIDPARAMS;
+  if (texture) {
+    DDSCAPS2 caps{};
+    if (const HRESULT result = texture->GetCaps(&caps)) return result;
+    if (!(caps.dwCaps & DDSCAPS_TEXTURE)) return DDERR_INVALIDCAPS;
+  }
+  textures_[stage] = texture;
+  return D3D_OK;
+}
+
+HRESULT Direct3DDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state,
+                                             DWORD* value) {
+  if (!value || stage >= kD3DTextureStageCount || state >= kD3DTextureStageStateCount)
+    return DDERR_INVALIDPARAMS;
+  *value = stageStates_[stage][state];
+  return D3D_OK;
+}
+
+HRESULT Direct3DDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state,
+                                             DWORD value) {
+  if (const HRESULT refused = Refusal(D3DCall::SetTextureStageState)) return refused;
+  if (stage >= kD3DTextureStageCount || state >= kD3DTextureStageStateCount)
+    return DDERR_INVALIDPARAMS;
+  stageStates_[stage][state] = value;
+  return D3D_OK;
+}
+
+HRESULT Direct3DDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD vertexFormat, void* vertices,
+                                      DWORD vertexCount, DWORD) {
+  if (const HRESULT refused = Refusal(D3DCall::DrawPrimitive)) return refused;
+  if (type != D3DPT_TRIANGLESTRIP) return D3DERR_INVALIDPRIMITIVETYPE;
+  if (vertexFormat != D3DFVF_TLVERTEX) return D3DERR_INVALIDVERTEXTYPE;
+  if (!vertices) return DDERR_INVALIDPARAMS;
+  if (vertexCount < 3) return D3D_OK;
+
+  SurfaceLock target(renderTarget_.Get(), 0);
+  if (target.Result() != DD_OK) return target.Result();
+
+  RasterStates states;
+  states.colorKey = renderStates_[D3DRENDERSTATE_COLORKEYENABLE] != FALSE;
+  states.alphaBlend = renderStates_[D3DRENDERSTATE_ALPHABLENDENABLE] != FALSE;
+  states.sourceBlend = renderStates_[D3DRENDERSTATE_SRCBLEND];
+  states.destinationBlend = renderStates_[D3DRENDERSTATE_DESTBLEND];
+  states.cullMode = renderStates_[D3DRENDERSTATE_CULLMODE];
+  states.clip = {static_cast<LONG>(viewport_.dwX), static_cast<LONG>(viewport_.dwY),
+                 static_cast<LONG>(viewport_.dwX + viewport_.dwWidth),
+                 static_cast<LONG>(viewport_.dwY + viewport_.dwHeight)};
+  const auto& stage = stageStates_[0];
+  states.modulate = stage[D3DTSS_COLOROP] == D3DTOP_MODULATE;
+  states.linearMagnify = stage[D3DTSS_MAGFILTER] == D3DTFG_LINEAR;
+  states.linearMinify = stage[D3DTSS_MINFILTER] == D3DTFN_LINEAR;
+
+  IDirectDrawSurface7* texture =
+      stage[D3DTSS_COLOROP] == D3DTOP_DISABLE ? nullptr : textures_[0].Get();
+  std::optional<SurfaceLock> textureLock;
+  TextureSource textureSource;
+  if (texture) {
+    textureLock.emplace(texture, DDLOCK_READONLY);
+    if (textureLock->Result() != DD_OK) return textureLock->Result();
+    textureSource = DescribeTexture(texture, textureLock->Pixels());
+    states.texture = &textureSource;
+  }
+
+  const auto* strip = static_cast<const D3DTLVERTEX*>(vertices);
+  for (DWORD i = 0; i + 2 < vertexCount; ++i) {
+    // Every second triangle of a strip runs the other way round; swapping two corners keeps
+    // the whole strip facing one way.
+    if (i % 2 == 0)
+      DrawTriangle(strip[i], strip[i + 1], strip[i + 2], states, target.Pixels());
+    else
+      DrawTriangle(strip[i + 1], strip[i], strip[i + 2], states, target.Pixels());
+  }
+  return D3D_OK;
+}

@@ -1,0 +1,55 @@
+// A Direct3D 7 device drawing into its render-target surface. It holds references to its
+// Direct3D object, its render target and the textures set on its stages.
+#pragma once
+
+#include <array>
+
+#include "platform/d3d/D3DTestControl.h"
+#include "platform/kernel/ComPtr.h"
+
+class Direct3DDevice final : public IDirect3DDevice7 {
+ public:
+  // The render target must have passed CheckRenderTarget.
+  Direct3DDevice(IDirect3D7* direct3D, const D3DDEVICEDESC7& caps,
+                 IDirectDrawSurface7* renderTarget);
+  ~Direct3DDevice() override;
+
+  // Whether a device with these capabilities can render into the surface.
+  static HRESULT CheckRenderTarget(const D3DDEVICEDESC7& caps, IDirectDrawSurface7* surface);
+
+  HRESULT QueryInterface(REFIID iid, void** object) override;
+  ULONG AddRef() override;
+  ULONG Release() override;
+
+  HRESULT GetCaps(D3DDEVICEDESC7* desc) override;
+  HRESULT EnumTextureFormats(LPD3DENUMPIXELFORMATSCALLBACK callback, void* context) override;
+  HRESULT BeginScene() override;
+  HRESULT EndScene() override;
+  HRESULT GetDirect3D(IDirect3D7** direct3D) override;
+  HRESULT SetRenderTarget(IDirectDrawSurface7* surface, DWORD flags) override;
+  HRESULT GetRenderTarget(IDirectDrawSurface7** surface) override;
+  HRESULT SetViewport(D3DVIEWPORT7* viewport) override;
+  HRESULT GetViewport(D3DVIEWPORT7* viewport) override;
+  HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
+  HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) override;
+  HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, DWORD vertexFormat, void* vertices,
+                        DWORD vertexCount, DWORD flags) override;
+  HRESULT GetTexture(DWORD stage, IDirectDrawSurface7** texture) override;
+  HRESULT SetTexture(DWORD stage, IDirectDrawSurface7* texture) override;
+  HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state,
+                               DWORD* value) override;
+  HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state, DWORD value) override;
+
+ private:
+  void ViewWholeTarget();
+
+  ComPtr<IDirect3D7> direct3D_;
+  D3DDEVICEDESC7 caps_;
+  ComPtr<IDirectDrawSurface7> renderTarget_;
+  D3DVIEWPORT7 viewport_{};
+  std::array<DWORD, kD3DRenderStateCount> renderStates_{};
+  std::array<std::array<DWORD, kD3DTextureStageStateCount>, kD3DTextureStageCount> stageStates_{};
+  std::array<ComPtr<IDirectDrawSurface7>, kD3DTextureStageCount> textures_;
+  bool inScene_ = false;
+  ULONG references_ = 1;
+};

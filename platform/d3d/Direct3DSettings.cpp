@@ -1,0 +1,123 @@
+#include "platform/d3d/Direct3DSettings.h"
+
+namespace {
+
+D3DPRIMCAPS PrimitiveCaps() {
+  D3DPRIMCAPS caps{};
+  caps.dwSize = sizeof(D3DPRIMCAPS);
+  caps.dwRasterCaps = D3DPRASTERCAPS_DITHER;
+  caps.dwSrcBlendCaps = D3DPBLENDCAPS_ZERO | D3DPBLENDCAPS_ONE | D3DPBLENDCAPS_SRCALPHA |
+                        D3DPBLENDCAPS_INVSRCALPHA;
+  caps.dwDestBlendCaps = caps.dwSrcBlendCaps;
+  caps.dwShadeCaps = D3DPSHADECAPS_COLORGOURAUDRGB;
+  caps.dwTextureCaps = D3DPTEXTURECAPS_PERSPECTIVE | D3DPTEXTURECAPS_POW2 |
+                       D3DPTEXTURECAPS_ALPHA | D3DPTEXTURECAPS_TRANSPARENCY;
+  caps.dwTextureFilterCaps = D3DPTFILTERCAPS_NEAREST | D3DPTFILTERCAPS_LINEAR |
+                             D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR |
+                             D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;
+  caps.dwTextureBlendCaps = D3DPTBLENDCAPS_MODULATE;
+  caps.dwTextureAddressCaps = D3DPTADDRESSCAPS_WRAP;
+  return caps;
+}
+
+D3DTestDevice Device(const char* description, const char* name, const GUID& guid, bool hardware) {
+  D3DTestDevice device{description, name, D3DDEVICEDESC7{}};
+  D3DDEVICEDESC7& desc = device.desc;
+  desc.dwDevCaps = D3DDEVCAPS_FLOATTLVERTEX | D3DDEVCAPS_DRAWPRIMTLVERTEX |
+                   D3DDEVCAPS_CANRENDERAFTERFLIP | D3DDEVCAPS_DRAWPRIMITIVES2 |
+                   (hardware ? D3DDEVCAPS_HWRASTERIZATION | D3DDEVCAPS_TEXTUREVIDEOMEMORY
+                             : D3DDEVCAPS_TEXTURESYSTEMMEMORY);
+  desc.dpcLineCaps = PrimitiveCaps();
+  desc.dpcTriCaps = PrimitiveCaps();
+  desc.dwDeviceRenderBitDepth = DDBD_16 | DDBD_24 | DDBD_32;
+  desc.dwDeviceZBufferBitDepth = DDBD_16 | DDBD_24 | DDBD_32;
+  desc.dwMinTextureWidth = 1;
+  desc.dwMinTextureHeight = 1;
+  desc.dwMaxTextureWidth = 2048;
+  desc.dwMaxTextureHeight = 2048;
+  desc.dwMaxTextureRepeat = 2048;
+  desc.dwMaxTextureAspectRatio = 2048;
+  desc.dwMaxAnisotropy = 1;
+  desc.dwFVFCaps = 1;
+  desc.wMaxTextureBlendStages = 1;
+  desc.wMaxSimultaneousTextures = 1;
+  desc.dvMaxVertexW = 1e10f;
+  desc.deviceGUID = guid;
+  return device;
+}
+
+DDPIXELFORMAT RgbFormat(DWORD bits, DWORD red, DWORD green, DWORD blue, DWORD alpha) {
+  DDPIXELFORMAT format{};
+  format.dwSize = sizeof(DDPIXELFORMAT);
+  format.dwFlags = DDPF_RGB | (alpha ? DDPF_ALPHAPIXELS : 0);
+  format.dwRGBBitCount = bits;
+  format.dwRBitMask = red;
+  format.dwGBitMask = green;
+  format.dwBBitMask = blue;
+  format.dwRGBAlphaBitMask = alpha;
+  return format;
+}
+
+}  // namespace
+
+std::vector<D3DTestDevice> TestD3DDefaultDevices() {
+  return {Device("Microsoft Direct3D RGB Software Emulation", "RGB Emulation",
+                 IID_IDirect3DRGBDevice, false),
+          Device("Microsoft Direct3D Hardware acceleration through Direct3D HAL", "Direct3D HAL",
+                 IID_IDirect3DHALDevice, true)};
+}
+
+std::vector<DDPIXELFORMAT> TestD3DDefaultTextureFormats() {
+  DDPIXELFORMAT palette{};
+  palette.dwSize = sizeof(DDPIXELFORMAT);
+  palette.dwFlags = DDPF_RGB | DDPF_PALETTEINDEXED8;
+  palette.dwRGBBitCount = 8;
+  return {RgbFormat(16, 0xF800, 0x07E0, 0x001F, 0),
+          RgbFormat(16, 0x7C00, 0x03E0, 0x001F, 0),
+          RgbFormat(16, 0x7C00, 0x03E0, 0x001F, 0x8000),
+          RgbFormat(16, 0x0F00, 0x00F0, 0x000F, 0xF000),
+          RgbFormat(32, 0xFF0000, 0xFF00, 0xFF, 0),
+          RgbFormat(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000),
+          palette};
+}
+
+Direct3DSettings& Direct3DSettings::Get() {
+  static Direct3DSettings settings;
+  return settings;
+}
+
+HRESULT Direct3DSettings::TakeRefusal(D3DCall call) {
+  auto found = refusals.find(call);
+  if (found == refusals.end()) return S_OK;
+  const HRESULT result = found->second.result;
+  if (--found->second.times == 0) refusals.erase(found);
+  return result;
+}
+
+const D3DTestDevice* Direct3DSettings::FindDevice(const GUID& guid) const {
+  for (const D3DTestDevice& device : devices)
+    if (device.desc.deviceGUID == guid) return &device;
+  return nullptr;
+}
+
+void TestD3DRefuseNext(D3DCall call, HRESULT result, uint32_t times) {
+  if (times == 0) return;
+  Direct3DSettings::Get().refusals[call] = {result, times};
+}
+
+void TestD3DSetDevices(const std::vector<D3DTestDevice>& devices) {
+  Direct3DSettings::Get().devices = devices;
+}
+
+void TestD3DSetTextureFormats(const std::vector<DDPIXELFORMAT>& formats) {
+  Direct3DSettings::Get().textureFormats = formats;
+}
+
+uint32_t TestD3DLiveObjects() { return Direct3DSettings::Get().liveObjects; }
+
+void TestD3DReset() {
+  Direct3DSettings& settings = Direct3DSettings::Get();
+  settings.devices = TestD3DDefaultDevices();
+  settings.textureFormats = TestD3DDefaultTextureFormats();
+  settings.refusals.clear();
+}

@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "GameTestSupport.h"
+#include "game/Enemies.h"
+#include "game/GameState.h"
+
+namespace {
+
+// A running game with its tables emptied: the player at rest at (10000, 10000) facing +Y, the
+// clock stopped so that kills in one test fall in the same millisecond.
+class EnemiesTest : public GameTest {
+ protected:
+  void SetUp() override {
+    GameTest::SetUp();
+    TestSetManualClock(true);
+    ShowMainForm();
+    EnemyCount = ShotCount = EnemyShotCount = ExplosionCount = SmokeCount = 0;
+    PlayerX = PlayerY = 10000;
+    Heading = 0;
+    PlayerEnergy = 100;
+  }
+
+  // An enemy at rest-speed 5 with no turn, tagged by its MaxTurn so that it can be followed
+  // through removals.
+  static TEnemyShip& AddEnemy(Real x, Real y, Extended angle, Integer tag = 6) {
+    TEnemyShip& e = *AppendEntry(EnemyShip, EnemyCount);
+    e.X = x;
+    e.Y = y;
+    e.Angle = angle;
+    e.MaxSpeed = 12;
+    e.Speed = 5;
+    e.Accel = 0.08;
+    e.MaxTurn = tag;
+    e.MinTurn = -2;
+    e.TurnRate = 0;
+    e.TurnAccel = 0.04;
+    e.FireCooldown = 0;
+    return e;
+  }
+  template <typename T>
+  static T& AddShot(T* table, Integer& count, Real x, Real y, Integer life) {
+    T& shot = *AppendEntry(table, count);
+    shot.X = x;
+    shot.Y = y;
+    shot.Life = life;
+    shot.Speed = 0;
+    return shot;
+  }
+  static std::vector<Integer> EnemyTags() {
+    std::vector<Integer> tags;
+    for (Integer i = 1; i <= EnemyCount; ++i) tags.push_back(EnemyShip[i].MaxTurn);
+    return tags;
+  }
+};
+
+TEST(Aim, BearingBackToThePlayerFromMinusNinetyToTwoSeventy) {
+  EXPECT_EQ(Aim(100, 0), -90) << "on the player's row to +X: turn towards -X";
+  EXPECT_EQ(Aim(-100, 0), 90);
+  EXPECT_EQ(Aim(0, -100), 0) << "below the player: straight up";
+  EXPECT_EQ(Aim(0, 100), 180);
+  EXPECT_NEAR(static_cast<double>(Aim(-100, -100)), 45, 1e-12);
+  EXPECT_NEAR(static_cast<double>(Aim(100, -100)), -45, 1e-12);
+  EXPECT_NEAR(static_cast<double>(Aim(100, 100)), 225, 1e-12);
+  EXPECT_NEAR(static_cast<double>(Aim(100, 1e-9)), 270, 1e-6) << "just short of 270";
+  EXPECT_LT(Aim(100, 1e-9), 270);
+}
+
+TEST_F(EnemiesTest, SteeringTurnsTowardsTheBearingOrLetsTheTurnDecayInsideTheDeadBand) {
+  TEnemyShip& onRow = AddEnemy(11000, 10000, 0);  // bearing -90
+  onRow.TurnRate = 0.1L;
+  TEnemyShip& aimed = AddEnemy(10000, 9000, 4.9L);  // bearing 0, inside +-5
+  aimed.TurnRate = 1;
+  TEnemyShip& left = AddEnemy(10000, 9000, -6);
+  left.TurnRate = 5.99L;
+  UpdateEnemies();
+  EXPECT_NEAR(static_cast<double>(EnemyShip[1].TurnRate), 0.06, 1e-12);
+  EXPECT_NEAR(static_cast<double>(EnemyShip[1].Angle), 0.06, 1e-12);
+  EXPECT_NEAR(static_cast<double>(EnemyShip[2].TurnRate), 0.92, 1e-12);
+  EXPECT_NEAR(static_cast<double>(EnemyShip[2].Angle), 4.9 + 0.92, 1e-12);
+  EXPECT_EQ(EnemyShip[3].TurnRate, 6) << "capped at its largest turn";
+  EXPECT_EQ(EnemyShip[3].Turning, 0) << "cleared after every move";
+}
+
+TEST_F(EnemiesTest, FarEnemiesSpeedUpToTwelveAndNearOnesSlowButNotBelowFour) {
+  AddEnemy(10401, 10000, 0).Speed = 5;
+  AddEnemy(10000, 10000 - 401, 0).Speed = 11.95;
+  AddEnemy(10400, 10400, 0).Speed = 5;
+  AddEnemy(10100, 10000, 0).Speed = 1;
+  UpdateEnemies();
+  EXPECT_NEAR(EnemyShip[1].Speed, 5.08, 1e-12);
+  EXPECT_EQ(EnemyShip[2].Speed, 12);
+  EXPECT_NEAR(EnemyShip[3].Speed, 4.84, 1e-12) << "400 on both axes is still near";
+  EXPECT_EQ(EnemyShip[4].Speed, 4.0);
+  EXPECT_NEAR(EnemyShip[2].Y, 10000 - 401 + 12, 1e-9) << "moved at its new speed";
+}
+
+TEST_F(EnemiesTest, EnemyFiresOnlyWhenPointingCloseEnoughAndCooledDown) {
+  AddEnemy(10000, 9500, 1.9L);         // fires
+  AddEnemy(10000, 9500, 2);            // angle not below Round(Aim + 2)
+  AddEnemy(10000, 9500, 0).FireCooldown = 1;
+  AddEnemy(10000, 10000 - 800, 0);     // not within 800
+  AddEnemy(10799, 10000, -90);         // fires towards -X
+  UpdateEnemies();
+  ASSERT_EQ(EnemyShotCount, 2);
+  EXPECT_EQ(EnemyShot[1].Owner, 1);
+  EXPECT_EQ(EnemyShot[2].Owner, 5);
+  EXPECT_EQ(EnemyShip[1].FireCooldown, 60);
+  EXPECT_EQ(EnemyShip[2].FireCooldown, 0);
+  EXPECT_EQ(EnemyShip[4].FireCooldown, 0);
+  const TEnemyShot& shot = EnemyShot[1];
+  EXPECT_EQ(shot.Life, 50);
+  EXPECT_EQ(shot.Damage, 5);
+  EXPECT_EQ(shot.Frame, 0);
+  EXPECT_DOUBLE_EQ(shot.Speed, 2 * 5 + 10) << "from the speed before the enemy's own change";
+  EXPECT_EQ(shot.Angle, 1.9L);
+  EXPECT_NEAR(shot.Y, 9500 + 20 * std::cos(1.9 * 3.14159265358979323846 / 180), 1e-9)
+      << "one step out already";
+  EXPECT_NEAR(EnemyShot[2].X, 10799 - 20, 1e-9);
+}
+
+TEST_F(EnemiesTest, EnemyShotSparesItsFirerButHitsOthersAndThePlayerInOneFrame) {
+  AddEnemy(10000, 10010, 0, 1);
+  AddEnemy(10000, 10010, 0, 2);
+  TEnemyShot& shot = AddShot(EnemyShot, EnemyShotCount, 10000, 10005, 10);
+  shot.Damage = 5;
+  shot.Owner = 1;
+  MoveEnemyShots();
+  EXPECT_EQ(EnemyTags(), (std::vector<Integer>{1}));
+  EXPECT_EQ(ExplosionCount, 1);
+  EXPECT_EQ(PlayerEnergy, 95);
+  ASSERT_EQ(EnemyShotCount, 1);
+  EXPECT_EQ(EnemyShot[1].Life, 1) << "a hit ends the shot next frame";
+  MoveEnemyShots();
+  EXPECT_EQ(EnemyShotCount, 0);
+  EXPECT_EQ(PlayerEnergy, 95) << "an expiring shot is not tested again";
+  EXPECT_EQ(EnemyTags(), (std::vector<Integer>{1}));
+}
+
+TEST_F(EnemiesTest, ShotKeepsSparingItsFirerWhenEarlierEnemiesAreDestroyed) {
+  AddEnemy(5000, 5000, 0, 1);
+  AddEnemy(10000, 10100, 0, 2);
+  AddEnemy(10000, 10100, 0, 3);  // fired the enemy shot
+  TEnemyShot& enemyShot = AddShot(EnemyShot, EnemyShotCount, 10000, 10100, 10);
+  enemyShot.Owner = 3;
+  AddShot(Shot, ShotCount, 5000, 5000, 10);  // the player's shot at enemy 1
+  MoveShots();
+  EXPECT_EQ(EnemyTags(), (std::vector<Integer>{2, 3}));
+  EXPECT_EQ(EnemyShot[1].Owner, 2) << "follows its firer down the table";
+  MoveEnemyShots();
+  EXPECT_EQ(EnemyTags(), (std::vector<Integer>{3})) << "the other enemy went, the firer stays";
+
+  // Once its firer is gone a shot may hit any enemy.
+  AddEnemy(10000, 10100, 0, 4);
+  AddShot(Shot, ShotCount, 10000, 10100, 10);  // destroys both enemies there
+  TEnemyShot& orphan = AddShot(EnemyShot, EnemyShotCount, 7000, 7000, 10);
+  orphan.Owner = 1;
+  MoveShots();
+  EXPECT_EQ(EnemyCount, 0);
+  EXPECT_EQ(EnemyShot[EnemyShotCount].Owner, NoOwner);
+}
+
+TEST_F(EnemiesTest, ExpiredEntriesLeaveAndTheOthersKeepTheirOrder) {
+  for (Integer life : {5, 1, 1, 7, 1}) AddShot(Shot, ShotCount, 1000 + life, 0, life);
+  for (Integer i = 1; i <= ShotCount; ++i) Shot[i].Frame = i;
+  MoveShots();
+  ASSERT_EQ(ShotCount, 2);
+  EXPECT_EQ(Shot[1].Frame, 1);
+  EXPECT_EQ(Shot[2].Frame, 4);
+  EXPECT_EQ(Shot[1].Life, 4);
+  EXPECT_EQ(Shot[2].Life, 6);
+
+  for (Integer i = 0; i < 3; ++i) AddShot(SmokePuff, SmokeCount, 0, 0, 18 - i);
+  for (int frame = 0; frame < 16; ++frame) MoveSmoke();
+  EXPECT_EQ(SmokeCount, 2);
+  MoveSmoke();
+  EXPECT_EQ(SmokeCount, 1);
+  EXPECT_EQ(SmokePuff[1].Life, 1);
+}
+
+TEST_F(EnemiesTest, PlayerShotDestroysEveryEnemyItOverlapsWithEqualKindsInOneMillisecond) {
+  AddEnemy(12000, 12000, 0, 1);
+  AddEnemy(12020, 11980, 0, 2);
+  AddEnemy(12000, 12025, 0, 3);  // 25 away: not overlapped
+  AddEnemy(11990, 12010, 0, 4);
+  TShot& shot = AddShot(Shot, ShotCount, 12000, 12000, 100);
+  shot.Speed = 0;
+  MoveShots();
+  EXPECT_EQ(EnemyTags(), (std::vector<Integer>{3}));
+  ASSERT_EQ(ExplosionCount, 3);
+  EXPECT_EQ(ExplosionEffect[1].X, 12000);
+  EXPECT_EQ(ExplosionEffect[2].X, 12020);
+  EXPECT_EQ(ExplosionEffect[3].X, 11990);
+  for (Integer i = 1; i <= 3; ++i) {
+    EXPECT_EQ(ExplosionEffect[i].Frame, 1);
+    EXPECT_EQ(ExplosionEffect[i].Kind, ExplosionEffect[1].Kind);
+  }
+  EXPECT_GE(ExplosionEffect[1].Kind, 1);
+  EXPECT_LE(ExplosionEffect[1].Kind, 3);
+}
+
+TEST_F(EnemiesTest, ExplosionsLastTwentyEightFramesPerKindAndMore) {
+  for (Integer kind = 1; kind <= 3; ++kind) {
+    TExplosionEffect& e = *AppendEntry(ExplosionEffect, ExplosionCount);
+    e.X = PlayerX + 100 * kind;  // in view: drawn through the picture of every frame
+    e.Y = PlayerY;
+    e.Frame = 1;
+    e.Kind = kind;
+  }
+  std::vector<Integer> countAfter;
+  for (int frame = 1; frame <= 87; ++frame) {
+    UpdateExplosions();
+    countAfter.push_back(ExplosionCount);
+  }
+  EXPECT_EQ(countAfter[27], 3) << "kind 1 shows 28 pictures";
+  EXPECT_EQ(countAfter[28], 2);
+  EXPECT_EQ(countAfter[56], 2) << "kind 2 shows 57";
+  EXPECT_EQ(countAfter[57], 1);
+  EXPECT_EQ(countAfter[85], 1) << "kind 3 shows 86";
+  EXPECT_EQ(countAfter[86], 0);
+}
+
+TEST_F(EnemiesTest, OnScreenCountUsesThePositionAfterTheMove) {
+  AddEnemy(10000, 10000 + ViewRange + 2, 180).Speed = 11;  // comes into view
+  AddEnemy(10000, 10000 - ViewRange + 2, 180).Speed = 11;  // leaves it
+  AddEnemy(10000, 10000 + 100, 0);
+  UpdateEnemies();
+  EXPECT_EQ(DrawnEnemyCount, 2);
+  EXPECT_LT(EnemyShip[1].Y, 10000 + ViewRange);
+  EXPECT_LT(EnemyShip[2].Y, 10000 - ViewRange);
+}
+
+}  // namespace

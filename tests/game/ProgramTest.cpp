@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include "GameTestSupport.h"
+#include "game/GameState.h"
+#include "game/Program.h"
+
+// The build of the program these tests stand for.
+const Integer EnemyShipCount = 100;
+
+namespace {
+
+using ProgramRun = GameTest;
+
+// Stands in for the user: looks at the program once it has become active, then closes its
+// window.
+class TUser : public TObject {
+ public:
+  TUser() { Application->HookMainWindow(MakeEvent<&TUser::Look>(this)); }
+  ~TUser() override { Application->UnhookMainWindow(MakeEvent<&TUser::Look>(this)); }
+
+  bool Looked = false;
+  bool MainFormShowing = false;
+  bool ReadconfigShowing = true;
+  bool DisplayInitialized = false;
+  bool TimerEnabled = false;
+  TCursor DisplayCursor = crDefault;
+
+ private:
+  void Look(TMessage& Message, bool&) {
+    if (Message.Msg != CM_ACTIVATE || Looked) return;
+    Looked = true;
+    MainFormShowing = OrvalisMain->Showing();
+    ReadconfigShowing = Readconfig->Showing();
+    DisplayInitialized = OrvalisMain->DXDraw->Initialized();
+    TimerEnabled = OrvalisMain->DXTimer1->Enabled();
+    DisplayCursor = OrvalisMain->DXDraw->Cursor();
+    TestCloseMainWindow();
+  }
+};
+
+TEST_F(ProgramRun, StartsOnTheFirstShowingAndEndsWhenTheMainFormCloses) {
+  TUser user;
+  ProgramMain();
+
+  EXPECT_TRUE(Application->Terminated());
+  ASSERT_TRUE(user.Looked) << "the program never became active";
+  EXPECT_TRUE(user.MainFormShowing);
+  EXPECT_FALSE(user.ReadconfigShowing) << "the second form is never shown";
+  // The first showing initialised the display, whose initialise event started the timer; the
+  // activation (the timer's activate event, which ran first) hid the pointer.
+  EXPECT_TRUE(user.DisplayInitialized);
+  EXPECT_TRUE(user.TimerEnabled);
+  EXPECT_EQ(user.DisplayCursor, crNone);
+  EXPECT_EQ(TestDDrawCurrentDisplayMode(), (DDrawDisplayMode{1024, 768, 32}));
+  ASSERT_NE(OrvalisMain, nullptr);
+  EXPECT_EQ(Application->MainForm(), OrvalisMain);
+  EXPECT_EQ(GetWindowLongA(OrvalisMain->Handle(), GWL_STYLE) & WS_CAPTION, 0);
+}
+
+TEST_F(ProgramRun, StoredSettingsMakeTheDisplayAndTheFrameTimer) {
+  Application->CreateForm(OrvalisMain);
+  EXPECT_EQ(OrvalisMain->BorderStyle(), bsNone);
+  EXPECT_EQ(OrvalisMain->Caption(), "OrvalisMain");
+  EXPECT_EQ(OrvalisMain->ClientWidth(), 480);
+  EXPECT_EQ(OrvalisMain->ClientHeight(), 281);
+
+  TDXDraw* display = OrvalisMain->DXDraw;
+  ASSERT_NE(display, nullptr);
+  EXPECT_EQ(display->Parent(), OrvalisMain);
+  EXPECT_EQ(display->Align(), alClient);
+  EXPECT_EQ(display->BoundsRect(), Rect(0, 0, 480, 281));
+  EXPECT_FALSE(display->Initialized()) << "the display waits for the first showing";
+  EXPECT_EQ(display->Display()->Width(), 1024);
+  EXPECT_EQ(display->Display()->Height(), 768);
+  EXPECT_EQ(display->Display()->BitCount(), 32);
+  EXPECT_EQ(display->Options(),
+            (TDXDrawOptions{doFullScreen, doAllowReboot, doWaitVBlank, doCenter, do3D,
+                            doDirectX7Mode, doRetainedMode, doHardware, doSelectDriver}));
+  EXPECT_TRUE(display->AutoInitialize());
+  EXPECT_TRUE(display->AutoSize());
+  EXPECT_EQ(display->Color(), clBlack);
+  EXPECT_TRUE(display->OnInitialize == MakeEvent<&TOrvalisMain::DXDrawInitialize>(OrvalisMain));
+  EXPECT_TRUE(display->OnFinalize == MakeEvent<&TOrvalisMain::DXDrawFinalize>(OrvalisMain));
+  EXPECT_TRUE(display->OnFinalizeSurface ==
+              MakeEvent<&TOrvalisMain::DXDrawFinalizeSurface>(OrvalisMain));
+
+  TDXTimer* timer = OrvalisMain->DXTimer1;
+  ASSERT_NE(timer, nullptr);
+  EXPECT_EQ(timer->Owner(), OrvalisMain);
+  EXPECT_TRUE(timer->ActiveOnly());
+  EXPECT_FALSE(timer->Enabled());
+  EXPECT_FALSE(timer->Initialized());
+  EXPECT_EQ(timer->Interval(), 33u);
+  EXPECT_TRUE(timer->OnActivate == MakeEvent<&TOrvalisMain::DXTimer1Activate>(OrvalisMain));
+  EXPECT_TRUE(timer->OnTimer == MakeEvent<&TOrvalisMain::DXTimer1Timer>(OrvalisMain));
+  EXPECT_FALSE(timer->OnDeactivate);
+}
+
+TEST_F(ProgramRun, SecondFormKeepsItsOwnSettings) {
+  Application->CreateForm(OrvalisMain);
+  Application->CreateForm(Readconfig);
+  EXPECT_EQ(Application->MainForm(), OrvalisMain);
+  EXPECT_EQ(Readconfig->Caption(), "Readconfig");
+  EXPECT_FALSE(Readconfig->Enabled());
+  EXPECT_EQ(Readconfig->ClientWidth(), 237);
+  EXPECT_EQ(Readconfig->ClientHeight(), 134);
+  EXPECT_FALSE(Readconfig->Visible());
+}
+
+TEST_F(ProgramRun, DisplayFinalisingAndInitialisingSwitchTheTimer) {
+  ShowMainForm();
+  ASSERT_TRUE(Application->Active());
+  EXPECT_TRUE(OrvalisMain->DXTimer1->Enabled());
+  // Ticking means the timer owns the application's idle processing.
+  EXPECT_TRUE(Application->OnIdle.Assigned());
+  OrvalisMain->DXDraw->Finalize();
+  EXPECT_FALSE(OrvalisMain->DXTimer1->Enabled());
+  EXPECT_FALSE(Application->OnIdle.Assigned());
+  OrvalisMain->DXDraw->Initialize();
+  EXPECT_TRUE(OrvalisMain->DXTimer1->Enabled());
+  EXPECT_TRUE(Application->OnIdle.Assigned());
+}
+
+TEST_F(ProgramRun, EveryTickRunsExactlyOneFrameHoweverLate) {
+  TestSetManualClock(true);
+  TestSetClock(1000);
+  ShowMainForm();
+  NearStarTick = 0;
+  // 200 ms late: a lag of six intervals, still one frame.
+  TestAdvanceClock(200);
+  bool done = true;
+  Application->OnIdle(Application, done);
+  EXPECT_EQ(NearStarTick, 1);
+  EXPECT_FALSE(done) << "the timer keeps idle processing going";
+  // Less than one interval later: no frame.
+  TestAdvanceClock(20);
+  Application->OnIdle(Application, done);
+  EXPECT_EQ(NearStarTick, 1);
+}
+
+}  // namespace

@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include "GameTestSupport.h"
+#include "game/GameState.h"
+#include "game/View.h"
+
+namespace {
+
+TEST(ViewTransform, TurnsTheWorldByMinusTheHeading) {
+  Heading = 0;
+  TViewOffset ahead = ViewTransform(500, 600, 500, 500);
+  EXPECT_EQ(ahead.X, 0);
+  EXPECT_EQ(ahead.Y, 100) << "straight ahead is straight up";
+
+  Heading = 90;
+  TViewOffset toPlusX = ViewTransform(600, 500, 500, 500);
+  EXPECT_NEAR(static_cast<double>(toPlusX.X), 0, 1e-12);
+  EXPECT_NEAR(static_cast<double>(toPlusX.Y), 100, 1e-12);
+  TViewOffset toPlusY = ViewTransform(500, 600, 500, 500);
+  EXPECT_NEAR(static_cast<double>(toPlusY.X), -100, 1e-12);
+  EXPECT_NEAR(static_cast<double>(toPlusY.Y), 0, 1e-12);
+  TViewOffset atCamera = ViewTransform(500, 500, 500, 500);
+  EXPECT_EQ(atCamera.X, 0);
+  EXPECT_EQ(atCamera.Y, 0);
+  Heading = 0;
+}
+
+TEST(ViewSquare, StrictOnAllSidesAroundTheRoundedCamera) {
+  EXPECT_TRUE(InsideSquare(1639, 1000, 1000.0, 1000.0, 640));
+  EXPECT_FALSE(InsideSquare(1640, 1000, 1000.0, 1000.0, 640));
+  EXPECT_FALSE(InsideSquare(1000, 360, 1000.0, 1000.0, 640));
+  EXPECT_TRUE(InsideSquare(1000, 361, 1000.0, 1000.0, 640));
+  // The camera is rounded (ties to even) before the bounds are taken.
+  EXPECT_TRUE(InsideSquare(1640, 1000, 1000.6, 1000.0, 640));
+  EXPECT_FALSE(InsideSquare(1640, 1000, 1000.5, 1000.0, 640));
+  // Real positions compare as reals.
+  EXPECT_TRUE(InsideSquare(1639.999, 1000.0, 1000.0, 1000.0, 640));
+  EXPECT_FALSE(InsideSquare(1640.0, 1000.0, 1000.0, 1000.0, 640));
+}
+
+TEST(ScreenAngle, RoundedTurnsOf256PerCircleRelativeToTheHeading) {
+  Heading = 0;
+  EXPECT_EQ(ScreenAngle(90), 64);
+  EXPECT_EQ(ScreenAngle(-45), -32);
+  EXPECT_EQ(ScreenAngle(1), 1);
+  Heading = 100;
+  EXPECT_EQ(ScreenAngle(100), 0);
+  EXPECT_EQ(ScreenAngle(460), 256) << "angles are not wrapped";
+  Heading = 0;
+}
+
+// A running game with the world emptied around the player, so that single objects can be
+// drawn and found on the back surface.
+class DrawingTest : public GameTest {
+ protected:
+  void SetUp() override {
+    GameTest::SetUp();
+    ShowMainForm();
+    for (Integer i = 1; i <= StarLayerSize; ++i) {
+      NearStarLayer[i] = {-100000, -100000, 1};
+      FarStarLayer[i] = {-100000, -100000, 13};
+    }
+    for (Integer i = 1; i <= BonusItemCount; ++i) BonusItem[i] = {-100000, -100000, 0};
+    EnemyCount = ShotCount = EnemyShotCount = SmokeCount = ExplosionCount = 0;
+    PlayerX = PlayerY = FarCameraX = FarCameraY = 10000;
+    Heading = 0;
+  }
+  static DWORD Pixel(Integer x, Integer y) { return OrvalisMain->DXDraw->Surface()->Pixels(x, y); }
+};
+
+TEST_F(DrawingTest, ObjectAheadOrToTheRightOfTheTurnedShipIsDrawnAboveTheCentre) {
+  BonusItem[1] = {10000, 10100, 0};
+  DrawStars();
+  DrawBonus();
+  EXPECT_NE(Pixel(CenterX, CenterY - 100), 0u);
+  EXPECT_EQ(Pixel(CenterX, CenterY + 100), 0u);
+
+  Heading = 90;
+  BonusItem[1] = {10100, 10000, 0};
+  DrawStars();
+  DrawBonus();
+  EXPECT_NE(Pixel(CenterX, CenterY - 100), 0u);
+  EXPECT_EQ(Pixel(CenterX + 100, CenterY), 0u);
+}
+
+TEST_F(DrawingTest, BonusItemsAnimateTwiceOnScreenOnceOnRadarAndNotBeyond) {
+  BonusItem[1] = {10000, 10100, 5};                          // on screen
+  BonusItem[2] = {10000 + ViewRange + 10, 10000, 5};         // inside the radar square only
+  BonusItem[3] = {10000 + ViewRange + RadarRange, 10000, 5};  // beyond it
+  DrawBonus();
+  DrawRadar();
+  EXPECT_EQ(BonusItem[1].Frame, 7);
+  EXPECT_EQ(BonusItem[2].Frame, 6);
+  EXPECT_EQ(BonusItem[3].Frame, 5);
+  BonusItem[1].Frame = 38;
+  DrawBonus();
+  EXPECT_EQ(BonusItem[1].Frame, 0);
+}
+
+TEST_F(DrawingTest, StarsAnimateOnTheirTicksOnlyWhileInView) {
+  NearStarLayer[1] = {10050, 10050, 12};
+  NearStarLayer[2] = {20000, 20000, 3};  // off screen: frozen
+  FarStarLayer[1] = {10000, 9990, 21};
+  NearStarTick = 1;
+  FarStarTick = 3;
+  DrawStars();
+  EXPECT_EQ(NearStarLayer[1].Frame, 12) << "not on this tick";
+  NearStarTick = 2;
+  FarStarTick = 4;
+  DrawStars();
+  EXPECT_EQ(NearStarLayer[1].Frame, 0);
+  EXPECT_EQ(NearStarLayer[2].Frame, 3);
+  EXPECT_EQ(FarStarLayer[1].Frame, 13);
+  EXPECT_EQ(NearStarTick, 0);
+  EXPECT_EQ(FarStarTick, 0);
+}
+
+TEST_F(DrawingTest, EnergyBarShowsThePictureOfTheShownEnergy) {
+  const Integer left = ScreenWidth - 600;
+  DrawStars();
+  ShownEnergy = 0;
+  DrawEnergyBar();
+  EXPECT_NE(Pixel(left, 20), 0u) << "the bar's frame";
+  EXPECT_EQ(Pixel(left + 75, 25), 0u) << "empty";
+  ShownEnergy = 100;
+  DrawEnergyBar();
+  EXPECT_NE(Pixel(left + 75, 25), 0u) << "full";
+}
+
+}  // namespace
