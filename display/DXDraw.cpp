@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "display/D2D.h"
 #include "display/DXConsts.h"
 #include "display/DXDrawDrivers.h"
 #include "display/ScopeExit.h"
@@ -58,6 +59,8 @@ TCustomDXDraw::TCustomDXDraw(TComponent* AOwner) : TCustomControl(AOwner) {
   SetBounds(Left(), Top(), 100, 100);
   SetParentColor(false);
   SetColor(clBlack);
+  FD2D = new TD2D(this);
+  CurrentD2D = FD2D;
 }
 
 TCustomDXDraw::~TCustomDXDraw() {
@@ -72,7 +75,7 @@ TCustomDXDraw::~TCustomDXDraw() {
   FreeAndNil(FDisplay);
   FreeAndNil(FSubClass);
   FNotifyEvents.clear();
-  FD2D = nullptr;
+  FreeAndNil(FD2D);
   CurrentD2D = nullptr;
 }
 
@@ -151,6 +154,7 @@ void TCustomDXDraw::DoInitialize() {
 }
 
 void TCustomDXDraw::DoInitializeSurface() {
+  if (FD2D) SkipNextFlip = FD2D->ResetRenderTarget();
   if (OnInitializeSurface) OnInitializeSurface(this);
 }
 
@@ -204,6 +208,10 @@ void TCustomDXDraw::Initialize() {
     FSurfaceEventOwed = true;
     DoInitializeSurface();
   }
+  if (!FD2D) {
+    FD2D = new TD2D(this);
+    CurrentD2D = FD2D;
+  }
   Restore();
 }
 
@@ -244,7 +252,7 @@ void TCustomDXDraw::Finalize() {
     FUpdating = false;
     if (raised) std::rethrow_exception(raised);
   }
-  FD2D = nullptr;
+  FreeAndNil(FD2D);
   CurrentD2D = nullptr;
 }
 

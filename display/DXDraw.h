@@ -12,6 +12,7 @@
 #include "display/DirectDrawSurface.h"
 #include "display/DisplayModes.h"
 #include "images/ColorTable.h"
+#include "platform/d3d/D3D.h"
 #include "runtime/Forms.h"
 
 class TD2D;
@@ -115,6 +116,9 @@ class TCustomDXDraw : public TCustomControl {
   TDirectDrawSurface* ZBuffer() const { return FZBuffer; }
   TDXDrawDriver* DXDrawDriver() const { return FDXDrawDriver; }
   TD2D* D2D() const { return FD2D; }
+  // The Direct3D 7 object and device made on the back surface; nil without 3D.
+  IDirect3D7* D3D7() const { return FD3D7.Get(); }
+  IDirect3DDevice7* D3DDevice7() const { return FD3DDevice7.Get(); }
   TColorTable& ColorTable() { return FColorTable; }
   TColorTable& DefColorTable() { return FDefColorTable; }
 
@@ -177,6 +181,8 @@ class TCustomDXDraw : public TCustomControl {
   Integer FSurfaceWidth = 0;
   Integer FSurfaceHeight = 0;
   TDirectDrawSurface* FZBuffer = nullptr;
+  ComPtr<IDirect3D7> FD3D7;
+  ComPtr<IDirect3DDevice7> FD3DDevice7;
   TD2D* FD2D = nullptr;
   TColorTable FColorTable{};
   TColorTable FDefColorTable{};

@@ -1,6 +1,7 @@
 #include "display/DXDrawDrivers.h"
 
 #include "display/DXConsts.h"
+#include "display/Direct3DSetup.h"
 #include "display/ScopeExit.h"
 
 namespace {
@@ -49,8 +50,14 @@ void FreeAttachedSurface(TDirectDrawSurface* Surface, TDirectDrawSurface*& ZBuff
 
 TDXDrawDriver::TDXDrawDriver(TCustomDXDraw* ADXDraw) : FDXDraw(ADXDraw) {
   const TDXDrawOptions requested = FDXDraw->Options();
-  // Choosing among several display drivers belongs to the Direct3D set-up; without it the
-  // control's Driver (the primary display driver unless set) is opened.
+  if (UsesChosenDriver(requested) && requested.Contains(do3D)) {
+    TD3DSetupFlags flags{sfHardware};
+    if (requested.Contains(doSelectDriver)) flags.Include(sfSelectDriver);
+    if (!FDXDraw->Display()->FixedBitCount()) flags.Include(sfAnyBitCount);
+    if (requested.Contains(doRetainedMode)) flags.Include(sfRetainedMode);
+    if (requested.Contains(doZBuffer)) flags.Include(sfZBuffer);
+    ApplyDriverSelection(flags, FDXDraw);
+  }
   FDXDraw->FDDraw = new TDirectDraw(UsesChosenDriver(requested) ? FDXDraw->Driver() : nullptr,
                                     requested.Contains(doDirectX7Mode));
 }
@@ -61,6 +68,8 @@ TDXDrawDriver::~TDXDrawDriver() {
 }
 
 void TDXDrawDriver::Finalize() {
+  FDXDraw->FD3DDevice7.Reset();
+  FDXDraw->FD3D7.Reset();
   FreeAttachedSurface(FDXDraw->FSurface, FDXDraw->FZBuffer);
   FreeAndNil(FDXDraw->FClipper);
   FreeAndNil(FDXDraw->FPalette);
@@ -126,6 +135,7 @@ void TDXDrawDriverBlt::InitializeSurface() {
     dx.FEffectiveOptions.Include(doSystemMemory);
   dx.FSurface->SetPalette(dx.FPalette);
   dx.FSurface->Fill(0);
+  if (dx.EffectiveOptions().Contains(do3D)) Initialize3D();
 }
 
 bool TDXDrawDriverBlt::SetSize(Integer AWidth, Integer AHeight) {
@@ -195,6 +205,7 @@ void TDXDrawDriverFlip::Initialize() {
   MakePalette(DDPCAPS_8BIT | (dx.Options().Contains(doAllowPalette256) ? DDPCAPS_ALLOW256 : 0));
   dx.FPrimary->SetPalette(dx.FPalette);
   dx.FSurface->SetPalette(dx.FPalette);
+  if (dx.EffectiveOptions().Contains(do3D)) Initialize3D();
 }
 
 void TDXDrawDriverFlip::Flip() {

@@ -28,6 +28,8 @@ class TDXDrawDriver : public TObject {
  protected:
   // Makes the palette on DDraw with these capabilities and the control's colour table.
   void MakePalette(DWORD Caps);
+  // Sets up Direct3D on the back surface and records in EffectiveOptions what it achieved.
+  void Initialize3D();
 
   TCustomDXDraw* FDXDraw;
 };

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "display/D2D.h"
 #include "display/DXConsts.h"
 #include "display/InterfaceQuery.h"
 #include "display/ScopeExit.h"
@@ -224,9 +225,20 @@ bool ClipBltRects(TRect& DestRect, TRect& SrcRect, const TRect& DestBounds, cons
          SrcRect.left < SrcRect.right && SrcRect.top < SrcRect.bottom;
 }
 
+// The back surface of the display initialised last takes its drawing as textured quads.
+bool TDirectDrawSurface::DrawsThroughSpriteRenderer() {
+  return CurrentD2D && CurrentD2D->CanRender() && CurrentD2D->DXDraw()->Surface() == this;
+}
+
 void TDirectDrawSurface::Draw(Integer X, Integer Y, TRect SrcRect, TDirectDrawSurface* Source,
                               bool Transparent) {
   if (!Source || X > Width() || Y > Height()) return;
+  if (DrawsThroughSpriteRenderer()) {
+    CurrentD2D->RenderSurface(
+        Source, Bounds(X, Y, SrcRect.right - SrcRect.left, SrcRect.bottom - SrcRect.top),
+        Transparent);
+    return;
+  }
   if (SrcRect.left > SrcRect.right || SrcRect.top > SrcRect.bottom) {
     DrawMirrored(X, Y, SrcRect, Source, Transparent);
     return;
@@ -284,6 +296,11 @@ void TDirectDrawSurface::DrawRotate(Integer X, Integer Y, Integer Width, Integer
   if (this->Width() == 0 || this->Height() == 0 || Width == 0 || Height == 0 || !Source ||
       Source->Width() == 0 || Source->Height() == 0)
     return;
+  if (DrawsThroughSpriteRenderer()) {
+    CurrentD2D->RenderSurfaceRotate(Source, Transparent, X, Y, Width, Height, CenterX, CenterY,
+                                    Angle);
+    return;
+  }
   TDXRSurface dest{};
   if (!LockSurface(IDDSurface(), dest)) return;
   const ScopeExit unlockDest([&] { UnlockSurface(IDDSurface(), dest); });

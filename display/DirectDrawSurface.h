@@ -109,6 +109,7 @@ class TDirectDrawSurface : public TDirectX {
  private:
   friend class TDirectDrawSurfaceCanvas;
   void Clear();
+  bool DrawsThroughSpriteRenderer();
   void DrawMirrored(Integer X, Integer Y, TRect SrcRect, TDirectDrawSurface* Source, bool Transparent);
 
   TDirectDrawSurfaceCanvas* FCanvas = nullptr;

@@ -40,9 +40,8 @@ void EnemyFires(Integer index) {
 }
 
 // One enemy: steer towards the player, fire when pointing at it, speed up when far and slow
-// down when near, move, and let the turn rate decay while it is not steering. True when it is
-// inside the view after its move.
-bool SteerAndMove(Integer index) {
+// down when near, move, and let the turn rate decay while it is not steering.
+void SteerAndMove(Integer index) {
   TEnemyShip& enemy = EnemyShip[index];
   const Real dx = enemy.X - PlayerX, dy = enemy.Y - PlayerY;
 
@@ -60,8 +59,9 @@ bool SteerAndMove(Integer index) {
       enemy.TurnRate -= enemy.TurnAccel;
       if (enemy.TurnRate < enemy.MinTurn) enemy.TurnRate = enemy.MinTurn;
     }
-    if (Round(aim - 2) < enemy.Angle && enemy.Angle < Round(aim + 2) && -800 < dx && dx < 800 &&
-        -800 < dy && dy < 800 && enemy.FireCooldown == 0) {
+    // The cheap tests first: most enemies are far away or cooling down.
+    if (enemy.FireCooldown == 0 && -800 < dx && dx < 800 && -800 < dy && dy < 800 &&
+        Round(aim - 2) < enemy.Angle && enemy.Angle < Round(aim + 2)) {
       enemy.FireCooldown = 60;
       EnemyFires(index);
     }
@@ -89,7 +89,6 @@ bool SteerAndMove(Integer index) {
   }
   enemy.Angle += enemy.TurnRate;
   enemy.Turning = 0;
-  return InsideSquare(enemy.X, enemy.Y, PlayerX, PlayerY, ViewRange);
 }
 
 bool Overlaps(Real x, Real y, Real targetX, Real targetY) {
@@ -130,23 +129,29 @@ void MoveAndAge(T* table, Integer& count, Test test) {
 
 }  // namespace
 
+// UpdateEnemies: in frames with enemies, after both shot passes. Steers, fires, moves and draws
+// every enemy, appends enemy shots, counts the enemies in view and writes the second text line.
 void UpdateEnemies() {
   DrawnEnemyCount = 0;
   TDirectDrawSurface* surface = OrvalisMain->DXDraw->Surface();
+  const TViewSquare view(PlayerX, PlayerY, ViewRange);
   for (Integer i = 1; i <= EnemyCount; ++i) {
     // Drawn where it was before it moved, but counted by where it is now.
     const TViewOffset offset = ViewTransform(EnemyShip[i].X, EnemyShip[i].Y, PlayerX, PlayerY);
-    if (!SteerAndMove(i)) continue;
+    SteerAndMove(i);
+    if (!view.Contains(EnemyShip[i].X, EnemyShip[i].Y)) continue;
     ++DrawnEnemyCount;
     const TEnemyShip& enemy = EnemyShip[i];
     OrvalisMain->Enemy->Items()->Items(TurnRateBankFrame(enemy.TurnRate))
-        ->DrawRotate(surface, static_cast<Integer>(Round(offset.X)) + CenterX - 15,
-                     CenterY - static_cast<Integer>(Round(offset.Y)), 50, 50, 0, 0.5, 0.5,
+        ->DrawRotate(surface, ScreenX(offset, -15), ScreenY(offset, 0), 50, 50, 0, 0.5, 0.5,
                      ScreenAngle(enemy.Angle));
   }
   WriteTextLine(0, 50, "Anzahl der Schiffe: " + IntToStr(DrawnEnemyCount));
 }
 
+// MoveSmoke, MoveEnemyShots, MoveShots: in frames where their table holds entries, right after
+// it is drawn. Move and age the entries, remove the expired ones and apply the shots' hits
+// (destroyed enemies, the player's energy).
 void MoveSmoke() {
   MoveAndAge(SmokePuff, SmokeCount, [](TSmokePuff&) {});
 }
@@ -185,19 +190,20 @@ void DestroyEnemy(Integer e) {
   }
 }
 
+// UpdateExplosions: in frames with explosions, after the enemies. Ages, removes and draws them.
 void UpdateExplosions() {
   TDirectDrawSurface* surface = OrvalisMain->DXDraw->Surface();
+  const TViewSquare view(PlayerX, PlayerY, ViewRange);
   for (Integer i = 1; i <= ExplosionCount;) {
     TExplosionEffect& explosion = ExplosionEffect[i];
     if (++explosion.Frame > 29 * explosion.Kind) {
       RemoveEntry(ExplosionEffect, ExplosionCount, i);
       continue;
     }
-    if (InsideSquare(explosion.X, explosion.Y, PlayerX, PlayerY, ViewRange)) {
+    if (view.Contains(explosion.X, explosion.Y)) {
       const TViewOffset offset = ViewTransform(explosion.X, explosion.Y, PlayerX, PlayerY);
       OrvalisMain->Explosion->Items()->Items(explosion.Frame + 29 * (explosion.Kind - 1))
-          ->DrawRotate(surface, static_cast<Integer>(Round(offset.X)) + CenterX - 10,
-                       CenterY - static_cast<Integer>(Round(offset.Y)), 100, 100, 0, 0.5, 0.5,
+          ->DrawRotate(surface, ScreenX(offset, -10), ScreenY(offset, 0), 100, 100, 0, 0.5, 0.5,
                        static_cast<Single>((180 - Heading) * (256.0L / 360.0L)));
     }
     ++i;

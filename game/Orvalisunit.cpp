@@ -1,14 +1,14 @@
 #include "game/Orvalisunit.h"
 
+#include <sstream>
+#include <string>
+
 #include "game/Enemies.h"
 #include "game/GameState.h"
 #include "game/NewGame.h"
 #include "game/Player.h"
 #include "game/View.h"
 #include "input/Keyboard.h"
-#include <sstream>
-#include <string>
-
 #include "runtime/TypInfo.h"
 
 TOrvalisMain* OrvalisMain = nullptr;

@@ -67,6 +67,8 @@ void Fire() {
   shot->X += std::sin(a) * shot->Speed;
 }
 
+// MovePlayer: last in every frame, after the input. Moves the player and the far camera, turns
+// the heading, lets speed and turn rate decay without input and clears the input flags.
 void MovePlayer() {
   const Extended a = DegreesToRadians(Heading);
   // The far layer's camera moves at half the ship's pace: the parallax.
@@ -107,11 +109,14 @@ void MovePlayer() {
   Turning = 0;
 }
 
+// DrawShip: every frame after the explosions. Reads TurnRate for the bank picture.
 void DrawShip() {
   OrvalisMain->Ship1->Items()->Items(TurnRateBankFrame(TurnRate))
       ->Draw(OrvalisMain->DXDraw->Surface(), ShipScreenX, ShipScreenY, 0);
 }
 
+// UpdateShownEnergy: every frame before the energy bar. Moves ShownEnergy a step towards
+// PlayerEnergy.
 void UpdateShownEnergy() {
   if (ShownEnergy < PlayerEnergy) ++ShownEnergy;
   if (ShownEnergy > PlayerEnergy) --ShownEnergy;

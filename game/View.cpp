@@ -6,13 +6,28 @@
 #include "game/Orvalisunit.h"
 
 TViewOffset ViewTransform(Real x, Real y, Real cameraX, Real cameraY) {
+  // A pass transforms up to a hundred thousand objects under one heading: its sine and cosine
+  // are worked out once.
+  static Extended heading = 0, cosH = 1, sinH = 0;
+  if (Heading != heading) {
+    heading = Heading;
+    const Extended h = DegreesToRadians(Heading);
+    cosH = std::cos(h);
+    sinH = std::sin(h);
+  }
   const Extended dx = x - cameraX, dy = y - cameraY;
-  const Extended h = DegreesToRadians(Heading);
-  return {dx * std::cos(h) - dy * std::sin(h), dx * std::sin(h) + dy * std::cos(h)};
+  return {dx * cosH - dy * sinH, dx * sinH + dy * cosH};
 }
 
 Single ScreenAngle(Extended angle) {
   return static_cast<Single>(Round((angle - Heading) * (256.0L / 360.0L)));
+}
+
+Integer ScreenX(const TViewOffset& offset, Integer shift) {
+  return static_cast<Integer>(Round(offset.X)) + CenterX + shift;
+}
+Integer ScreenY(const TViewOffset& offset, Integer shift) {
+  return CenterY - static_cast<Integer>(Round(offset.Y)) + shift;
 }
 
 namespace {
@@ -23,23 +38,15 @@ TPictureCollectionItem* Picture(TDXImageList* list, Integer index) {
   return list->Items()->Items(index);
 }
 
-// The picture's reference point for an offset from the view transform: the screen point of the
-// player plus the offset, with the per-kind shift.
-Integer ScreenX(const TViewOffset& offset, Integer shift) {
-  return static_cast<Integer>(Round(offset.X)) + CenterX + shift;
-}
-Integer ScreenY(const TViewOffset& offset, Integer shift) {
-  return CenterY - static_cast<Integer>(Round(offset.Y)) + shift;
-}
-
 // One star layer: visible stars step their picture on animation frames (wrapping from `last` to
 // `first`) and are drawn unrotated.
 void DrawStarLayer(TStar* layer, Real cameraX, Real cameraY, bool animate, Integer first,
                    Integer last) {
   TDirectDrawSurface* surface = BackSurface();
+  const TViewSquare view(cameraX, cameraY, ViewRange);
   for (Integer i = 1; i <= StarLayerSize; ++i) {
     TStar& star = layer[i];
-    if (!InsideSquare(star.X, star.Y, cameraX, cameraY, ViewRange)) continue;
+    if (!view.Contains(star.X, star.Y)) continue;
     if (animate && ++star.Frame > last) star.Frame = first;
     const TViewOffset offset = ViewTransform(star.X, star.Y, cameraX, cameraY);
     Picture(OrvalisMain->Stars1, star.Frame)
@@ -53,9 +60,10 @@ template <typename T>
 void DrawMovingTable(T* table, Integer count, TDXImageList* list, bool animate, Integer frames,
                      Integer size) {
   TDirectDrawSurface* surface = BackSurface();
+  const TViewSquare view(PlayerX, PlayerY, ViewRange);
   for (Integer i = 1; i <= count; ++i) {
     T& entry = table[i];
-    if (!InsideSquare(entry.X, entry.Y, PlayerX, PlayerY, ViewRange)) continue;
+    if (!view.Contains(entry.X, entry.Y)) continue;
     if (animate && ++entry.Frame >= frames) entry.Frame = 0;
     const TViewOffset offset = ViewTransform(entry.X, entry.Y, PlayerX, PlayerY);
     Picture(list, entry.Frame)
@@ -77,17 +85,22 @@ void AdvanceBonusFrame(TBonusItem& item) {
 
 }  // namespace
 
+// DrawStars: first in every frame, and once in a new game. Clears the back surface; reads both
+// star layers and cameras, animates the visible stars on the star ticks, resets the ticks.
 void DrawStars() {
   BackSurface()->Fill(0);
   DrawStarLayer(FarStarLayer, FarCameraX, FarCameraY, TickDue(FarStarTick, 4), 13, 21);
   DrawStarLayer(NearStarLayer, PlayerX, PlayerY, TickDue(NearStarTick, 2), 0, 12);
 }
 
+// DrawBonus: every frame after the stars, and once in a new game. Reads the bonus items and the
+// player; advances the picture of each visible item.
 void DrawBonus() {
   TDirectDrawSurface* surface = BackSurface();
+  const TViewSquare view(PlayerX, PlayerY, ViewRange);
   for (Integer i = 1; i <= BonusItemCount; ++i) {
     TBonusItem& item = BonusItem[i];
-    if (!InsideSquare(item.X, item.Y, PlayerX, PlayerY, ViewRange)) continue;
+    if (!view.Contains(item.X, item.Y)) continue;
     AdvanceBonusFrame(item);
     const TViewOffset offset = ViewTransform(item.X, item.Y, PlayerX, PlayerY);
     Picture(OrvalisMain->Bonus, item.Frame)
@@ -95,6 +108,8 @@ void DrawBonus() {
   }
 }
 
+// DrawSmoke, DrawShots, DrawEnemyShots: in frames where their table holds entries, before the
+// table moves. Animate the visible entries on their tick and reset it.
 void DrawSmoke() {
   DrawMovingTable(SmokePuff, SmokeCount, OrvalisMain->abgas, TickDue(SmokeAnimTick, 3), 7, 10);
 }
@@ -119,9 +134,10 @@ void DrawBlips(T* table, Integer count, Integer picture, OnBlip onBlip) {
   const Real scaleX = static_cast<Real>(ScreenWidth + RadarRange) / 150;
   const Real scaleY = static_cast<Real>(ScreenHeight + RadarRange) / 100;
   TDirectDrawSurface* surface = BackSurface();
+  const TViewSquare radarSquare(PlayerX, PlayerY, ViewRange + RadarRange);
   for (Integer i = 1; i <= count; ++i) {
     T& entry = table[i];
-    if (!InsideSquare(entry.X, entry.Y, PlayerX, PlayerY, ViewRange + RadarRange)) continue;
+    if (!radarSquare.Contains(entry.X, entry.Y)) continue;
     onBlip(entry);
     const TViewOffset offset = ViewTransform(entry.X, entry.Y, PlayerX, PlayerY);
     const Integer x = static_cast<Integer>(Round(ScreenX(offset, -10) / scaleX)) + ScreenWidth -
@@ -146,6 +162,8 @@ void DrawRadarEnemyShotBlips() {
   DrawBlips(EnemyShot, EnemyShotCount, BlipFrame + 25, NoChange);
 }
 
+// DrawRadar: every frame, last of the drawing passes. Reads every table around the player;
+// advances the bonus pictures inside the radar square and the radar frame animation.
 void DrawRadar() {
   DrawRadarBonusBlips();
   DrawRadarShotBlips();
@@ -155,6 +173,7 @@ void DrawRadar() {
   if (++RadarFrameAnim > 9) RadarFrameAnim = 0;
 }
 
+// DrawEnergyBar: every frame, after UpdateShownEnergy. Reads ShownEnergy.
 void DrawEnergyBar() {
   Picture(OrvalisMain->Energy, ShownEnergy)->Draw(BackSurface(), ScreenWidth - 600, 20, 0);
 }

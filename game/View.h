@@ -17,14 +17,26 @@ struct TViewOffset {
   Extended X, Y;
 };
 TViewOffset ViewTransform(Real x, Real y, Real cameraX, Real cameraY);
+// The screen point of an offset: the player's screen point plus the offset (up on the screen for
+// positive Y), shifted by a per-kind amount.
+Integer ScreenX(const TViewOffset& offset, Integer shift);
+Integer ScreenY(const TViewOffset& offset, Integer shift);
 
-// Strictly inside the square of half side `range` about the rounded camera. Integer positions
-// compare as integers, real ones as reals.
-template <typename Coordinate>
-bool InsideSquare(Coordinate x, Coordinate y, Real cameraX, Real cameraY, Integer range) {
-  const Int64 rx = Round(cameraX), ry = Round(cameraY);
-  return rx - range < x && x < rx + range && ry - range < y && y < ry + range;
-}
+// The square of half side `range` about a camera, whose position is rounded once; a point is in
+// it when strictly inside on all four sides. Integer positions compare as integers, real ones as
+// reals.
+struct TViewSquare {
+  TViewSquare(Real cameraX, Real cameraY, Integer range)
+      : Left(Round(cameraX) - range), Right(Round(cameraX) + range),
+        Bottom(Round(cameraY) - range), Top(Round(cameraY) + range) {}
+
+  template <typename Coordinate>
+  bool Contains(Coordinate x, Coordinate y) const {
+    return Left < x && x < Right && Bottom < y && y < Top;
+  }
+
+  Int64 Left, Right, Bottom, Top;
+};
 
 // The angle, in 1/256 turns, at which a picture pointing at `angle` degrees is drawn.
 Single ScreenAngle(Extended angle);

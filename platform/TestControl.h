@@ -72,8 +72,11 @@ inline bool TestLastFrame(std::vector<uint32_t>& pixels, int32_t& width, int32_t
 inline uint32_t TestFrameCount() { return ScreenFrameCount(); }
 
 // Back to a fresh platform: no windows, classes, messages, keys, joysticks or registry values;
-// the host focused; the real clock. Built-in modules stay registered.
+// the host focused; the real clock; Direct3D offered with its default devices. Built-in modules
+// stay registered.
 inline void TestResetPlatform() {
+  InstallDirect3D();
+  TestD3DReset();
   ResetWindowSystem();
   HostJoysticks().clear();
   RegistryClear();

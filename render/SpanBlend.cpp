@@ -19,16 +19,18 @@ void SpanCompiler::EmitBlend(uint8_t mode, DXRColor* result, const DXRColor* ope
     case BlendSource1:
     case BlendReplace: EmitBlendCopy(result, operand1, constChannels1); break;
     case BlendSource2: EmitBlendCopy(result, operand2, constChannels2); break;
-    case BlendAdd: EmitBlendAdd(result, operand1, operand2, channels, constChannels1, constChannels2); break;
-    case BlendSub: EmitBlendSub(result, operand1, operand2, channels, constChannels1, constChannels2); break;
+    case BlendAdd:
+    case BlendSub:
     case BlendReverseSub:
-      EmitBlendSubReverse(result, operand1, operand2, channels, constChannels1, constChannels2);
+      EmitBlendSaturating(mode, result, operand1, operand2, channels, constChannels1, constChannels2);
       break;
     case BlendMultiply:
     case BlendModulateAll: EmitBlendMultiply(result, operand1, operand2, channels); break;
     case BlendSrcAlpha: EmitBlendSrcAlpha(result, operand1, channels); break;
-    case BlendSrcAlphaAdd: EmitBlendSrcAlphaAdd(result, operand1, operand2, channels); break;
-    case BlendSrcAlphaSub: EmitBlendSrcAlphaSub(result, operand1, operand2, channels); break;
+    case BlendSrcAlphaAdd:
+    case BlendSrcAlphaSub:
+      EmitBlendSrcAlphaAddOrSub(result, operand1, operand2, channels, mode == BlendSrcAlphaSub);
+      break;
     case BlendAlphaMix: EmitBlendAlphaMix(result, operand1, operand2, channels, false); break;
     case BlendInvAlphaMix: EmitBlendAlphaMix(result, operand1, operand2, channels, true); break;
     case BlendColorKeepAlpha: EmitBlendColorKeepAlpha(result, operand1, operand2, channels); break;
@@ -171,28 +173,12 @@ void SpanCompiler::EmitAddOrSubChannels(uint8_t mode, DXRColor* result, const DX
   }
 }
 
-void SpanCompiler::EmitBlendAdd(DXRColor* result, const DXRColor* op1, const DXRColor* op2, DXRChannels channels,
-                                DXRChannels const1, DXRChannels const2) {
-  if (UseMMX)
-    EmitMMXWords(BlendAdd, result, op1, op2);
-  else
-    EmitAddOrSubChannels(BlendAdd, result, op1, op2, channels, const1, const2);
-}
-
-void SpanCompiler::EmitBlendSub(DXRColor* result, const DXRColor* op1, const DXRColor* op2, DXRChannels channels,
-                                DXRChannels const1, DXRChannels const2) {
-  if (UseMMX)
-    EmitMMXWords(BlendSub, result, op1, op2);
-  else
-    EmitAddOrSubChannels(BlendSub, result, op1, op2, channels, const1, const2);
-}
-
-void SpanCompiler::EmitBlendSubReverse(DXRColor* result, const DXRColor* op1, const DXRColor* op2,
+void SpanCompiler::EmitBlendSaturating(uint8_t mode, DXRColor* result, const DXRColor* op1, const DXRColor* op2,
                                        DXRChannels channels, DXRChannels const1, DXRChannels const2) {
   if (UseMMX)
-    EmitMMXWords(BlendReverseSub, result, op1, op2);
+    EmitMMXWords(mode, result, op1, op2);
   else
-    EmitAddOrSubChannels(BlendReverseSub, result, op1, op2, channels, const1, const2);
+    EmitAddOrSubChannels(mode, result, op1, op2, channels, const1, const2);
 }
 
 void SpanCompiler::EmitBlendMultiply(DXRColor* result, const DXRColor* op1, const DXRColor* op2,
@@ -211,6 +197,14 @@ void SpanCompiler::EmitBlendMultiply(DXRColor* result, const DXRColor* op1, cons
   }
 }
 
+// Components first and first + 1 of a colour into the low bytes of reg's halves (edx is scratch).
+void SpanCompiler::LoadComponentPair(const Reg32& reg, const DXRColor* color, int first) {
+  LoadComponent(reg, color, first);
+  LoadComponent(edx, color, first + 1);
+  shl(edx, 16);
+  or_(reg, edx);
+}
+
 // Alpha-weighted modes: r8d = a1 and r9d = 255 − a1, loaded once before any result word is
 // written. Two components spread into the low bytes of a dword's halves are weighted by one
 // multiply, each half then holding its 16-bit product.
@@ -219,10 +213,7 @@ void SpanCompiler::EmitBlendSrcAlpha(DXRColor* result, const DXRColor* op1, DXRC
   for (int first = 0; first < 4; first += 2) {
     const DXRChannels pair = static_cast<DXRChannels>(3 << first);
     if ((channels & pair) == pair) {
-      LoadComponent(ecx, op1, first);
-      LoadComponent(edx, op1, first + 1);
-      shl(edx, 16);
-      or_(ecx, edx);
+      LoadComponentPair(ecx, op1, first);
       imul(ecx, r8d);
       mov(dword[At(BytesOf(result) + 2 * first)], ecx);
       continue;
@@ -237,8 +228,9 @@ void SpanCompiler::EmitBlendSrcAlpha(DXRColor* result, const DXRColor* op1, DXRC
   }
 }
 
-void SpanCompiler::EmitBlendSrcAlphaAdd(DXRColor* result, const DXRColor* op1, const DXRColor* op2,
-                                        DXRChannels channels) {
+// Operand 1 weighted by its alpha, added to or taken from operand 2 through the saturating tables.
+void SpanCompiler::EmitBlendSrcAlphaAddOrSub(DXRColor* result, const DXRColor* op1, const DXRColor* op2,
+                                             DXRChannels channels, bool subtract) {
   LoadComponent(r8d, op1, 3);
   for (int k = 0; k < 4; ++k) {
     if (!Has(channels, k)) continue;
@@ -246,23 +238,13 @@ void SpanCompiler::EmitBlendSrcAlphaAdd(DXRColor* result, const DXRColor* op1, c
     imul(ecx, r8d);
     shr(ecx, 8);
     LoadComponent(edx, op2, k);
-    add(ecx, edx);
-    movzx(ecx, byte[At(AddTable) + rcx]);
-    SetComponent(result, k, ecx);
-  }
-}
-
-void SpanCompiler::EmitBlendSrcAlphaSub(DXRColor* result, const DXRColor* op1, const DXRColor* op2,
-                                        DXRChannels channels) {
-  LoadComponent(r8d, op1, 3);
-  for (int k = 0; k < 4; ++k) {
-    if (!Has(channels, k)) continue;
-    LoadComponent(ecx, op1, k);
-    imul(ecx, r8d);
-    shr(ecx, 8);
-    LoadComponent(edx, op2, k);
-    sub(rdx, rcx);
-    movzx(ecx, byte[At(SubTable + 255) + rdx]);
+    if (subtract) {
+      sub(rdx, rcx);
+      movzx(ecx, byte[At(SubTable + 255) + rdx]);
+    } else {
+      add(ecx, edx);
+      movzx(ecx, byte[At(AddTable) + rcx]);
+    }
     SetComponent(result, k, ecx);
   }
 }
@@ -277,15 +259,9 @@ void SpanCompiler::EmitBlendAlphaMix(DXRColor* result, const DXRColor* op1, cons
   for (int first = 0; first < 4; first += 2) {
     const DXRChannels pair = static_cast<DXRChannels>(3 << first);
     if ((channels & pair) == pair) {
-      LoadComponent(ecx, op1, first);
-      LoadComponent(edx, op1, first + 1);
-      shl(edx, 16);
-      or_(ecx, edx);
+      LoadComponentPair(ecx, op1, first);
       imul(ecx, weight1);
-      LoadComponent(eax, op2, first);
-      LoadComponent(edx, op2, first + 1);
-      shl(edx, 16);
-      or_(eax, edx);
+      LoadComponentPair(eax, op2, first);
       imul(eax, weight2);
       add(ecx, eax);
       mov(dword[At(BytesOf(result) + 2 * first)], ecx);
@@ -333,10 +309,7 @@ void SpanCompiler::EmitBlendModulate(DXRColor* result, const DXRColor* op1, cons
 
 void SpanCompiler::EmitBlendAddColor(DXRColor* result, const DXRColor* op1, const DXRColor* op2,
                                      DXRChannels channels, DXRChannels const1, DXRChannels const2) {
-  if (UseMMX)
-    EmitMMXWords(BlendAddColor, result, op1, op2);
-  else
-    EmitAddOrSubChannels(BlendAddColor, result, op1, op2, channels & ChannelsRGB, const1, const2);
+  EmitBlendSaturating(BlendAddColor, result, op1, op2, channels & ChannelsRGB, const1, const2);
   if (Has(channels, 3) && result != op2) {
     LoadComponent(ecx, op2, 3);
     SetComponent(result, 3, ecx);

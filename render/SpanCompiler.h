@@ -70,6 +70,8 @@ class SpanCompiler : public Xbyak::CodeGenerator {
   void EmitPack(const DXRColor* color, DXRChannels channels, bool dither);
   void EmitRowOffset(const TDXRSurface& surface, const Xbyak::Reg64& row);
   void EmitTexelRead(const TDXRSurface& surface);
+  void EmitLoadPixel(const Xbyak::Reg32& value, const Xbyak::Reg32& scratch, const Xbyak::RegExp& at,
+                     uint32_t bits);
   void EmitFetch(const TDXRSurface& surface, const void* pair, bool wrap);
   void EmitFastFill(const DXRColorRegister& reg);
   void EmitGeneralLoop(DXRNode* root);
@@ -77,19 +79,18 @@ class SpanCompiler : public Xbyak::CodeGenerator {
   void EmitEpilogue();
   void SetComponent(DXRColor* result, int k, const Xbyak::Reg32& value);
   void LoadComponent(const Xbyak::Reg32& reg, const DXRColor* color, int k);
+  void LoadComponentPair(const Xbyak::Reg32& reg, const DXRColor* color, int first);
+  void EmitChannelToByte(const Xbyak::Reg32& reg, const TDXRColorChannel& channel);
 
   void EmitBlendZero(DXRColor* result);
   void EmitBlendCopy(DXRColor* result, const DXRColor* operand, DXRChannels constChannels);
-  void EmitBlendAdd(DXRColor* result, const DXRColor* op1, const DXRColor* op2, DXRChannels channels,
-                    DXRChannels const1, DXRChannels const2);
-  void EmitBlendSub(DXRColor* result, const DXRColor* op1, const DXRColor* op2, DXRChannels channels,
-                    DXRChannels const1, DXRChannels const2);
-  void EmitBlendSubReverse(DXRColor* result, const DXRColor* op1, const DXRColor* op2, DXRChannels channels,
-                           DXRChannels const1, DXRChannels const2);
+  // BlendAdd, BlendSub, BlendReverseSub and the colour part of BlendAddColor.
+  void EmitBlendSaturating(uint8_t mode, DXRColor* result, const DXRColor* op1, const DXRColor* op2,
+                           DXRChannels channels, DXRChannels const1, DXRChannels const2);
   void EmitBlendMultiply(DXRColor* result, const DXRColor* op1, const DXRColor* op2, DXRChannels channels);
   void EmitBlendSrcAlpha(DXRColor* result, const DXRColor* op1, DXRChannels channels);
-  void EmitBlendSrcAlphaAdd(DXRColor* result, const DXRColor* op1, const DXRColor* op2, DXRChannels channels);
-  void EmitBlendSrcAlphaSub(DXRColor* result, const DXRColor* op1, const DXRColor* op2, DXRChannels channels);
+  void EmitBlendSrcAlphaAddOrSub(DXRColor* result, const DXRColor* op1, const DXRColor* op2, DXRChannels channels,
+                                 bool subtract);
   void EmitBlendAlphaMix(DXRColor* result, const DXRColor* op1, const DXRColor* op2, DXRChannels channels,
                          bool inverse);
   void EmitBlendColorKeepAlpha(DXRColor* result, const DXRColor* op1, const DXRColor* op2, DXRChannels channels);

@@ -226,17 +226,7 @@ void SpanCompiler::EmitZTest() {
   mov(rdx, qword[At(&M.ZAddress)]);
   mov(r8d, dword[At(reinterpret_cast<const uint8_t*>(&M.ZRegister.Z) + 4)]);
   if (M.ZBuffer.CompareKind != BranchAlways) {
-    switch (bits) {
-      case 8: movzx(ecx, byte[rdx]); break;
-      case 16: movzx(ecx, word[rdx]); break;
-      case 24:
-        movzx(ecx, byte[rdx + 2]);
-        shl(ecx, 16);
-        movzx(r9d, word[rdx]);
-        or_(ecx, r9d);
-        break;
-      default: mov(ecx, dword[rdx]); break;
-    }
+    EmitLoadPixel(ecx, r9d, rdx, bits);
     cmp(ecx, r8d);
     EmitBranch(M.ZBuffer.CompareKind, LoopHead);
   }
@@ -260,22 +250,26 @@ void SpanCompiler::EmitZAdvance() {
   add(qword[At(&M.ZAddress)], bytes);
 }
 
-void SpanCompiler::EmitReadDestPixel() {
-  switch (M.Dest->BitCount) {
-    case 8: movzx(eax, byte[rdi]); break;
-    case 16: movzx(eax, word[rdi]); break;
+// A pixel of 8, 16, 24 or 32 bits at `at`, zero-extended into value; 24 bits take scratch too.
+void SpanCompiler::EmitLoadPixel(const Reg32& value, const Reg32& scratch, const RegExp& at, uint32_t bits) {
+  switch (bits) {
+    case 8: movzx(value, byte[at]); break;
+    case 16: movzx(value, word[at]); break;
     case 24:
-      movzx(eax, byte[rdi + 2]);
-      shl(eax, 16);
-      movzx(ecx, word[rdi]);
-      or_(eax, ecx);
+      movzx(value, byte[at + 2]);
+      shl(value, 16);
+      movzx(scratch, word[at]);
+      or_(value, scratch);
       break;
-    case 32: mov(eax, dword[rdi]); break;
-    default:
-      // Nothing to read; a defined value keeps a palette lookup of it inside the palette.
-      xor_(eax, eax);
-      break;
+    default: mov(value, dword[at]); break;
   }
+}
+
+void SpanCompiler::EmitReadDestPixel() {
+  if (DestBitCountSupported(M.Dest->BitCount))
+    EmitLoadPixel(eax, ecx, rdi, M.Dest->BitCount);
+  else
+    xor_(eax, eax);  // nothing to read; a defined value keeps a palette lookup of it inside the palette
 }
 
 void SpanCompiler::EmitWriteDestPixel() {

@@ -26,6 +26,15 @@ void SpanCompiler::SetComponent(DXRColor* result, int k, const Reg32& value) {
   mov(word[At(reinterpret_cast<uint8_t*>(result) + 2 * k)], value.cvt16());
 }
 
+// A channel's bits of the raw pixel in reg, moved to where its byte of the colour starts.
+void SpanCompiler::EmitChannelToByte(const Reg32& reg, const TDXRColorChannel& channel) {
+  and_(reg, channel.Mask);
+  if (channel.RShift)
+    shr(reg, channel.RShift);
+  else if (channel.LShift)
+    shl(reg, channel.LShift);
+}
+
 void SpanCompiler::EmitUnpackPixel(const TDXRSurface& surface, DXRColor* cell, DXRChannels channels,
                                    DXRColor defaultColor) {
   if (!channels) return;
@@ -36,11 +45,7 @@ void SpanCompiler::EmitUnpackPixel(const TDXRSurface& surface, DXRColor* cell, D
       return;
     }
     mov(ecx, eax);
-    and_(ecx, channel.Mask);
-    if (channel.RShift)
-      shr(ecx, channel.RShift);
-    else if (channel.LShift)
-      shl(ecx, channel.LShift);
+    EmitChannelToByte(ecx, channel);
     movzx(ecx, cl);
     SetComponent(cell, k, ecx);
   };
@@ -61,13 +66,7 @@ void SpanCompiler::EmitUnpackPixel(const TDXRSurface& surface, DXRColor* cell, D
       const bool wholePixel = index.RShift == 0 && index.LShift == 0 && surface.BitCount < 32 &&
                               index.Mask == (1u << surface.BitCount) - 1 && surface.Indexed.Alpha.Mask == 0;
       mov(ecx, eax);
-      if (!wholePixel) {
-        and_(ecx, index.Mask);
-        if (index.RShift)
-          shr(ecx, index.RShift);
-        else if (index.LShift)
-          shl(ecx, index.LShift);
-      }
+      if (!wholePixel) EmitChannelToByte(ecx, index);
       // The palette has 256 entries; a wider index never reads past it.
       if (!wholePixel || surface.BitCount > 8) movzx(ecx, cl);
       mov(edx, dword[At(surface.Indexed.Palette) + rcx * 4]);

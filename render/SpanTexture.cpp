@@ -78,16 +78,13 @@ void SpanCompiler::EmitTexelRead(const TDXRSurface& surface) {
     case 1: masks = SubByteMasks1; shifts = SubByteShifts1; perByteLog2 = 3; break;
     case 2: masks = SubByteMasks2; shifts = SubByteShifts2; perByteLog2 = 2; break;
     case 4: masks = SubByteMasks4; shifts = SubByteShifts4; perByteLog2 = 1; break;
-    case 8: movzx(eax, byte[r8 + rcx]); return;
-    case 16: movzx(eax, word[r8 + rcx * 2]); return;
+    case 8: EmitLoadPixel(eax, edx, r8 + rcx, 8); return;
+    case 16: EmitLoadPixel(eax, edx, r8 + rcx * 2, 16); return;
     case 24:
       lea(rcx, ptr[rcx + rcx * 2]);
-      movzx(eax, byte[r8 + rcx + 2]);
-      shl(eax, 16);
-      movzx(edx, word[r8 + rcx]);
-      or_(eax, edx);
+      EmitLoadPixel(eax, edx, r8 + rcx, 24);
       return;
-    case 32: mov(eax, dword[r8 + rcx * 4]); return;
+    case 32: EmitLoadPixel(eax, edx, r8 + rcx * 4, 32); return;
     default: return;
   }
   mov(edx, ecx);

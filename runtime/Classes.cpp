@@ -296,12 +296,8 @@ TCollectionItem* TCollection::Insert(Integer Index) {
 void TCollection::Clear() {
   if (FItems.empty()) return;
   BeginUpdate();
-  try {
-    while (!FItems.empty()) delete FItems.back();
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
+  // Destructors do not throw, so the update always ends.
+  while (!FItems.empty()) delete FItems.back();
   EndUpdate();
 }
 

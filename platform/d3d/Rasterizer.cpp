@@ -1,6 +1,7 @@
 #include "platform/d3d/Rasterizer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -23,38 +24,75 @@ struct FixedPoint {
 
 uint32_t BytesPerPixel(const DDPIXELFORMAT& format) { return format.dwRGBBitCount / 8; }
 
+// Fixed-size copies per depth: the compiler turns each into a single load or store.
 uint32_t ReadRaw(const LockedPixels& pixels, int64_t x, int64_t y) {
-  const uint32_t bytes = BytesPerPixel(pixels.format);
+  const BYTE* at = pixels.bits + y * pixels.pitch;
   uint32_t raw = 0;
-  std::memcpy(&raw, pixels.bits + y * pixels.pitch + x * bytes, bytes);
+  switch (BytesPerPixel(pixels.format)) {
+    case 4: std::memcpy(&raw, at + x * 4, 4); break;
+    case 3: std::memcpy(&raw, at + x * 3, 3); break;
+    case 2: std::memcpy(&raw, at + x * 2, 2); break;
+    default: raw = at[x]; break;
+  }
   return raw;
 }
 
 void WriteRaw(const LockedPixels& pixels, int64_t x, int64_t y, uint32_t raw) {
-  std::memcpy(pixels.bits + y * pixels.pitch + x * BytesPerPixel(pixels.format), &raw,
-              BytesPerPixel(pixels.format));
+  BYTE* at = pixels.bits + y * pixels.pitch;
+  switch (BytesPerPixel(pixels.format)) {
+    case 4: std::memcpy(at + x * 4, &raw, 4); break;
+    case 3: std::memcpy(at + x * 3, &raw, 3); break;
+    case 2: std::memcpy(at + x * 2, &raw, 2); break;
+    default: at[x] = static_cast<BYTE>(raw); break;
+  }
 }
 
 bool IsPaletteIndexed(const DDPIXELFORMAT& format) {
   return (format.dwFlags & DDPF_PALETTEINDEXED8) != 0;
 }
 
-Color Decode(uint32_t raw, const DDPIXELFORMAT& format) {
-  const bool hasAlpha = (format.dwFlags & DDPF_ALPHAPIXELS) && format.dwRGBAlphaBitMask;
-  return {ChannelTo8(raw, format.dwRBitMask), ChannelTo8(raw, format.dwGBitMask),
-          ChannelTo8(raw, format.dwBBitMask),
-          hasAlpha ? ChannelTo8(raw, format.dwRGBAlphaBitMask) : 255};
-}
+// One colour channel with its position worked out once per primitive. Channels of 8 bits or more
+// take the short way; narrower ones widen as everywhere else on the platform.
+struct Channel {
+  explicit Channel(DWORD channelMask)
+      : mask(channelMask),
+        shift(channelMask ? std::countr_zero(channelMask) : 0),
+        bits(channelMask ? std::popcount(channelMask >> shift) : 0) {}
 
-uint32_t Encode(const Color& color, const DDPIXELFORMAT& format) {
-  auto channel = [](int value) { return static_cast<BYTE>(std::clamp(value, 0, 255)); };
-  uint32_t raw = ChannelFrom8(channel(color.r), format.dwRBitMask) |
-                 ChannelFrom8(channel(color.g), format.dwGBitMask) |
-                 ChannelFrom8(channel(color.b), format.dwBBitMask);
-  if (format.dwFlags & DDPF_ALPHAPIXELS)
-    raw |= ChannelFrom8(channel(color.a), format.dwRGBAlphaBitMask);
-  return raw;
-}
+  int To8(uint32_t raw) const {
+    if (bits >= 8) return static_cast<int>(((raw & mask) >> shift) >> (bits - 8));
+    return ChannelTo8(raw, mask);
+  }
+  uint32_t From8(int value) const {
+    const BYTE clamped = static_cast<BYTE>(std::clamp(value, 0, 255));
+    if (bits >= 8) return (static_cast<uint32_t>(clamped) << (bits - 8) << shift) & mask;
+    return ChannelFrom8(clamped, mask);
+  }
+
+  DWORD mask;
+  int shift;
+  int bits;
+};
+
+class PixelCodec {
+ public:
+  explicit PixelCodec(const DDPIXELFORMAT& format)
+      : red_(format.dwRBitMask),
+        green_(format.dwGBitMask),
+        blue_(format.dwBBitMask),
+        alpha_((format.dwFlags & DDPF_ALPHAPIXELS) ? format.dwRGBAlphaBitMask : 0) {}
+
+  Color Decode(uint32_t raw) const {
+    return {red_.To8(raw), green_.To8(raw), blue_.To8(raw), alpha_.mask ? alpha_.To8(raw) : 255};
+  }
+  uint32_t Encode(const Color& color) const {
+    return red_.From8(color.r) | green_.From8(color.g) | blue_.From8(color.b) |
+           alpha_.From8(color.a);
+  }
+
+ private:
+  Channel red_, green_, blue_, alpha_;
+};
 
 Color FromD3DColor(D3DCOLOR value) {
   return {static_cast<int>((value >> 16) & 0xFF), static_cast<int>((value >> 8) & 0xFF),
@@ -62,68 +100,92 @@ Color FromD3DColor(D3DCOLOR value) {
 }
 
 // Texture coordinates repeat, so every integer texel position names a texel.
-int64_t Wrap(double position, DWORD size) {
-  if (!std::isfinite(position)) return 0;
-  const int64_t whole = static_cast<int64_t>(std::floor(std::clamp(position, -1e9, 1e9)));
+int64_t WrapIndex(int64_t whole, DWORD size) {
   const int64_t length = static_cast<int64_t>(size);
+  if ((length & (length - 1)) == 0) return whole & (length - 1);  // the usual power-of-two side
   return ((whole % length) + length) % length;
 }
 
-// A texel, or nothing when the colour key removes it.
-std::optional<Color> Texel(const TextureSource& texture, bool colorKey, int64_t x, int64_t y) {
-  const LockedPixels& pixels = texture.pixels;
-  const uint32_t raw = ReadRaw(pixels, x, y);
-  if (IsPaletteIndexed(pixels.format)) {
-    const uint32_t index = raw & 0xFF;
-    if (colorKey && texture.hasColorKey && index >= (texture.colorKey.dwColorSpaceLowValue & 0xFF) &&
-        index <= (texture.colorKey.dwColorSpaceHighValue & 0xFF))
-      return std::nullopt;
-    const PALETTEENTRY& entry = texture.palette[index];
-    return Color{entry.peRed, entry.peGreen, entry.peBlue, 255};
-  }
-  if (colorKey && texture.hasColorKey) {
-    const DWORD colorBits =
-        pixels.format.dwRBitMask | pixels.format.dwGBitMask | pixels.format.dwBBitMask;
-    const uint32_t value = raw & colorBits;
-    if (value >= (texture.colorKey.dwColorSpaceLowValue & colorBits) &&
-        value <= (texture.colorKey.dwColorSpaceHighValue & colorBits))
-      return std::nullopt;
-  }
-  return Decode(raw, pixels.format);
+int64_t Whole(double position) {
+  if (!std::isfinite(position)) return 0;
+  return static_cast<int64_t>(std::floor(std::clamp(position, -1e9, 1e9)));
 }
 
-std::optional<Color> SamplePoint(const TextureSource& texture, bool colorKey, double u, double v) {
-  return Texel(texture, colorKey, Wrap(u * texture.pixels.width, texture.pixels.width),
-               Wrap(v * texture.pixels.height, texture.pixels.height));
-}
+// Rounds a value known not to be negative.
+int RoundUp(double value) { return static_cast<int>(value + 0.5); }
 
-// Bilinear: keyed texels weigh nothing, and the pixel stays transparent when they make up half
-// of the footprint or more, so keyed edges neither grow nor fringe with the key colour.
-std::optional<Color> SampleLinear(const TextureSource& texture, bool colorKey, double u,
-                                  double v) {
-  const double x = u * texture.pixels.width - 0.5;
-  const double y = v * texture.pixels.height - 0.5;
-  if (!std::isfinite(x) || !std::isfinite(y)) return SamplePoint(texture, colorKey, 0, 0);
-  const double left = std::floor(x), top = std::floor(y);
-  const double fx = x - left, fy = y - top;
-  double weightSum = 0, r = 0, g = 0, b = 0, a = 0;
-  for (int dy = 0; dy < 2; ++dy)
-    for (int dx = 0; dx < 2; ++dx) {
-      const double weight = (dx ? fx : 1 - fx) * (dy ? fy : 1 - fy);
-      const std::optional<Color> texel =
-          Texel(texture, colorKey, Wrap(left + dx, texture.pixels.width),
-                Wrap(top + dy, texture.pixels.height));
-      if (!texel || weight == 0) continue;
-      weightSum += weight;
-      r += weight * texel->r;
-      g += weight * texel->g;
-      b += weight * texel->b;
-      a += weight * texel->a;
+// Reads colours from a texture, with its format and colour key worked out once per primitive.
+class TextureSampler {
+ public:
+  TextureSampler(const TextureSource& texture, bool colorKey)
+      : texture_(texture),
+        codec_(texture.pixels.format),
+        paletteIndexed_(IsPaletteIndexed(texture.pixels.format)),
+        keyed_(colorKey && texture.hasColorKey),
+        keyBits_(paletteIndexed_ ? 0xFF
+                                 : texture.pixels.format.dwRBitMask |
+                                       texture.pixels.format.dwGBitMask |
+                                       texture.pixels.format.dwBBitMask),
+        keyLow_(texture.colorKey.dwColorSpaceLowValue & keyBits_),
+        keyHigh_(texture.colorKey.dwColorSpaceHighValue & keyBits_) {}
+
+  // A texel, or nothing when the colour key removes it.
+  std::optional<Color> Texel(int64_t x, int64_t y) const {
+    const uint32_t raw = ReadRaw(texture_.pixels, x, y);
+    const uint32_t keyed = raw & keyBits_;
+    if (keyed_ && keyed >= keyLow_ && keyed <= keyHigh_) return std::nullopt;
+    if (paletteIndexed_) {
+      const PALETTEENTRY& entry = texture_.palette[raw & 0xFF];
+      return Color{entry.peRed, entry.peGreen, entry.peBlue, 255};
     }
-  if (weightSum < 0.5) return std::nullopt;
-  auto average = [weightSum](double sum) { return static_cast<int>(std::lround(sum / weightSum)); };
-  return Color{average(r), average(g), average(b), average(a)};
-}
+    return codec_.Decode(raw);
+  }
+
+  std::optional<Color> Point(double u, double v) const {
+    return Texel(WrapIndex(Whole(u * texture_.pixels.width), texture_.pixels.width),
+                 WrapIndex(Whole(v * texture_.pixels.height), texture_.pixels.height));
+  }
+
+  // Bilinear: keyed texels weigh nothing, and the pixel stays transparent when they make up
+  // half of the footprint or more, so keyed edges neither grow nor fringe with the key colour.
+  std::optional<Color> Linear(double u, double v) const {
+    const double x = u * texture_.pixels.width - 0.5;
+    const double y = v * texture_.pixels.height - 0.5;
+    if (!std::isfinite(x) || !std::isfinite(y)) return Point(0, 0);
+    const int64_t left = Whole(x), top = Whole(y);
+    const double fx = x - static_cast<double>(left), fy = y - static_cast<double>(top);
+    const int64_t columns[2] = {WrapIndex(left, texture_.pixels.width),
+                                WrapIndex(left + 1, texture_.pixels.width)};
+    const int64_t rows[2] = {WrapIndex(top, texture_.pixels.height),
+                             WrapIndex(top + 1, texture_.pixels.height)};
+    double weightSum = 0, r = 0, g = 0, b = 0, a = 0;
+    for (int dy = 0; dy < 2; ++dy)
+      for (int dx = 0; dx < 2; ++dx) {
+        const double weight = (dx ? fx : 1 - fx) * (dy ? fy : 1 - fy);
+        if (weight == 0) continue;
+        const std::optional<Color> texel = Texel(columns[dx], rows[dy]);
+        if (!texel) continue;
+        weightSum += weight;
+        r += weight * texel->r;
+        g += weight * texel->g;
+        b += weight * texel->b;
+        a += weight * texel->a;
+      }
+    if (weightSum < 0.5) return std::nullopt;
+    const double scale = 1 / weightSum;
+    auto average = [scale](double sum) { return RoundUp(sum * scale); };
+    return Color{average(r), average(g), average(b), average(a)};
+  }
+
+ private:
+  const TextureSource& texture_;
+  PixelCodec codec_;
+  bool paletteIndexed_;
+  bool keyed_;
+  DWORD keyBits_;
+  DWORD keyLow_;
+  DWORD keyHigh_;
+};
 
 int Modulate(int x, int y) { return (x * y + 127) / 255; }
 
@@ -169,6 +231,22 @@ int64_t Edge(const FixedPoint& a, const FixedPoint& b, int64_t px, int64_t py) {
 // For a clockwise triangle: the edges whose pixels it owns.
 bool IsTopOrLeft(const FixedPoint& from, const FixedPoint& to) {
   return to.y < from.y || (to.y == from.y && to.x > from.x);
+}
+
+// Cuts [start, end] down to the pixels of row y on the inner side of the edge from a to b, give
+// or take one: the exact test per pixel decides the rest, so rounding here cannot lose a pixel.
+void NarrowToRow(const FixedPoint& a, const FixedPoint& b, int64_t y, int64_t& start,
+                 int64_t& end) {
+  const int64_t rise = b.y - a.y;
+  if (rise == 0) return;  // a level edge bounds rows, not columns
+  // Edge(a, b, x, y) = reach - rise * x, for x in sub-pixels.
+  const double reach = static_cast<double>(b.x - a.x) * static_cast<double>(y * kSubPixels - a.y) +
+                       static_cast<double>(rise) * static_cast<double>(a.x);
+  const double limit = reach / static_cast<double>(rise) / kSubPixels;
+  if (rise > 0)
+    end = std::min(end, static_cast<int64_t>(std::floor(std::min(limit, 1e12))) + 1);
+  else
+    start = std::max(start, static_cast<int64_t>(std::ceil(std::max(limit, -1e12))) - 1);
 }
 
 int64_t FloorPixel(int64_t fixed) {
@@ -218,7 +296,14 @@ void DrawTriangle(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX&
                                                                      : states.linearMagnify);
   const bool ownsBC = IsTopOrLeft(*pb, *pc), ownsCA = IsTopOrLeft(*pc, *pa),
              ownsAB = IsTopOrLeft(*pa, *pb);
-  const double wa = ReciprocalW(va), wb = ReciprocalW(vb), wc = ReciprocalW(vc);
+  double wa = ReciprocalW(va), wb = ReciprocalW(vb), wc = ReciprocalW(vc);
+  const bool affine = wa == wb && wb == wc;
+  if (affine) wa = wb = wc = 1.0;
+  const bool flatColor = va.color == vb.color && vb.color == vc.color;
+  const PixelCodec targetCodec(target.format);
+  const double inverseArea = 1.0 / static_cast<double>(area);
+  std::optional<TextureSampler> sampler;
+  if (states.texture) sampler.emplace(*states.texture, states.colorKey);
   const Color ca = FromD3DColor(va.color), cb = FromD3DColor(vb.color),
               cc = FromD3DColor(vc.color);
 
@@ -232,25 +317,29 @@ void DrawTriangle(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX&
                                          states.clip.bottom - 1);
 
   for (int64_t y = minY; y <= maxY; ++y) {
-    for (int64_t x = minX; x <= maxX; ++x) {
+    int64_t rowStart = minX, rowEnd = maxX;
+    NarrowToRow(*pb, *pc, y, rowStart, rowEnd);
+    NarrowToRow(*pc, *pa, y, rowStart, rowEnd);
+    NarrowToRow(*pa, *pb, y, rowStart, rowEnd);
+    for (int64_t x = rowStart; x <= rowEnd; ++x) {
       const int64_t px = x * kSubPixels, py = y * kSubPixels;
       const int64_t ea = Edge(*pb, *pc, px, py), eb = Edge(*pc, *pa, px, py),
                     ec = Edge(*pa, *pb, px, py);
       if (!Covers(ea, ownsBC) || !Covers(eb, ownsCA) || !Covers(ec, ownsAB)) continue;
-      const double ba = static_cast<double>(ea) / area, bb = static_cast<double>(eb) / area,
-                   bc = static_cast<double>(ec) / area;
+      const double ba = ea * inverseArea, bb = eb * inverseArea, bc = ec * inverseArea;
       auto interpolate = [&](int first, int second, int third) {
-        return static_cast<int>(std::lround(ba * first + bb * second + bc * third));
+        return RoundUp(ba * first + bb * second + bc * third);
       };
-      Color color{interpolate(ca.r, cb.r, cc.r), interpolate(ca.g, cb.g, cc.g),
-                  interpolate(ca.b, cb.b, cc.b), interpolate(ca.a, cb.a, cc.a)};
+      Color color = ca;
+      if (!flatColor)
+        color = {interpolate(ca.r, cb.r, cc.r), interpolate(ca.g, cb.g, cc.g),
+                 interpolate(ca.b, cb.b, cc.b), interpolate(ca.a, cb.a, cc.a)};
       if (states.texture) {
-        const double w = ba * wa + bb * wb + bc * wc;
+        // Equal w at every corner (sprites) makes the perspective division a no-op.
+        const double w = affine ? 1.0 : ba * wa + bb * wb + bc * wc;
         const double u = (ba * wa * va.tu + bb * wb * vb.tu + bc * wc * vc.tu) / w;
         const double v = (ba * wa * va.tv + bb * wb * vb.tv + bc * wc * vc.tv) / w;
-        const std::optional<Color> texel =
-            linear ? SampleLinear(*states.texture, states.colorKey, u, v)
-                   : SamplePoint(*states.texture, states.colorKey, u, v);
+        const std::optional<Color> texel = linear ? sampler->Linear(u, v) : sampler->Point(u, v);
         if (!texel) continue;
         if (states.modulate) {
           color = {Modulate(texel->r, color.r), Modulate(texel->g, color.g),
@@ -260,8 +349,8 @@ void DrawTriangle(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX&
         }
       }
       if (states.alphaBlend)
-        color = Blend(states, color, Decode(ReadRaw(target, x, y), target.format));
-      WriteRaw(target, x, y, Encode(color, target.format));
+        color = Blend(states, color, targetCodec.Decode(ReadRaw(target, x, y)));
+      WriteRaw(target, x, y, targetCodec.Encode(color));
     }
   }
 }

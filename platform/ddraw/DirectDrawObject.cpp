@@ -128,6 +128,7 @@ HRESULT DirectDrawObject::SetCooperativeLevel(HWND window, DWORD flags) {
     device.SetExclusiveOwner(nullptr);
   }
   level_ = flags;
+  cooperativeWindow_ = window;
   return DD_OK;
 }
 
@@ -142,6 +143,11 @@ HRESULT DirectDrawObject::SetDisplayMode(DWORD width, DWORD height, DWORD bitCou
   if (refreshRate != 0 && refreshRate != kRefreshRate) return DDERR_INVALIDMODE;
   device.ChangeMode(mode);
   changedMode_ = true;
+  // An exclusive full-screen program owns the whole screen: its window is stretched over the new
+  // mode, which is how a borderless form and the controls aligned in it learn the mode's size.
+  if (!(level_ & DDSCL_NOWINDOWCHANGES))
+    SetWindowPos(cooperativeWindow_, nullptr, 0, 0, static_cast<int32_t>(width), static_cast<int32_t>(height),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
   return DD_OK;
 }
 

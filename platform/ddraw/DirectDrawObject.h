@@ -68,6 +68,7 @@ class DirectDrawObject final : public IDirectDraw7, public IDirectDraw4, public 
 
   ULONG references_ = 1;
   DWORD level_ = 0;
+  HWND cooperativeWindow_ = nullptr;
   bool changedMode_ = false;
   std::vector<Surface*> surfaces_;
 };

@@ -62,23 +62,6 @@ DeviceEffect::~DeviceEffect() {
   std::erase(DInputState::Get().effects, this);
 }
 
-HRESULT DeviceEffect::QueryInterface(REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  *object = nullptr;
-  if (!(iid == IID_IUnknown) && !(iid == IID_IDirectInputEffect)) return E_NOINTERFACE;
-  *object = static_cast<IDirectInputEffect*>(this);
-  AddRef();
-  return S_OK;
-}
-
-ULONG DeviceEffect::AddRef() { return ++references_; }
-
-ULONG DeviceEffect::Release() {
-  const ULONG left = --references_;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT DeviceEffect::Validate(const DIEFFECT& effect, DWORD flags, Parameters& next) const {
   const DWORD identifyBy = effect.dwFlags & (DIEFF_OBJECTIDS | DIEFF_OBJECTOFFSETS);
   const bool namesObjects = flags & (DIEP_AXES | DIEP_TRIGGERBUTTON);

@@ -6,6 +6,7 @@
 
 #include "platform/dinput/DInputTestControl.h"
 #include "platform/kernel/ComPtr.h"
+#include "platform/kernel/CountedObject.h"
 
 class InputDevice;
 
@@ -18,14 +19,14 @@ struct EffectKind {
 // The effects every force-feedback joystick offers, in enumeration order.
 const std::vector<EffectKind>& ForceFeedbackEffectKinds();
 
-class DeviceEffect final : public IDirectInputEffect {
+class DeviceEffect final : public CountedObject<IDirectInputEffect> {
  public:
   // Holds a reference to its device.
   DeviceEffect(InputDevice* device, const EffectKind& kind);
 
-  HRESULT QueryInterface(REFIID iid, void** object) override;
-  ULONG AddRef() override;
-  ULONG Release() override;
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    return QueryOwnInterface(iid, IID_IDirectInputEffect, object);
+  }
 
   HRESULT SetParameters(const DIEFFECT* effect, DWORD flags) override;
   HRESULT Start(DWORD iterations, DWORD flags) override;
@@ -58,14 +59,13 @@ class DeviceEffect final : public IDirectInputEffect {
     std::vector<BYTE> typeSpecific;
   };
 
-  ~DeviceEffect();
+  ~DeviceEffect() override;
 
   HRESULT Validate(const DIEFFECT& effect, DWORD flags, Parameters& next) const;
   HRESULT StartPlaying(DWORD iterations, DWORD flags);
   bool Complete() const;
   bool PlayingNow() const;
 
-  ULONG references_ = 1;
   ComPtr<InputDevice> device_;
   EffectKind kind_;
   Parameters parameters_;

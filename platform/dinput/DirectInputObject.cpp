@@ -8,23 +8,6 @@ DirectInputObject::DirectInputObject() { ++DInputState::Get().liveInstances; }
 
 DirectInputObject::~DirectInputObject() { --DInputState::Get().liveInstances; }
 
-HRESULT DirectInputObject::QueryInterface(REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  *object = nullptr;
-  if (!(iid == IID_IUnknown) && !(iid == IID_IDirectInput)) return E_NOINTERFACE;
-  *object = static_cast<IDirectInput*>(this);
-  AddRef();
-  return S_OK;
-}
-
-ULONG DirectInputObject::AddRef() { return ++references_; }
-
-ULONG DirectInputObject::Release() {
-  const ULONG left = --references_;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT DirectInputObject::CreateDevice(REFGUID device, IDirectInputDevice** created,
                                         IUnknown* outer) {
   if (!created) return DIERR_INVALIDPARAM;

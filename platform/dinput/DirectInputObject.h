@@ -2,21 +2,20 @@
 #pragma once
 
 #include "platform/dinput/DInput.h"
+#include "platform/kernel/CountedObject.h"
 
-class DirectInputObject final : public IDirectInput {
+class DirectInputObject final : public CountedObject<IDirectInput> {
  public:
   DirectInputObject();
 
-  HRESULT QueryInterface(REFIID iid, void** object) override;
-  ULONG AddRef() override;
-  ULONG Release() override;
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    return QueryOwnInterface(iid, IID_IDirectInput, object);
+  }
 
   HRESULT CreateDevice(REFGUID device, IDirectInputDevice** created, IUnknown* outer) override;
   HRESULT EnumDevices(DWORD deviceType, LPDIENUMDEVICESCALLBACK callback, void* context,
                       DWORD flags) override;
 
  private:
-  ~DirectInputObject();
-
-  ULONG references_ = 1;
+  ~DirectInputObject() override;
 };

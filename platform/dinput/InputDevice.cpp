@@ -71,14 +71,6 @@ HRESULT InputDevice::QueryInterface(REFIID iid, void** object) {
   return S_OK;
 }
 
-ULONG InputDevice::AddRef() { return ++references_; }
-
-ULONG InputDevice::Release() {
-  const ULONG left = --references_;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT InputDevice::GetCapabilities(DIDEVCAPS* caps) {
   if (const HRESULT refused = DInputState::Get().TakeRefusal(DInputCall::GetCapabilities))
     return refused;

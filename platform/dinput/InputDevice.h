@@ -7,17 +7,16 @@
 #include "platform/dinput/DInputTestControl.h"
 #include "platform/dinput/DeviceCatalogue.h"
 #include "platform/kernel/ComPtr.h"
+#include "platform/kernel/CountedObject.h"
 
 class DeviceEffect;
 
-class InputDevice final : public IDirectInputDevice2 {
+class InputDevice final : public CountedObject<IDirectInputDevice2> {
  public:
   // Holds a reference to the DirectInput object it was made by.
   InputDevice(IDirectInput* owner, const DeviceIdentity& identity);
 
   HRESULT QueryInterface(REFIID iid, void** object) override;
-  ULONG AddRef() override;
-  ULONG Release() override;
 
   HRESULT GetCapabilities(DIDEVCAPS* caps) override;
   HRESULT EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACK callback, void* context, DWORD flags) override;
@@ -62,7 +61,7 @@ class InputDevice final : public IDirectInputDevice2 {
     LONG lastReported = 0;  // for relative axes: the absolute value at the last read
   };
 
-  ~InputDevice();
+  ~InputDevice() override;
 
   bool IsAxis(const Slot& slot) const;
   LONG AbsoluteAxis(const Slot& slot, const DeviceReading& reading) const;
@@ -75,7 +74,6 @@ class InputDevice final : public IDirectInputDevice2 {
   int32_t FindObject(DWORD value, DWORD identifyBy) const;
   HRESULT AxesAddressed(const DIPROPHEADER& header, std::vector<Slot*>& axes);
 
-  ULONG references_ = 1;
   ComPtr<IDirectInput> owner_;
   DeviceIdentity identity_;
   std::vector<Slot> slots_;

@@ -63,8 +63,9 @@ FontLibrary& Fonts() {
 }
 
 // Text is read as everywhere on this platform: UTF-8, and single bytes where it is not valid.
+// Callers have refused negative lengths.
 std::vector<char32_t> CodePoints(const char* text, int length) {
-  const std::string_view bytes(text, static_cast<size_t>(std::max(length, 0)));
+  const std::string_view bytes(text, static_cast<size_t>(length));
   std::vector<char32_t> result;
   for (size_t i = 0; i < bytes.size();) {
     char32_t code;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "GameTestSupport.h"
@@ -101,6 +102,44 @@ TEST_F(GameFrameTest, EveryFramePresentsTheTextLinesTheSecondOnlyWithEnemies) {
   GameFrame();
   EXPECT_GT(WhitePixelsInRows(0), 20);
   EXPECT_EQ(WhitePixelsInRows(50), 0) << "no enemy pass, no second line";
+}
+
+// Pure white pixels of the back surface in the 20 rows from `top` (text only is pure white).
+std::vector<bool> WhiteMask(Integer top) {
+  TDirectDrawSurface* surface = OrvalisMain->DXDraw->Surface();
+  std::vector<bool> mask;
+  for (Integer y = top; y < top + 20; ++y)
+    for (Integer x = 0; x < 300; ++x) mask.push_back((surface->Pixels(x, y) & 0xFFFFFF) == 0xFFFFFF);
+  return mask;
+}
+
+// The mask the given text leaves when written alone in the game's font.
+std::vector<bool> TextMask(Integer top, const std::string& text) {
+  TDirectDrawSurface* surface = OrvalisMain->DXDraw->Surface();
+  surface->Fill(0);
+  TDirectDrawSurfaceCanvas* canvas = surface->Canvas();
+  canvas->Brush()->SetStyle(bsClear);
+  canvas->Font()->SetColor(clWhite);
+  canvas->Font()->SetSize(12);
+  canvas->TextOut(0, top, text);
+  canvas->Release();
+  return WhiteMask(top);
+}
+
+TEST_F(GameFrameTest, TextLinesCountLiveExplosionsAndEnemiesInView) {
+  EnemyCount = 3;
+  EnemyShip[1].X = PlayerX + 100;
+  EnemyShip[1].Y = PlayerY + 300;
+  EnemyShip[2].X = PlayerX - 200;
+  EnemyShip[2].Y = PlayerY;
+  ExplosionCount = 3;
+  for (Integer i = 1; i <= 3; ++i) ExplosionEffect[i] = {PlayerX, PlayerY + 5000, 1, 1};
+  ExplosionEffect[2].Frame = 29;  // leaves in this frame, before the line is written
+  GameFrame();
+  const std::vector<bool> rateLine = WhiteMask(0), enemyLine = WhiteMask(50);
+  EXPECT_EQ(rateLine, TextMask(0, "FPS: 0, Explosions2"));
+  EXPECT_EQ(enemyLine, TextMask(50, "Anzahl der Schiffe: 2"));
+  EXPECT_NE(enemyLine, TextMask(50, "Anzahl der Schiffe: 3"));
 }
 
 TEST_F(GameFrameTest, HeldStatesActAfterTheFlipInTheirOrder) {

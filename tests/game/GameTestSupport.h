@@ -13,6 +13,7 @@
 #include "game/ReadconfigUnit.h"
 #include "images/DIB.h"
 #include "platform/TestControl.h"
+#include "platform/d3d/D3D.h"
 
 class GameTest : public ::testing::Test {
  protected:
@@ -22,6 +23,7 @@ class GameTest : public ::testing::Test {
     TestResetPlatform();
     TestDInputReset();
     RegisterDirectDrawModule();
+    InstallDirect3D();
     RegisterDirectInputModule();
     TestDDrawReset();
     ScreenReset();
@@ -44,11 +46,9 @@ class GameTest : public ::testing::Test {
   }
 
   // The main form, shown: its display is initialised, the program is active and the
-  // activation has started a new game. The form covers the 1024 x 768 screen, as a full-screen
-  // window does, so that the back surface has the size of the game's layout.
+  // activation has started a new game.
   void ShowMainForm() {
     Application->CreateForm(OrvalisMain);
-    OrvalisMain->SetBounds(0, 0, 1024, 768);
     OrvalisMain->Show();
     Application->ProcessMessages();
   }

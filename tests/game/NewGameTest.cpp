@@ -40,16 +40,19 @@ TEST_F(ReadConfigTest, FirstLineSelectsTheLayoutAndTheRestIsIgnored) {
   ReadConfig();
   EXPECT_EQ(ResolutionMode, 2);
   EXPECT_EQ(std::tie(ScreenWidth, ScreenHeight, ViewRange), std::make_tuple(1440, 900, 840));
-  EXPECT_EQ(std::tie(CenterX, CenterY, RadarTop, RadarLeftAdjust), std::make_tuple(720, 450, 95, 22));
+  EXPECT_EQ(std::tie(CenterX, CenterY, RadarTop, RadarLeftAdjust),
+            std::make_tuple(720, 450, 95, 22));
   EXPECT_EQ(ShipScreenX, 720 - 34);
   EXPECT_EQ(ShipScreenY, 450 - 25);
 
   WriteConfig(" 4");  // no line break at all, blanks around the number
   ReadConfig();
-  EXPECT_EQ(std::tie(ScreenWidth, ScreenHeight, CenterX, CenterY), std::make_tuple(1920, 1200, 960, 600));
+  EXPECT_EQ(std::tie(ScreenWidth, ScreenHeight, CenterX, CenterY),
+            std::make_tuple(1920, 1200, 960, 600));
   WriteConfig("1\n");
   ReadConfig();
-  EXPECT_EQ(std::tie(ScreenWidth, ScreenHeight, ViewRange, RadarLeftAdjust), std::make_tuple(1280, 800, 760, 25));
+  EXPECT_EQ(std::tie(ScreenWidth, ScreenHeight, ViewRange, RadarLeftAdjust),
+            std::make_tuple(1280, 800, 760, 25));
 }
 
 TEST_F(ReadConfigTest, NumberOutsideTheTableKeepsThePreviousLayout) {
@@ -104,9 +107,9 @@ class WorldTest : public ::testing::Test {
     for (Integer i = 1; i <= BonusItemCount; ++i)
       values.insert(values.end(), {BonusItem[i].X, BonusItem[i].Y, BonusItem[i].Frame});
     for (Integer i = 1; i <= EnemyCount; ++i)
-      values.insert(values.end(), {static_cast<Integer>(EnemyShip[i].X),
-                                   static_cast<Integer>(EnemyShip[i].Y),
-                                   static_cast<Integer>(EnemyShip[i].Angle)});
+      values.insert(values.end(),
+                    {static_cast<Integer>(EnemyShip[i].X), static_cast<Integer>(EnemyShip[i].Y),
+                     static_cast<Integer>(EnemyShip[i].Angle)});
     return values;
   }
 };
@@ -204,8 +207,9 @@ TEST_F(InitGameTest, ActivationLoadsThePicturesResetsThePlayerAndSizesTheDisplay
     std::filesystem::create_directory("gfx");
     for (const char* name : {"star1", "ship2", "plasma1", "enemy_plasma1", "radar", "rauch",
                              "bonus", "enemy1", "explosion", "energy_balken_new"})
-      std::filesystem::copy_file(std::filesystem::path(ORVALIS_ASSETS_DIR) / "gfx" / (std::string(name) + ".dxg"),
-                                 std::filesystem::path("gfx") / (std::string(name) + ".dxg"));
+      std::filesystem::copy_file(
+          std::filesystem::path(ORVALIS_ASSETS_DIR) / "gfx" / (std::string(name) + ".dxg"),
+          std::filesystem::path("gfx") / (std::string(name) + ".dxg"));
     WriteConfig("1");
     InitGame();
   }
@@ -222,12 +226,33 @@ TEST_F(InitGameTest, ActivationLoadsThePicturesResetsThePlayerAndSizesTheDisplay
   EXPECT_EQ(RadarRange, 1000);
 }
 
+TEST_F(InitGameTest, SwitchingAwayAndBackStartsAFreshWorld) {
+  TestSetManualClock(true);
+  TestSetClock(1000);
+  ShowMainForm();
+  const TStar firstStar = NearStarLayer[1];
+  PlayerEnergy = 3;
+  ExplosionCount = 4;
+  EnemyCount = 1;
+  TestSetApplicationActive(false);
+  Application->ProcessMessages();
+  TestAdvanceClock(1);
+  TestSetApplicationActive(true);
+  Application->ProcessMessages();
+  EXPECT_EQ(PlayerEnergy, 100);
+  EXPECT_EQ(ExplosionCount, 0);
+  EXPECT_EQ(EnemyCount, EnemyShipCount);
+  EXPECT_FALSE(NearStarLayer[1].X == firstStar.X && NearStarLayer[1].Y == firstStar.Y)
+      << "a millisecond later, other stars";
+}
+
 TEST_F(InitGameTest, MissingFilesStopTheNewGameWhereTheyAreNeeded) {
   ShowMainForm();
   const Integer shipPictures = OrvalisMain->Ship1->Items()->Count();
   ScratchFolder folder;
   std::filesystem::create_directory("gfx");
-  std::filesystem::copy_file(std::filesystem::path(ORVALIS_ASSETS_DIR) / "gfx/star1.dxg", "gfx/star1.dxg");
+  std::filesystem::copy_file(std::filesystem::path(ORVALIS_ASSETS_DIR) / "gfx/star1.dxg",
+                             "gfx/star1.dxg");
   PlayerEnergy = 7;
   try {
     InitGame();

@@ -3,6 +3,8 @@
 #include "GameTestSupport.h"
 #include "game/GameState.h"
 #include "game/Program.h"
+#include "input/Joystick.h"
+#include "input/Keyboard.h"
 
 // The build of the program these tests stand for.
 const Integer EnemyShipCount = 100;
@@ -94,6 +96,38 @@ TEST_F(ProgramRun, StoredSettingsMakeTheDisplayAndTheFrameTimer) {
   EXPECT_TRUE(timer->OnActivate == MakeEvent<&TOrvalisMain::DXTimer1Activate>(OrvalisMain));
   EXPECT_TRUE(timer->OnTimer == MakeEvent<&TOrvalisMain::DXTimer1Timer>(OrvalisMain));
   EXPECT_FALSE(timer->OnDeactivate);
+}
+
+TEST_F(ProgramRun, StoredSettingsMakeTheInputAndElevenEmptyImageListsOnTheDisplay) {
+  Application->CreateForm(OrvalisMain);
+  TDXInput* input = OrvalisMain->DXInput1;
+  ASSERT_NE(input, nullptr);
+  EXPECT_TRUE(input->ActiveOnly());
+  EXPECT_TRUE(input->UseDirectInput());
+  EXPECT_TRUE(input->Joystick()->Enabled());
+  EXPECT_TRUE(input->Joystick()->BindInputStates());
+  EXPECT_FALSE(input->Joystick()->ForceFeedback());
+  EXPECT_TRUE(input->Joystick()->AutoCenter());
+  EXPECT_EQ(input->Joystick()->ID(), 0);
+  EXPECT_EQ(input->Joystick()->DeadZoneY(), 50);
+  EXPECT_EQ(input->Joystick()->RangeZ(), 1000);
+  EXPECT_TRUE(input->Keyboard()->Enabled());
+  EXPECT_TRUE(input->Keyboard()->Assigns() == DefaultKeyAssigns());
+  EXPECT_FALSE(input->Mouse()->Enabled());
+  EXPECT_FALSE(input->Mouse()->BindInputStates());
+
+  const std::vector<TDXImageList*> lists{
+      OrvalisMain->Stars1, OrvalisMain->Ship1,     OrvalisMain->Weapons,   OrvalisMain->radar,
+      OrvalisMain->abgas,  OrvalisMain->Bonus,     OrvalisMain->Enemy,     OrvalisMain->Explosion,
+      OrvalisMain->Energy, OrvalisMain->energy_rahmen, OrvalisMain->enemy_weapons};
+  for (TDXImageList* list : lists) {
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->Owner(), OrvalisMain);
+    EXPECT_EQ(list->DXDraw(), OrvalisMain->DXDraw) << list->Name();
+    EXPECT_EQ(list->Items()->Count(), 0) << list->Name();
+  }
+  EXPECT_EQ(OrvalisMain->Stars1->Name(), "Stars1");
+  EXPECT_EQ(OrvalisMain->energy_rahmen->Name(), "energy_rahmen");
 }
 
 TEST_F(ProgramRun, SecondFormKeepsItsOwnSettings) {

@@ -31,9 +31,9 @@ TEST(TInputStates, PacksStateNIntoBitNmod8OfByteNdiv8) {
 }
 
 TEST_F(DXInputTest, NeedsAFormAmongItsOwnersAndFindsItThroughTheChain) {
-  EXPECT_EQ(RaisedMessage<EDXInputError>([] { TDXInput stray(nullptr); }), "Form not found");
+  EXPECT_EQ(MessageOf<EDXInputError>([] { TDXInput stray(nullptr); }), "Form not found");
   TComponent* holder = new TComponent(Application);
-  EXPECT_EQ(RaisedMessage<EDXInputError>([&] { new TDXInput(holder); }), "Form not found");
+  EXPECT_EQ(MessageOf<EDXInputError>([&] { new TDXInput(holder); }), "Form not found");
   EXPECT_EQ(holder->ComponentCount(), 0) << "a refused component stayed with its owner";
 
   TComponent* middle = new TComponent(form);
@@ -221,9 +221,9 @@ TEST_F(DXInputTest, WithoutDirectInputTheKeyboardAndJoystickUseTheirFallbacks) {
   input->Update();
   EXPECT_EQ(input->States(), (TInputStates{StateUp, StateButton2}));
 
-  EXPECT_EQ(RaisedMessage<EDXInputError>([&] { input->Mouse()->SetEnabled(true); }),
+  EXPECT_EQ(MessageOf<EDXInputError>([&] { input->Mouse()->SetEnabled(true); }),
             "DirectInput is required for mouse support");
-  EXPECT_EQ(RaisedMessage<EDXInputError>([&] { input->Initialize(); }),
+  EXPECT_EQ(MessageOf<EDXInputError>([&] { input->Initialize(); }),
             "DirectInput is required for mouse support");
 }
 
@@ -285,11 +285,11 @@ TEST_F(DXInputTest, ANewWindowOfTheFormIsBoundAgainAndTheHookGoesWithTheComponen
 
 TEST_F(DXInputTest, DevicePropertiesTakeNoOtherDevice) {
   TDXInput* input = MakeInput();
-  EXPECT_EQ(RaisedMessage<EConvertError>([&] { input->SetJoystick(nullptr); }),
+  EXPECT_EQ(MessageOf<EConvertError>([&] { input->SetJoystick(nullptr); }),
             "nil kann nicht zu TJoystick zugewiesen werden");
   // Not even a device of the same kind is copied.
   TDXInput* other = MakeInput();
-  EXPECT_EQ(RaisedMessage<EConvertError>([&] { input->SetMouse(other->Mouse()); }),
+  EXPECT_EQ(MessageOf<EConvertError>([&] { input->SetMouse(other->Mouse()); }),
             "TMouse kann nicht zu TMouse zugewiesen werden");
 }
 

@@ -335,13 +335,13 @@ TEST_F(ForceFeedbackTest, BadBlocksRaiseTheStreamErrors) {
   TMemoryStream withoutRoot;
   WriteComponentRes(withoutRoot, "QuorvexForceFeedbackEffect", &holder);
   withoutRoot.SetPosition(0);
-  EXPECT_EQ(RaisedMessage<EListError>([&] { target.ReadEffects(withoutRoot); }),
+  EXPECT_EQ(MessageOf<EListError>([&] { target.ReadEffects(withoutRoot); }),
             "Listenindex überschreitet das Maximum (0)");
 
   TMemoryStream garbage;
   garbage.WriteBuffer("TPF0 nothing like a resource", 28);
   garbage.SetPosition(0);
-  EXPECT_EQ(RaisedMessage<EInvalidImage>([&] { target.ReadEffects(garbage); }),
+  EXPECT_EQ(MessageOf<EInvalidImage>([&] { target.ReadEffects(garbage); }),
             "Ungültiges Stream-Format");
 
   TMemoryStream stored;

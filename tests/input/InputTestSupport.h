@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "display/DXClass.h"
 #include "display/DirectX.h"
 #include "input/DXInput.h"
@@ -15,6 +13,7 @@
 #include "input/Keyboard.h"
 #include "platform/TestControl.h"
 #include "runtime/Forms.h"
+#include "tests/MessageOf.h"
 
 class InputTest : public ::testing::Test {
  protected:
@@ -61,17 +60,6 @@ class InputTest : public ::testing::Test {
   static void WithdrawDirectInput() {
     FreeLoadedLibraries();
     UnregisterBuiltinModule("DInput.dll");
-  }
-
-  // Runs fn and returns the message of the exception of class E it raises.
-  template <class E, class Fn>
-  static std::string RaisedMessage(Fn fn) {
-    try {
-      fn();
-    } catch (const E& e) {
-      return e.Message();
-    }
-    return "(nothing raised)";
   }
 
   TForm* form = nullptr;

@@ -181,7 +181,7 @@ TEST_F(JoystickTest, AJoystickWithoutItsSecondInterfaceIsFinalisedAndTheErrorPas
   TestAttachJoystick(2, 2);
   auto* input = new TDXInput(form);
   TestDInputRefuseNext(DInputCall::QueryDevice2, E_NOINTERFACE);
-  EXPECT_EQ(RaisedMessage<EIntfCastError>([&] { input->Initialize(); }),
+  EXPECT_EQ(MessageOf<EIntfCastError>([&] { input->Initialize(); }),
             "Interface nicht unterstützt");
   EXPECT_FALSE(input->Joystick()->Initialized());
   EXPECT_EQ(input->Joystick()->Device(), nullptr);

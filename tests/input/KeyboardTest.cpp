@@ -185,7 +185,7 @@ TEST_F(KeyboardTest, TheMisspeltNameStillLoadsAndShortBlocksFail) {
   EXPECT_EQ(input->Keyboard()->Assigns()[StateUp], (TKeyAssign{0, 0, 0}));
 
   auto* other = new TDXInput(form);
-  const std::string message = RaisedMessage<EReadError>([&] {
+  const std::string message = MessageOf<EReadError>([&] {
     ReadComponentText("object DXInput2: TDXInput\n Keyboard.Assigns = {" + hex.substr(2) + "}\nend\n",
                       other);
   });

@@ -85,9 +85,8 @@ std::vector<std::unique_ptr<TDIB>> BankFrames(int width, int height, const TColo
   std::vector<std::unique_ptr<TDIB>> pictures;
   for (int frame = 0; frame <= 40; ++frame) {
     const double bank = (frame - 20) / 20.0;
-    pictures.push_back(Paint(width, height, colors, [bank](double u, double v) {
-      return ShipWithFlame(u, v, bank);
-    }));
+    pictures.push_back(Paint(width, height, colors,
+                             [bank](double u, double v) { return ShipWithFlame(u, v, bank); }));
   }
   return pictures;
 }
@@ -96,7 +95,8 @@ std::vector<std::unique_ptr<TDIB>> BankFrames(int width, int height, const TColo
 double Star(double u, double v, double phase, double size) {
   const double glow = 0.6 + 0.4 * std::cos(phase * 2 * Pi);
   const double core = Blob(u, v, size * (0.7 + 0.3 * glow));
-  const double spikes = (std::abs(u) < 0.12 || std::abs(v) < 0.12) ? 0.35 * glow * (1 - std::hypot(u, v)) : 0;
+  const double spikes =
+      (std::abs(u) < 0.12 || std::abs(v) < 0.12) ? 0.35 * glow * (1 - std::hypot(u, v)) : 0;
   return std::max(core * glow, spikes);
 }
 
@@ -148,25 +148,22 @@ double PlayerMark(double u, double v, double phase) {
   return std::max(ring, tick);
 }
 
-std::vector<std::unique_ptr<TDIB>> Frames(
-    int count, int width, int height, const TColorTable& colors,
-    const std::function<double(double, double, int)>& shade) {
+std::vector<std::unique_ptr<TDIB>> Frames(int count, int width, int height,
+                                          const TColorTable& colors,
+                                          const std::function<double(double, double, int)>& shade) {
   std::vector<std::unique_ptr<TDIB>> pictures;
   for (int frame = 0; frame < count; ++frame)
-    pictures.push_back(Paint(width, height, colors, [&](double u, double v) {
-      return shade(u, v, frame);
-    }));
+    pictures.push_back(
+        Paint(width, height, colors, [&](double u, double v) { return shade(u, v, frame); }));
   return pictures;
 }
 
 std::vector<std::unique_ptr<TDIB>> StarPictures() {
   // Near stars 0..12, bright; far stars 13..21, small and bluish.
-  auto pictures = Frames(13, 7, 7, Ramp({0.25, 0.25, 0.3}, {1, 1, 0.95}), [](double u, double v, int f) {
-    return Star(u, v, f / 13.0, 0.6);
-  });
-  auto far = Frames(9, 5, 5, Ramp({0.1, 0.12, 0.3}, {0.65, 0.75, 1}), [](double u, double v, int f) {
-    return Star(u, v, f / 9.0, 0.8) * 0.8;
-  });
+  auto pictures = Frames(13, 7, 7, Ramp({0.25, 0.25, 0.3}, {1, 1, 0.95}),
+                         [](double u, double v, int f) { return Star(u, v, f / 13.0, 0.6); });
+  auto far = Frames(9, 5, 5, Ramp({0.1, 0.12, 0.3}, {0.65, 0.75, 1}),
+                    [](double u, double v, int f) { return Star(u, v, f / 9.0, 0.8) * 0.8; });
   for (auto& picture : far) pictures.push_back(std::move(picture));
   return pictures;
 }
@@ -186,9 +183,8 @@ std::vector<std::unique_ptr<TDIB>> RadarPictures() {
   for (int f = 0; f < 6; ++f) pictures.push_back(blip(Ramp({0.1, 0.3, 0.3}, {0.5, 1, 1}), f));
   for (int f = 0; f < 2; ++f) pictures.push_back(blip(colors, 0));
   for (int f = 0; f < 10; ++f)
-    pictures.push_back(Paint(15, 15, colors, [f](double u, double v) {
-      return PlayerMark(u, v, f / 10.0);
-    }));
+    pictures.push_back(
+        Paint(15, 15, colors, [f](double u, double v) { return PlayerMark(u, v, f / 10.0); }));
   for (int f = 0; f < 6; ++f) pictures.push_back(blip(Ramp({0.35, 0.05, 0.05}, {1, 0.45, 0.4}), f));
   return pictures;
 }
@@ -196,9 +192,8 @@ std::vector<std::unique_ptr<TDIB>> RadarPictures() {
 std::vector<std::unique_ptr<TDIB>> ExplosionPictures() {
   // Kind k shows pictures 2 .. 29k from 29(k-1) on: a run of 29 is one blast, so the larger
   // kinds burst two or three times.
-  return Frames(146, 32, 32, Ramp({0.45, 0.08, 0.02}, {1, 0.95, 0.6}), [](double u, double v, int f) {
-    return Fireball(u, v, (f % 29) / 29.0, f / 29);
-  });
+  return Frames(146, 32, 32, Ramp({0.45, 0.08, 0.02}, {1, 0.95, 0.6}),
+                [](double u, double v, int f) { return Fireball(u, v, (f % 29) / 29.0, f / 29); });
 }
 
 }  // namespace
@@ -210,23 +205,19 @@ std::vector<TAssetList> MakeAssetLists() {
   };
   add("star1.dxg", StarPictures());
   add("ship2.dxg", BankFrames(68, 50, Ramp({0.2, 0.25, 0.35}, {0.75, 0.9, 1})));
-  add("plasma1.dxg", Frames(9, 16, 16, Ramp({0.1, 0.2, 0.6}, {0.85, 0.95, 1}), [](double u, double v, int f) {
-        return Plasma(u, v, f / 9.0);
-      }));
-  add("enemy_plasma1.dxg", Frames(9, 16, 16, Ramp({0.6, 0.1, 0.05}, {1, 0.9, 0.5}), [](double u, double v, int f) {
-        return Plasma(u, v, f / 9.0);
-      }));
+  add("plasma1.dxg", Frames(9, 16, 16, Ramp({0.1, 0.2, 0.6}, {0.85, 0.95, 1}),
+                            [](double u, double v, int f) { return Plasma(u, v, f / 9.0); }));
+  add("enemy_plasma1.dxg", Frames(9, 16, 16, Ramp({0.6, 0.1, 0.05}, {1, 0.9, 0.5}),
+                                  [](double u, double v, int f) { return Plasma(u, v, f / 9.0); }));
   add("radar.dxg", RadarPictures());
-  add("rauch.dxg", Frames(7, 10, 10, Ramp({0.15, 0.15, 0.15}, {0.7, 0.7, 0.7}), [](double u, double v, int f) {
-        return Smoke(u, v, f / 6.0);
-      }));
-  add("bonus.dxg", Frames(39, 50, 50, Ramp({0.3, 0.25, 0.02}, {1, 0.95, 0.5}), [](double u, double v, int f) {
-        return Crystal(u, v, f / 39.0);
-      }));
+  add("rauch.dxg", Frames(7, 10, 10, Ramp({0.15, 0.15, 0.15}, {0.7, 0.7, 0.7}),
+                          [](double u, double v, int f) { return Smoke(u, v, f / 6.0); }));
+  add("bonus.dxg", Frames(39, 50, 50, Ramp({0.3, 0.25, 0.02}, {1, 0.95, 0.5}),
+                          [](double u, double v, int f) { return Crystal(u, v, f / 39.0); }));
   add("enemy1.dxg", BankFrames(32, 32, Ramp({0.35, 0.08, 0.1}, {1, 0.6, 0.55})));
   add("explosion.dxg", ExplosionPictures());
-  add("energy_balken_new.dxg", Frames(101, 150, 10, Ramp({0.05, 0.3, 0.1}, {0.6, 1, 0.5}), [](double u, double v, int f) {
-        return EnergyBar(u, v, f / 100.0);
-      }));
+  add("energy_balken_new.dxg",
+      Frames(101, 150, 10, Ramp({0.05, 0.3, 0.1}, {0.6, 1, 0.5}),
+             [](double u, double v, int f) { return EnergyBar(u, v, f / 100.0); }));
   return lists;
 }

@@ -23,8 +23,6 @@ class HeadlessHost : public Host, public ScreenSink, public EventSource {
   void Pump() override {}
   void Wait(uint32_t timeoutMs) override;
 
-  uint32_t FramesShown() const { return framesShown_; }
-
  private:
   uint32_t frameLimit_ = 0;  // 0: never close
   uint32_t framesShown_ = 0;

@@ -162,6 +162,24 @@ TEST_F(DirectDrawObjectTest, SetsOnlyListedModesAndGivesTheDesktopBack) {
   EXPECT_EQ(TestDDrawCurrentDisplayMode(), desktop);
 }
 
+TEST_F(DirectDrawObjectTest, AModeChangeStretchesTheExclusiveWindowOverTheScreen) {
+  ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
+  ASSERT_EQ(dd->SetDisplayMode(800, 600, 32, 0, 0), DD_OK);
+  RECT bounds{};
+  GetWindowRect(window, &bounds);
+  EXPECT_EQ(bounds.left, 0);
+  EXPECT_EQ(bounds.top, 0);
+  EXPECT_EQ(bounds.right, 800);
+  EXPECT_EQ(bounds.bottom, 600);
+
+  // A program that keeps its window to itself asks for that with its cooperative level.
+  ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN | DDSCL_NOWINDOWCHANGES), DD_OK);
+  ASSERT_EQ(dd->SetDisplayMode(1024, 768, 32, 0, 0), DD_OK);
+  GetWindowRect(window, &bounds);
+  EXPECT_EQ(bounds.right, 800);
+  EXPECT_EQ(bounds.bottom, 600);
+}
+
 TEST_F(DirectDrawObjectTest, AModeChangeLosesVideoMemoryButNotSystemMemory) {
   ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
   auto video = MakeSurface(16, 16, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_VIDEOMEMORY);

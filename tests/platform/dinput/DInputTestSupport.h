@@ -101,3 +101,16 @@ struct FormatFromObjects {
   DWORD limit;
   DIDATAFORMAT format;
 };
+
+// What EnumObjects reports of one object, collected by ListObject into a vector of these.
+struct ListedObject {
+  GUID type;
+  DWORD offset;
+  DWORD typeBits;
+};
+
+inline BOOL ListObject(const DIDEVICEOBJECTINSTANCE* object, void* context) {
+  static_cast<std::vector<ListedObject>*>(context)->push_back(
+      {object->guidType, object->dwOfs, object->dwType});
+  return DIENUM_CONTINUE;
+}

@@ -41,18 +41,6 @@ class JoystickTest : public DInputFixture {
   std::unique_ptr<FormatFromObjects> layout;
 };
 
-struct ListedObject {
-  GUID type;
-  DWORD offset;
-  DWORD typeBits;
-};
-
-BOOL ListObject(const DIDEVICEOBJECTINSTANCE* object, void* context) {
-  static_cast<std::vector<ListedObject>*>(context)->push_back(
-      {object->guidType, object->dwOfs, object->dwType});
-  return DIENUM_CONTINUE;
-}
-
 }  // namespace
 
 TEST_F(JoystickTest, ObjectsLieAtTheirPlacesInTheJoystickState) {

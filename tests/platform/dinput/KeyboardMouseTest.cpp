@@ -43,18 +43,6 @@ DIMOUSESTATE ReadMouse(IDirectInputDevice* mouse) {
   return state;
 }
 
-struct ListedObject {
-  GUID type;
-  DWORD offset;
-  DWORD typeBits;
-};
-
-BOOL ListObject(const DIDEVICEOBJECTINSTANCE* object, void* context) {
-  static_cast<std::vector<ListedObject>*>(context)->push_back(
-      {object->guidType, object->dwOfs, object->dwType});
-  return DIENUM_CONTINUE;
-}
-
 }  // namespace
 
 TEST_F(KeyboardTest, HeldKeysShowAtTheirScanCodes) {

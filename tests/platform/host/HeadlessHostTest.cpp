@@ -105,13 +105,14 @@ TEST_F(HeadlessHostTest, ScriptedFocusAndKeysReachTheProgram) {
   EXPECT_EQ(GetForegroundWindow(), nullptr);
   TestSetApplicationActive(true);
   EXPECT_EQ(GetForegroundWindow(), window);
-  TestPressKey('A');
+  constexpr BYTE keyA = 'A';  // letters' virtual-key codes are their capitals
+  TestPressKey(keyA);
   BYTE keys[256];
   GetKeyboardState(keys);
-  EXPECT_TRUE(keys['A'] & 0x80);
-  TestReleaseKey('A');
+  EXPECT_TRUE(keys[keyA] & 0x80);
+  TestReleaseKey(keyA);
   GetKeyboardState(keys);
-  EXPECT_FALSE(keys['A'] & 0x80);
+  EXPECT_FALSE(keys[keyA] & 0x80);
   TestCloseMainWindow();
   MSG message{};
   ASSERT_TRUE(PeekMessageA(&message, nullptr, WM_CLOSE, WM_CLOSE, PM_REMOVE));

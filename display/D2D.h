@@ -1,0 +1,98 @@
+// The sprite renderer: draws picture items' patterns and whole surfaces onto its display's back
+// surface as textured quads through the display's Direct3D 7 device, with one texture per
+// picture name kept in a cache. Nothing here raises for a missing device or a texture that
+// cannot be made: the drawing operations answer False and the frame is marked not to be shown.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "display/DXDraw.h"
+#include "images/DIB.h"
+#include "platform/d3d/D3D.h"
+
+class TDirect3DTexture2;
+class TPictureCollectionItem;
+
+struct TTextureRec {
+  TDirect3DTexture2* Texture = nullptr;  // owned by the cache
+  double TexLeft = 0;
+  double TexTop = 0;
+  double TexRight = 0;
+  double TexBottom = 0;
+  std::string Name;
+};
+
+class TD2DTextures : public TObject {
+ public:
+  std::vector<TTextureRec> Textures;
+};
+
+class TD2D : public TObject {
+ public:
+  explicit TD2D(TCustomDXDraw* ADXDraw);
+  ~TD2D() override;
+
+  // Usable with the display's requested do3D, doDirectX7Mode and doHardware and a 16- or 32-bit
+  // back surface; refreshes BitCount.
+  bool CanRender();
+  bool RenderItem(TPictureCollectionItem* Item, const TRect& DestRect, Integer PatternIndex);
+  // (X, Y) is where the point (CenterX, CenterY) of the Width x Height rectangle lands; Angle in
+  // 1/256 turns, clockwise on the screen.
+  bool RenderItemRotate(TPictureCollectionItem* Item, Integer X, Integer Y, Integer Width,
+                        Integer Height, Integer PatternIndex, double CenterX, double CenterY,
+                        Single Angle);
+  bool RenderSurface(TDirectDrawSurface* Source, const TRect& DestRect, bool Transparent);
+  bool RenderSurfaceRotate(TDirectDrawSurface* Source, bool Transparent, Integer X, Integer Y,
+                           Integer Width, Integer Height, double CenterX, double CenterY,
+                           Single Angle);
+
+  void ClearTextures();
+  void FreeTextures();
+  // Empties the cache once it holds more than 2048 textures.
+  void CheckTextureCount();
+  // Binds the device to the display's back surface again; True when the device took it.
+  bool ResetRenderTarget();
+
+  TCustomDXDraw* DXDraw() const { return FDXDraw; }
+  bool CacheActive() const { return FCacheActive; }
+  void SetCacheActive(bool Value);
+  Integer BitCount() const { return FBitCount; }
+  bool TextureFilter() const { return FTextureFilter; }
+  void SetTextureFilter(bool Value);
+  TD2DTextures* Textures() const { return FTextures; }
+
+ private:
+  bool Requested() const;
+  IDirect3DDevice7* Device() const;
+  void SetDefaultRenderStates();
+  void SetVertexColors();
+  void ResetVertices();
+  void SetPositionVertices(const TRect& DestRect);
+  void SetRotatedVertices(Integer X, Integer Y, Integer Width, Integer Height, double CenterX,
+                          double CenterY, Single Angle);
+  void SetTextureVertices(const TTextureRec& Record);
+  bool DrawQuad();
+  Integer FindTexture(const std::string& Name, bool IgnoreCase) const;
+  // Makes the texture for Picture under Name and appends its record; False (nothing added)
+  // when it cannot be made.
+  bool AddTexture(const std::string& Name, TDIB* Picture, bool Transparent, TColor Color);
+  bool AddTextureForItem(TPictureCollectionItem* Item);
+  bool AddTextureForSurface(TDirectDrawSurface* Source, const std::string& Name, bool Transparent);
+  bool SelectItemTexture(TPictureCollectionItem* Item, Integer PatternIndex);
+  bool SelectSurfaceTexture(TDirectDrawSurface* Source, bool Transparent);
+  bool SetStageTexture(const TTextureRec& Record);
+
+  TCustomDXDraw* FDXDraw;
+  bool FCacheActive = false;
+  Integer FBitCount = 0;
+  bool FTextureFilter = false;
+  D3DTLVERTEX FVertices[4]{};
+  bool FTextureSelectFailed = false;
+  TD2DTextures* FTextures = nullptr;
+};
+
+// Pads DIB to power-of-two sides of at least 2 (black beyond the picture) and sets TexRight and
+// TexBottom to the part the picture covers; TexLeft and TexTop stay.
+void FitDIBToTexture(TDIB& DIB, double& TexLeft, double& TexTop, double& TexRight,
+                     double& TexBottom);

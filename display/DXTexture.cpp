@@ -1,0 +1,405 @@
+#include "display/DXTexture.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "display/DXConsts.h"
+#include "platform/gdi/PixelChannels.h"
+
+namespace {
+
+constexpr DWORD kPaletteFormats =
+    DDPF_PALETTEINDEXED1 | DDPF_PALETTEINDEXED2 | DDPF_PALETTEINDEXED4 | DDPF_PALETTEINDEXED8;
+
+TDXTextureImageChannel Channel(DWORD Mask) { return {Mask, CountMaskBits(Mask)}; }
+
+Integer PowerOfTwoAtMost(Integer Value) {
+  Integer result = 1;
+  while (result * 2 <= Value) result *= 2;
+  return result;
+}
+
+// The wanted channel widths, and the choice among the formats the device lists.
+struct FormatSearch {
+  Integer R, G, B, A, IndexBits;
+  bool Found = false;
+  DDPIXELFORMAT Best{};
+
+  static Integer Distance(const DDPIXELFORMAT& Format, const FormatSearch& Wanted) {
+    auto square = [](Integer Value) { return Value * Value; };
+    return square(CountMaskBits(Format.dwRBitMask) - Wanted.R) +
+           square(CountMaskBits(Format.dwGBitMask) - Wanted.G) +
+           square(CountMaskBits(Format.dwBBitMask) - Wanted.B) +
+           square(CountMaskBits(Format.dwRGBAlphaBitMask) - Wanted.A);
+  }
+
+  bool Replaces(const DDPIXELFORMAT& Candidate) const {
+    const bool candidatePalette = Candidate.dwFlags & kPaletteFormats;
+    const bool bestPalette = Best.dwFlags & kPaletteFormats;
+    if (candidatePalette) {
+      return A == 0 && std::abs(static_cast<Integer>(Candidate.dwRGBBitCount) - IndexBits) <=
+                           std::abs(static_cast<Integer>(Best.dwRGBBitCount) - IndexBits);
+    }
+    if (A > 0) {
+      const bool candidateAlpha = Candidate.dwFlags & DDPF_ALPHAPIXELS;
+      const bool bestAlpha = Best.dwFlags & DDPF_ALPHAPIXELS;
+      if (candidateAlpha != bestAlpha) return candidateAlpha;
+    }
+    return bestPalette || Distance(Candidate, *this) <= Distance(Best, *this);
+  }
+
+  void Offer(const DDPIXELFORMAT& Format, bool RGBImage) {
+    if (!(Format.dwFlags & DDPF_RGB)) return;
+    if (Format.dwFlags & kPaletteFormats) {
+      if (RGBImage || static_cast<Integer>(Format.dwRGBBitCount) < IndexBits) return;
+    }
+    if (!Found || Replaces(Format)) Best = Format;
+    Found = true;
+  }
+};
+
+struct FormatOffer {
+  FormatSearch* Search;
+  bool RGBImage;
+};
+
+HRESULT OfferFormat(DDPIXELFORMAT* Format, void* Context) {
+  auto* offer = static_cast<FormatOffer*>(Context);
+  offer->Search->Offer(*Format, offer->RGBImage);
+  return D3DENUMRET_OK;
+}
+
+DWORD ScaleInto(BYTE R, BYTE G, BYTE B, const DDPIXELFORMAT& Format) {
+  return ChannelFrom8(R, Format.dwRBitMask) | ChannelFrom8(G, Format.dwGBitMask) |
+         ChannelFrom8(B, Format.dwBBitMask);
+}
+
+bool IsPaletteFormat(const DDPIXELFORMAT& Format) { return Format.dwFlags & kPaletteFormats; }
+
+void WritePixel(BYTE* Row, Integer X, Integer BitCount, DWORD Value) {
+  if (BitCount >= 8) {
+    std::memcpy(Row + X * (BitCount / 8), &Value, BitCount / 8);
+    return;
+  }
+  // Sub-byte pixels: the leftmost pixel in the highest bits.
+  const Integer perByte = 8 / BitCount;
+  const Integer shift = (perByte - 1 - X % perByte) * BitCount;
+  const BYTE mask = static_cast<BYTE>(((1 << BitCount) - 1) << shift);
+  BYTE& target = Row[X / perByte];
+  target = static_cast<BYTE>((target & ~mask) | ((Value << shift) & mask));
+}
+
+}  // namespace
+
+// ---- TDXTextureImage ----
+
+void TDXTextureImage::SetSize(TDXTextureImageType AImageType, Integer AWidth, Integer AHeight,
+                              Integer ABitCount) {
+  ImageType = AImageType;
+  Width = Max(AWidth, 0);
+  Height = Max(AHeight, 0);
+  BitCount = ABitCount;
+  Pitch = ((Width * BitCount + 31) / 32) * 4;
+  FPixels.assign(static_cast<size_t>(Pitch) * Height, 0);
+}
+
+void TDXTextureImage::Clear() {
+  FPixels.clear();
+  Width = Height = BitCount = Pitch = 0;
+  Palette = {};
+  idx_index = idx_alpha = rgb_red = rgb_green = rgb_blue = rgb_alpha = {};
+  ImageName.clear();
+}
+
+BYTE* TDXTextureImage::GetScanLine(Integer Y) { return FPixels.data() + Y * Pitch; }
+
+DWORD TDXTextureImage::Pixel(Integer X, Integer Y) {
+  if (X < 0 || Y < 0 || X >= Width || Y >= Height) return 0;
+  const BYTE* row = GetScanLine(Y);
+  if (BitCount >= 8) {
+    DWORD value = 0;
+    std::memcpy(&value, row + X * (BitCount / 8), BitCount / 8);
+    return value;
+  }
+  const Integer perByte = 8 / BitCount;
+  const Integer shift = (perByte - 1 - X % perByte) * BitCount;
+  return (row[X / perByte] >> shift) & ((1u << BitCount) - 1);
+}
+
+// ---- TDirect3DTexture2 ----
+
+TDirect3DTexture2::TDirect3DTexture2(TCustomDXDraw* ADXDraw, TObject* AGraphic,
+                                     bool AutoFreeGraphic)
+    : FGraphic(AGraphic), FAutoFreeGraphic(AutoFreeGraphic) {
+  if (auto* image = dynamic_cast<TDXTextureImage*>(AGraphic)) {
+    FImage = image;
+  } else {
+    TGraphic* graphic = dynamic_cast<TGraphic*>(AGraphic);
+    if (auto* picture = dynamic_cast<TPicture*>(AGraphic)) graphic = picture->Graphic();
+    if (!graphic) throw Exception(MsgCannotLoadGraphic);
+    auto* dib = dynamic_cast<TDIB*>(graphic);
+    if (!dib || dib != AGraphic) {
+      // Anything but a TDIB passed itself is copied into a TDIB the texture keeps.
+      auto* copy = new TDIB();
+      copy->Assign(graphic);
+      if (AutoFreeGraphic) delete AGraphic;
+      FGraphic = dib = copy;
+      FAutoFreeGraphic = true;
+    }
+    FImage = new TDXTextureImage();
+    FOwnsImage = true;
+    LoadFromDIB(dib);
+  }
+  FTransparent = FImage->Transparent;
+  FTransparentColor = FImage->TransparentColor;
+  try {
+    SetDXDraw(ADXDraw);
+  } catch (...) {
+    // An initialised display makes the surface at once; when that fails no destructor runs.
+    ReleaseAll();
+    throw;
+  }
+}
+
+TDirect3DTexture2::~TDirect3DTexture2() { ReleaseAll(); }
+
+void TDirect3DTexture2::ReleaseAll() {
+  Finalize();
+  SetDXDraw(nullptr);
+  if (FAutoFreeGraphic && FGraphic != FImage) delete FGraphic;
+  if (FOwnsImage) delete FImage;
+}
+
+void TDirect3DTexture2::DetachGraphic() {
+  if (!FAutoFreeGraphic && FGraphic != FImage) FGraphic = nullptr;
+}
+
+void TDirect3DTexture2::SetDXDraw(TCustomDXDraw* Value) {
+  if (FDXDraw == Value) return;
+  const TDisplayNotifyEvent listener = MakeEvent<&TDirect3DTexture2::DisplayNotify>(this);
+  if (FDXDraw) FDXDraw->RemoveNotifyListener(listener);
+  FDXDraw = Value;
+  if (FDXDraw) FDXDraw->AddNotifyListener(listener);
+}
+
+void TDirect3DTexture2::DisplayNotify(TCustomDXDraw*, TDisplayNotifyCode Code) {
+  switch (Code) {
+    case ncDestroying: SetDXDraw(nullptr); break;
+    case ncInitializeSurface: Initialize(); break;
+    case ncFinalizeSurface: Finalize(); break;
+    case ncRestore: Load(); break;
+    default: break;
+  }
+}
+
+TDirectDrawSurface* TDirect3DTexture2::Surface() {
+  if (FSurface && FNeedLoad) Load();
+  return FSurface;
+}
+
+bool TDirect3DTexture2::Transparent() const {
+  return FSurface ? FSurfaceTransparent : FTransparent;
+}
+
+void TDirect3DTexture2::SetTransparent(bool Value) {
+  FTransparent = Value;
+  if (FSurface) ApplyColorKey();
+}
+
+void TDirect3DTexture2::SetTransparentColor(TColor Value) {
+  FTransparentColor = Value;
+  if (FSurface && FTransparent) ApplyColorKey();
+}
+
+void TDirect3DTexture2::Finalize() {
+  FreeAndNil(FSurface);
+  FSurfaceTransparent = false;
+  FNeedLoad = false;
+}
+
+void TDirect3DTexture2::LoadFromDIB(TDIB* DIB) {
+  TDXTextureImage& image = *FImage;
+  const Integer bits = DIB->BitCount();
+  if (bits > 8) {
+    image.SetSize(DXTextureImageType_RGBColor, DIB->Width(), DIB->Height(), bits);
+    const TDIBPixelLayout& layout = DIB->PixelLayout();
+    image.rgb_red = Channel(static_cast<DWORD>(layout.RBitMask));
+    image.rgb_green = Channel(static_cast<DWORD>(layout.GBitMask));
+    image.rgb_blue = Channel(static_cast<DWORD>(layout.BBitMask));
+    const Integer colorBits = layout.RBitCount + layout.GBitCount + layout.BBitCount;
+    image.rgb_alpha = bits > colorBits
+                          ? Channel(static_cast<DWORD>(((1ull << bits) - 1) & ~((1ull << colorBits) - 1)))
+                          : TDXTextureImageChannel{};
+  } else {
+    image.SetSize(DXTextureImageType_PaletteIndexedColor, DIB->Width(), DIB->Height(), bits);
+    image.idx_index = Channel((1u << bits) - 1);
+    image.idx_alpha = {};
+    const TColorTable& table = DIB->ColorTable();
+    for (size_t i = 0; i < table.size(); ++i)
+      image.Palette[i] = {table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue, 0};
+  }
+  const Integer rowBytes = Min(image.Pitch, DIB->WidthBytes());
+  for (Integer y = 0; y < image.Height; ++y)
+    std::memcpy(image.GetScanLine(y), DIB->TopRowBits() + y * DIB->NextLine(), rowBytes);
+}
+
+void TDirect3DTexture2::Initialize() {
+  Finalize();
+  try {
+    IDirect3DDevice7* device = FDXDraw ? FDXDraw->D3DDevice7() : nullptr;
+    if (!device) throw EDirect3DTextureError(Format(MsgCannotBeInitialized, {ObjNameTexture}));
+    D3DDEVICEDESC7 caps{};
+    device->GetCaps(&caps);
+    FTextureCaps = caps.dpcTriCaps.dwTextureCaps;
+
+    Integer width = FImage->Width, height = FImage->Height;
+    if (FTextureCaps & D3DPTEXTURECAPS_POW2) {
+      width = PowerOfTwoAtMost(width);
+      height = PowerOfTwoAtMost(height);
+    }
+    if (FTextureCaps & D3DPTEXTURECAPS_SQUAREONLY) width = height = Max(width, height);
+    auto limit = [](Integer Value, DWORD Least, DWORD Most) {
+      if (Least > 0) Value = Max(Value, static_cast<Integer>(Least));
+      if (Most > 0) Value = Min(Value, static_cast<Integer>(Most));
+      return Value;
+    };
+    width = limit(width, caps.dwMinTextureWidth, caps.dwMaxTextureWidth);
+    height = limit(height, caps.dwMinTextureHeight, caps.dwMaxTextureHeight);
+
+    const bool rgbImage = FImage->ImageType == DXTextureImageType_RGBColor;
+    FormatSearch search = rgbImage
+                              ? FormatSearch{FImage->rgb_red.BitCount, FImage->rgb_green.BitCount,
+                                             FImage->rgb_blue.BitCount, FImage->rgb_alpha.BitCount, 8}
+                              : FormatSearch{8, 8, 8, FImage->idx_alpha.BitCount,
+                                             FImage->idx_index.BitCount};
+    FormatOffer offer{&search, rgbImage};
+    device->EnumTextureFormats(&OfferFormat, &offer);
+    if (!search.Found)
+      throw EDirect3DTextureError(Format(MsgCannotBeInitialized, {ObjNameTexture}));
+
+    FSurfaceDesc = DDSURFACEDESC2{};
+    FSurfaceDesc.dwSize = kDDSurfaceDesc2Size;
+    FSurfaceDesc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT;
+    FSurfaceDesc.dwWidth = static_cast<DWORD>(width);
+    FSurfaceDesc.dwHeight = static_cast<DWORD>(height);
+    FSurfaceDesc.ddpfPixelFormat = search.Best;
+    FSurfaceDesc.ddsCaps.dwCaps = DDSCAPS_TEXTURE;
+    if (FDXDraw->EffectiveOptions().Contains(doHardware))
+      FSurfaceDesc.ddsCaps.dwCaps2 = DDSCAPS2_TEXTUREMANAGE;
+    else
+      FSurfaceDesc.ddsCaps.dwCaps |= DDSCAPS_SYSTEMMEMORY;
+
+    TDirectDraw* directDraw = FDXDraw->DDraw();
+    FSurface = new TDirectDrawSurface(directDraw);
+    IDirectDrawSurface7* made = nullptr;
+    DDSURFACEDESC2 desc = FSurfaceDesc;
+    if (directDraw->IDDraw7()->CreateSurface(&desc, &made, nullptr) != DD_OK)
+      throw EDirect3DTextureError(Format(MsgCannotBeInitialized, {ObjNameTexture}));
+    const ComPtr<IDirectDrawSurface7> surface = ComPtr<IDirectDrawSurface7>::Attach(made);
+    FSurface->SetIDDSurfaceAny(surface.Get());
+
+    if (IsPaletteFormat(search.Best)) {
+      DWORD paletteCaps = DDPCAPS_8BIT | DDPCAPS_ALLOW256;
+      if (search.Best.dwFlags & DDPF_PALETTEINDEXED4) paletteCaps = DDPCAPS_4BIT;
+      if (search.Best.dwFlags & DDPF_PALETTEINDEXED2) paletteCaps = DDPCAPS_2BIT;
+      if (search.Best.dwFlags & DDPF_PALETTEINDEXED1) paletteCaps = DDPCAPS_1BIT;
+      std::array<PALETTEENTRY, 256> entries{};
+      for (size_t i = 0; i < entries.size(); ++i)
+        entries[i] = {FImage->Palette[i].R, FImage->Palette[i].G, FImage->Palette[i].B, 0};
+      IDirectDrawPalette* palette = nullptr;
+      if (directDraw->IDDraw7()->CreatePalette(paletteCaps, entries.data(), &palette, nullptr) !=
+          DD_OK)
+        return;  // a surface without palette gets no pixels either
+      surface->SetPalette(palette);
+      palette->Release();
+    }
+    FNeedLoad = true;
+  } catch (...) {
+    Finalize();
+    throw;
+  }
+}
+
+void TDirect3DTexture2::Load() {
+  if (!FSurface) Initialize();
+  FNeedLoad = false;
+  IDirectDrawSurface7* surface = FSurface->IDDSurface7();
+  if (surface->IsLost() == DDERR_SURFACELOST) surface->Restore();
+  ApplyColorKey();
+  if (auto* dib = dynamic_cast<TDIB*>(FGraphic)) LoadFromDIB(dib);
+  CopyImageToSurface();
+}
+
+void TDirect3DTexture2::CopyImageToSurface() {
+  IDirectDrawSurface7* surface = FSurface->IDDSurface7();
+  DDSURFACEDESC2 desc{};
+  desc.dwSize = kDDSurfaceDesc2Size;
+  if (surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) != DD_OK) return;
+  const DDPIXELFORMAT& format = desc.ddpfPixelFormat;
+  TDXTextureImage& image = *FImage;
+  const bool indexedImage = image.ImageType == DXTextureImageType_PaletteIndexedColor;
+  const bool paletteSurface = IsPaletteFormat(format);
+  if (indexedImage || !paletteSurface) {
+    const Integer width = Min(image.Width, static_cast<Integer>(desc.dwWidth));
+    const Integer height = Min(image.Height, static_cast<Integer>(desc.dwHeight));
+    for (Integer y = 0; y < height; ++y) {
+      BYTE* row = static_cast<BYTE*>(desc.lpSurface) + y * desc.lPitch;
+      for (Integer x = 0; x < width; ++x) {
+        const DWORD raw = image.Pixel(x, y);
+        DWORD value;
+        if (indexedImage) {
+          const DWORD index = raw & image.idx_index.Mask;
+          const TDXTextureImagePaletteEntry& entry = image.Palette[index & 0xFF];
+          value = paletteSurface ? index : ScaleInto(entry.R, entry.G, entry.B, format);
+        } else {
+          value = ScaleInto(ChannelTo8(raw, image.rgb_red.Mask), ChannelTo8(raw, image.rgb_green.Mask),
+                            ChannelTo8(raw, image.rgb_blue.Mask), format);
+          if (format.dwFlags & DDPF_ALPHAPIXELS)
+            value |= image.rgb_alpha.Mask
+                         ? ChannelFrom8(ChannelTo8(raw, image.rgb_alpha.Mask), format.dwRGBAlphaBitMask)
+                         : format.dwRGBAlphaBitMask;
+        }
+        WritePixel(row, x, static_cast<Integer>(format.dwRGBBitCount), value);
+      }
+    }
+  }
+  surface->Unlock(nullptr);
+}
+
+void TDirect3DTexture2::ApplyColorKey() {
+  FSurfaceTransparent = false;
+  if (!FSurface || !FTransparent || !(FTextureCaps & D3DPTEXTURECAPS_TRANSPARENCY)) return;
+  const DDPIXELFORMAT& format = FSurfaceDesc.ddpfPixelFormat;
+  const bool namesIndex = (static_cast<DWORD>(FTransparentColor) >> 24) == 1;
+  const BYTE r = FTransparentColor & 0xFF, g = (FTransparentColor >> 8) & 0xFF,
+             b = (FTransparentColor >> 16) & 0xFF;
+  DWORD key;
+  if (IsPaletteFormat(format)) {
+    if (namesIndex) {
+      key = FTransparentColor & 0xFF;
+    } else {
+      key = 0;
+      if (FImage->ImageType == DXTextureImageType_PaletteIndexedColor) {
+        Integer nearest = -1;
+        for (DWORD i = 0; i < 256; ++i) {
+          const TDXTextureImagePaletteEntry& entry = FImage->Palette[i];
+          const Integer distance = (entry.R - r) * (entry.R - r) + (entry.G - g) * (entry.G - g) +
+                                   (entry.B - b) * (entry.B - b);
+          if (nearest < 0 || distance < nearest) {
+            nearest = distance;
+            key = i;
+          }
+        }
+      }
+    }
+  } else if (namesIndex && FImage->ImageType == DXTextureImageType_PaletteIndexedColor) {
+    const TDXTextureImagePaletteEntry& entry = FImage->Palette[FTransparentColor & 0xFF];
+    key = ScaleInto(entry.R, entry.G, entry.B, format);
+  } else if (static_cast<DWORD>(FTransparentColor) > 0xFFFFFF) {
+    return;
+  } else {
+    key = ScaleInto(r, g, b, format);
+  }
+  FSurface->SetColorKey(DDCKEY_SRCBLT, DDCOLORKEY{key, key});
+  FSurfaceTransparent = true;
+}
