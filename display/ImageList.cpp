@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "display/D2D.h"
 #include "display/DXConsts.h"
 #include "display/ScopeExit.h"
 #include "runtime/ComponentStream.h"
@@ -88,6 +89,10 @@ bool TPictureCollectionItem::DisplayRequests3D() const {
   return display && display->Options().Contains(do3D);
 }
 
+TD2D* TPictureCollectionItem::SpriteRenderer() const {
+  return DisplayRequests3D() ? DXDraw()->D2D() : nullptr;
+}
+
 void TPictureCollectionItem::SetPicture(TPicture* Value) { FPicture->Assign(Value); }
 
 Integer TPictureCollectionItem::Width() const {
@@ -170,9 +175,11 @@ void TPictureCollectionItem::Restore() {
     AddPattern(whole, AddSurface(whole));
   } else if (FSystemMemory) {
     CutSystemMemory();
-  } else {
-    CutVideoMemory();
+  } else if (!CutVideoMemory()) {
+    return;
   }
+  // Textures were made from the old picture; the next draw makes them anew.
+  if (TD2D* renderer = SpriteRenderer()) renderer->ClearTextures();
 }
 
 // One surface for the whole picture; the patterns lie on it where they lie in the picture.
@@ -192,17 +199,18 @@ void TPictureCollectionItem::CutSystemMemory() {
 
 // Blocks of whole pattern steps, each the smallest such block that reaches kMaxBlockSide (or the
 // whole picture when that is smaller), so that no surface is much larger than a driver takes.
-void TPictureCollectionItem::CutVideoMemory() {
+// False when the picture holds no whole pattern step, so nothing was cut.
+bool TPictureCollectionItem::CutVideoMemory() {
   const Int64 pictureWidth = FPicture->Width();
   const Int64 pictureHeight = FPicture->Height();
   const Int64 stepX = Int64{Width()} + FSkipWidth;
   const Int64 stepY = Int64{Height()} + FSkipHeight;
-  if (stepX <= 0 || stepY <= 0) return;
+  if (stepX <= 0 || stepY <= 0) return false;
   const Int64 columns = StepCount(pictureWidth, FSkipWidth, stepX);
   const Int64 rows = StepCount(pictureHeight, FSkipHeight, stepY);
   const Int64 blockWidth = std::min((kMaxBlockSide + stepX - 1) / stepX, columns) * stepX;
   const Int64 blockHeight = std::min((kMaxBlockSide + stepY - 1) / stepY, rows) * stepY;
-  if (blockWidth <= 0 || blockHeight <= 0) return;
+  if (blockWidth <= 0 || blockHeight <= 0) return false;
 
   const Int64 blocksAcross = (pictureWidth + blockWidth - 1) / blockWidth;
   const Int64 blocksDown = (pictureHeight + blockHeight - 1) / blockHeight;
@@ -227,6 +235,7 @@ void TPictureCollectionItem::CutVideoMemory() {
                  blocks[static_cast<size_t>(x / blockWidth + (y / blockHeight) * blocksAcross)]);
     }
   }
+  return true;
 }
 
 // ---- Drawing ----
@@ -236,13 +245,17 @@ TPictureCollectionItemPattern* TPictureCollectionItem::DrawablePattern(Integer I
   return Patterns(Index);
 }
 
-// A display that requests 3D takes sprites only on its back surface, where its sprite renderer is
-// to draw them as textured quads; as long as displays carry no renderer, the pattern is blitted
-// there as on any other display.
+// A display that requests 3D takes sprites only on its back surface, where its sprite renderer
+// draws them as textured quads; other surfaces get nothing from such an item.
 void TPictureCollectionItem::Draw(TDirectDrawSurface* Dest, Integer X, Integer Y, Integer PatternIndex) {
   TPictureCollectionItemPattern* pattern = DrawablePattern(PatternIndex);
   if (pattern == nullptr || Dest == nullptr) return;
-  if (DisplayRequests3D() && Dest != DXDraw()->Surface()) return;
+  if (DisplayRequests3D()) {
+    TD2D* renderer = SpriteRenderer();
+    if (renderer && Dest == DXDraw()->Surface())
+      renderer->RenderItem(this, Bounds(X, Y, Width(), Height()), PatternIndex);
+    return;
+  }
   Dest->Draw(X, Y, pattern->Rect(), pattern->Surface(), FTransparent);
 }
 
@@ -251,7 +264,12 @@ void TPictureCollectionItem::DrawRotate(TDirectDrawSurface* Dest, Integer X, Int
                                         Single Angle) {
   TPictureCollectionItemPattern* pattern = DrawablePattern(PatternIndex);
   if (pattern == nullptr || Dest == nullptr) return;
-  if (DisplayRequests3D() && Dest != DXDraw()->Surface()) return;
+  if (DisplayRequests3D()) {
+    TD2D* renderer = SpriteRenderer();
+    if (renderer && Dest == DXDraw()->Surface())
+      renderer->RenderItemRotate(this, X, Y, Width, Height, PatternIndex, CenterX, CenterY, Angle);
+    return;
+  }
   Dest->DrawRotate(X, Y, Width, Height, pattern->Rect(), pattern->Surface(), CenterX, CenterY, FTransparent,
                    Angle);
 }

@@ -102,13 +102,14 @@ class TPictureCollectionItem : public THashCollectionItem {
   TCustomDXDraw* DXDraw() const;
   // True when the display draws sprites as textured quads instead of blitting them.
   bool DisplayRequests3D() const;
+  TD2D* SpriteRenderer() const;
   // The pattern of that index, nil when there is none or the item is not initialised.
   TPictureCollectionItemPattern* DrawablePattern(Integer Index) const;
   // A new surface holding the picture's part Area, keyed with the transparent colour.
   TDirectDrawSurface* AddSurface(const TRect& Area);
   void AddPattern(const TRect& Area, TDirectDrawSurface* Surface);
   void CutSystemMemory();
-  void CutVideoMemory();
+  bool CutVideoMemory();
 
   TPicture* FPicture;
   bool FInitialized = false;

@@ -227,3 +227,30 @@ TEST_F(D2DTest, BackSurfaceDrawingGoesThroughTheRenderer) {
   delete other;
   delete source;
 }
+
+TEST_F(D2DTest, PictureItemsDrawThroughTheRendererAndRestoringEmptiesItsCache) {
+  MakeSpriteDisplay();
+  TPictureCollectionItem* item = AddGradientItem(4, 4);
+  item->Restore();
+  d2d->SetTextureFilter(false);
+
+  item->Draw(dx->Surface(), 10, 10, 0);
+  ASSERT_EQ(d2d->Textures()->Textures.size(), 1u) << "the item became a texture";
+  EXPECT_EQ(BackPixel(13, 13), SurfaceValue(Gradient(3, 3)));
+  item->DrawRotate(dx->Surface(), 30, 30, 8, 8, 0, 0.5, 0.5, 0);
+  EXPECT_EQ(d2d->Textures()->Textures.size(), 1u) << "the same item draws its cached texture";
+  EXPECT_EQ(BackPixel(26, 26), SurfaceValue(Gradient(0, 0)));
+
+  // A rebuilt item may carry a new picture: its old texture must not be drawn again.
+  item->Restore();
+  EXPECT_TRUE(d2d->Textures()->Textures.empty());
+
+  // With 3D requested, no other surface is drawn on, and no texture is made for it.
+  auto* other = new TDirectDrawSurface(dx->DDraw());
+  other->SetSize(8, 8);
+  other->Fill(0);
+  item->Draw(other, 0, 0, 0);
+  EXPECT_EQ(other->Pixels(3, 3), 0u);
+  EXPECT_TRUE(d2d->Textures()->Textures.empty());
+  delete other;
+}
