@@ -5,6 +5,7 @@
 
 #include "display/DXClass.h"
 #include "display/DXConsts.h"
+#include "display/ScopeExit.h"
 #include "input/ForceFeedback.h"
 #include "input/Joystick.h"
 #include "input/Keyboard.h"
@@ -109,13 +110,8 @@ void TCustomInput::Acquire() {
   if (FDevice) FDevice->Acquire();
   if (FAcquiringEffects) return;
   FAcquiringEffects = true;
-  try {
-    FEffects->Acquire();
-  } catch (...) {
-    FAcquiringEffects = false;
-    throw;
-  }
-  FAcquiringEffects = false;
+  const ScopeExit acquired([this] { FAcquiringEffects = false; });
+  FEffects->Acquire();
 }
 
 void TCustomInput::SetWindowHandle(HWND Wnd) {

@@ -122,8 +122,11 @@ class SpanCompiler : public Xbyak::CodeGenerator {
 bool GenerateSpanCode(TDXRMachine& machine, DXRNode* root, uint8_t* buffer, size_t capacity, size_t& size,
                       size_t& entryOffset);
 
-// Component (high byte) of word k of a colour, for compile-time folding.
-inline uint8_t ComponentOf(const DXRColor& color, int k) {
+// Word k (R, G, B, A) of a colour, for compile-time folding.
+inline uint16_t WordOf(const DXRColor& color, int k) {
   const uint16_t words[4] = {color.R, color.G, color.B, color.A};
-  return static_cast<uint8_t>(words[k] >> 8);
+  return words[k];
 }
+
+// Component (high byte) of word k of a colour.
+inline uint8_t ComponentOf(const DXRColor& color, int k) { return static_cast<uint8_t>(WordOf(color, k) >> 8); }

@@ -13,10 +13,6 @@ const uint8_t DitherTable[16] = {
     1, 1, 1, 0,  //
 };
 
-namespace {
-const uint16_t& WordOf(const DXRColor& color, int k) { return (&color.R)[k]; }
-}  // namespace
-
 void SpanCompiler::LoadComponent(const Reg32& reg, const DXRColor* color, int k) {
   movzx(reg, byte[At(reinterpret_cast<const uint8_t*>(color) + 2 * k + 1)]);
 }

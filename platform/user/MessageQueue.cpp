@@ -18,10 +18,14 @@ EventSource* eventSource = nullptr;
 
 constexpr uint32_t kWaitSliceMs = 100;
 
+// An empty range (both bounds zero) lets every message through.
+bool InFilter(UINT message, UINT filterMin, UINT filterMax) {
+  return (filterMin == 0 && filterMax == 0) || (message >= filterMin && message <= filterMax);
+}
+
 bool Matches(const MSG& message, HWND window, UINT filterMin, UINT filterMax) {
   if (window && message.hwnd != window && !IsChild(window, message.hwnd)) return false;
-  if (filterMin == 0 && filterMax == 0) return true;
-  return message.message >= filterMin && message.message <= filterMax;
+  return InFilter(message.message, filterMin, filterMax);
 }
 
 MSG Stamped(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -41,9 +45,7 @@ bool TakePosted(MSG* out, HWND window, UINT filterMin, UINT filterMax, UINT remo
 }
 
 bool TakeQuit(MSG* out, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags) {
-  if (!quitPending || window) return false;
-  if (!(filterMin == 0 && filterMax == 0) && (WM_QUIT < filterMin || WM_QUIT > filterMax))
-    return false;
+  if (!quitPending || window || !InFilter(WM_QUIT, filterMin, filterMax)) return false;
   *out = Stamped(nullptr, WM_QUIT, static_cast<WPARAM>(quitCode), 0);
   if (removeFlags & PM_REMOVE) quitPending = false;
   return true;
@@ -61,8 +63,7 @@ HWND FindPaintWindow(HWND window) {
 }
 
 bool TakePaint(MSG* out, HWND window, UINT filterMin, UINT filterMax) {
-  if (!(filterMin == 0 && filterMax == 0) && (WM_PAINT < filterMin || WM_PAINT > filterMax))
-    return false;
+  if (!InFilter(WM_PAINT, filterMin, filterMax)) return false;
   HWND target = FindPaintWindow(window);
   if (!target) return false;
   *out = Stamped(target, WM_PAINT, 0, 0);

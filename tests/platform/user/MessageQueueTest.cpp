@@ -51,8 +51,11 @@ TEST_F(MessageQueueTest, QuitComesAfterPostedMessagesAndEndsGetMessage) {
   PostQuitMessage(3);
   PostMessageA(window, WM_USER, 0, 0);
   MSG message{};
+  EXPECT_FALSE(PeekMessageA(&message, nullptr, WM_USER + 1, WM_USER + 9, PM_REMOVE))
+      << "a range that holds neither the posted message nor quit";
   EXPECT_EQ(GetMessageA(&message, nullptr, 0, 0), TRUE);
   EXPECT_EQ(message.message, WM_USER);
+  EXPECT_FALSE(PeekMessageA(&message, window, 0, 0, PM_REMOVE)) << "quit belongs to no window";
   EXPECT_EQ(GetMessageA(&message, nullptr, 0, 0), FALSE);
   EXPECT_EQ(message.message, WM_QUIT);
   EXPECT_EQ(message.wParam, 3u);
@@ -67,6 +70,8 @@ TEST_F(MessageQueueTest, PaintComesLastAndRepeatsUntilValidated) {
   InvalidateRect(window, nullptr, TRUE);
   PostMessageA(window, WM_USER, 0, 0);
   MSG message{};
+  EXPECT_FALSE(PeekMessageA(&message, nullptr, WM_USER + 1, WM_USER + 9, PM_NOREMOVE))
+      << "a range without WM_PAINT or the posted message";
   ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
   EXPECT_EQ(message.message, WM_USER);
   ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
