@@ -115,20 +115,7 @@ void Direct3DDevice::ViewWholeTarget() {
 }
 
 HRESULT Direct3DDevice::QueryInterface(REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  *object = nullptr;
-  if (!(iid == IID_IUnknown) && !(iid == IID_IDirect3DDevice7)) return E_NOINTERFACE;
-  *object = static_cast<IDirect3DDevice7*>(this);
-  AddRef();
-  return S_OK;
-}
-
-ULONG Direct3DDevice::AddRef() { return ++references_; }
-
-ULONG Direct3DDevice::Release() {
-  const ULONG left = --references_;
-  if (left == 0) delete this;
-  return left;
+  return QueryOwnInterface(iid, IID_IDirect3DDevice7, object);
 }
 
 HRESULT Direct3DDevice::GetCaps(D3DDEVICEDESC7* desc) {

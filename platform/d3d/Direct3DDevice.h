@@ -6,8 +6,9 @@
 
 #include "platform/d3d/D3DTestControl.h"
 #include "platform/kernel/ComPtr.h"
+#include "platform/kernel/CountedObject.h"
 
-class Direct3DDevice final : public IDirect3DDevice7 {
+class Direct3DDevice final : public CountedObject<IDirect3DDevice7> {
  public:
   // The render target must have passed CheckRenderTarget.
   Direct3DDevice(IDirect3D7* direct3D, const D3DDEVICEDESC7& caps,
@@ -18,8 +19,6 @@ class Direct3DDevice final : public IDirect3DDevice7 {
   static HRESULT CheckRenderTarget(const D3DDEVICEDESC7& caps, IDirectDrawSurface7* surface);
 
   HRESULT QueryInterface(REFIID iid, void** object) override;
-  ULONG AddRef() override;
-  ULONG Release() override;
 
   HRESULT GetCaps(D3DDEVICEDESC7* desc) override;
   HRESULT EnumTextureFormats(LPD3DENUMPIXELFORMATSCALLBACK callback, void* context) override;
@@ -51,5 +50,4 @@ class Direct3DDevice final : public IDirect3DDevice7 {
   std::array<std::array<DWORD, kD3DTextureStageStateCount>, kD3DTextureStageCount> stageStates_{};
   std::array<ComPtr<IDirectDrawSurface7>, kD3DTextureStageCount> textures_;
   bool inScene_ = false;
-  ULONG references_ = 1;
 };

@@ -25,18 +25,6 @@ uint32_t PaletteSize(DWORD flags) {
   }
 }
 
-template <class Object, class Interface>
-HRESULT AnswerFor(Object* self, const GUID& own, REFIID iid, void** object) {
-  if (!object) return E_POINTER;
-  if (iid == IID_IUnknown || iid == own) {
-    *object = static_cast<Interface*>(self);
-    self->AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
 }  // namespace
 
 // Palette.
@@ -53,18 +41,6 @@ HRESULT Palette::Create(DWORD flags, const PALETTEENTRY* entries, IDirectDrawPal
 Palette::Palette(DWORD caps, uint32_t size, const PALETTEENTRY* entries)
     : caps_(caps), size_(size) {
   std::copy(entries, entries + size, entries_.begin());
-}
-
-HRESULT Palette::QueryInterface(REFIID iid, void** object) {
-  return AnswerFor<Palette, IDirectDrawPalette>(this, IID_IDirectDrawPalette, iid, object);
-}
-
-ULONG Palette::AddRef() { return ++references_; }
-
-ULONG Palette::Release() {
-  const ULONG left = --references_;
-  if (left == 0) delete this;
-  return left;
 }
 
 HRESULT Palette::GetCaps(DWORD* caps) {
@@ -95,18 +71,6 @@ HRESULT Clipper::Create(DWORD flags, IDirectDrawClipper** clipper) {
   if (flags != 0) return DDERR_INVALIDPARAMS;
   *clipper = new Clipper();
   return DD_OK;
-}
-
-HRESULT Clipper::QueryInterface(REFIID iid, void** object) {
-  return AnswerFor<Clipper, IDirectDrawClipper>(this, IID_IDirectDrawClipper, iid, object);
-}
-
-ULONG Clipper::AddRef() { return ++references_; }
-
-ULONG Clipper::Release() {
-  const ULONG left = --references_;
-  if (left == 0) delete this;
-  return left;
 }
 
 HRESULT Clipper::GetHWnd(HWND* window) {

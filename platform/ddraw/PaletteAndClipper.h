@@ -5,14 +5,15 @@
 #include <array>
 
 #include "platform/ddraw/DDraw.h"
+#include "platform/kernel/CountedObject.h"
 
-class Palette final : public IDirectDrawPalette {
+class Palette final : public CountedObject<IDirectDrawPalette> {
  public:
   static HRESULT Create(DWORD flags, const PALETTEENTRY* entries, IDirectDrawPalette** palette);
 
-  HRESULT QueryInterface(REFIID iid, void** object) override;
-  ULONG AddRef() override;
-  ULONG Release() override;
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    return QueryOwnInterface(iid, IID_IDirectDrawPalette, object);
+  }
   HRESULT GetCaps(DWORD* caps) override;
   HRESULT GetEntries(DWORD flags, DWORD start, DWORD count, PALETTEENTRY* entries) override;
   HRESULT SetEntries(DWORD flags, DWORD start, DWORD count, const PALETTEENTRY* entries) override;
@@ -24,19 +25,18 @@ class Palette final : public IDirectDrawPalette {
   Palette(DWORD caps, uint32_t size, const PALETTEENTRY* entries);
   ~Palette() override = default;
 
-  ULONG references_ = 1;
   DWORD caps_;
   uint32_t size_;
   std::array<PALETTEENTRY, 256> entries_{};
 };
 
-class Clipper final : public IDirectDrawClipper {
+class Clipper final : public CountedObject<IDirectDrawClipper> {
  public:
   static HRESULT Create(DWORD flags, IDirectDrawClipper** clipper);
 
-  HRESULT QueryInterface(REFIID iid, void** object) override;
-  ULONG AddRef() override;
-  ULONG Release() override;
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    return QueryOwnInterface(iid, IID_IDirectDrawClipper, object);
+  }
   HRESULT GetHWnd(HWND* window) override;
   HRESULT SetHWnd(DWORD flags, HWND window) override;
 
@@ -49,6 +49,5 @@ class Clipper final : public IDirectDrawClipper {
   Clipper() = default;
   ~Clipper() override = default;
 
-  ULONG references_ = 1;
   HWND window_ = nullptr;
 };
