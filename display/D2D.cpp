@@ -231,11 +231,22 @@ bool TD2D::RenderSurfaceRotate(TDirectDrawSurface* Source, bool Transparent, Int
 // ---- Texture cache ----
 
 Integer TD2D::FindTexture(const std::string& Name, bool IgnoreCase) const {
-  const std::string wanted = IgnoreCase ? AnsiUpperCase(Name) : Name;
   const std::vector<TTextureRec>& records = FTextures->Textures;
-  for (size_t i = 0; i < records.size(); ++i)
-    if ((IgnoreCase ? AnsiUpperCase(records[i].Name) : records[i].Name) == wanted)
-      return static_cast<Integer>(i);
+  if (!IgnoreCase) {
+    for (size_t i = 0; i < records.size(); ++i)
+      if (records[i].Name == Name) return static_cast<Integer>(i);
+    return -1;
+  }
+  const std::string wanted = AnsiUpperCase(Name);
+  FUpperNames.resize(records.size());
+  for (size_t i = 0; i < records.size(); ++i) {
+    auto& [source, upper] = FUpperNames[i];
+    if (source != records[i].Name) {
+      source = records[i].Name;
+      upper = AnsiUpperCase(source);
+    }
+    if (upper == wanted) return static_cast<Integer>(i);
+  }
   return -1;
 }
 

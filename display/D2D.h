@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "display/DXDraw.h"
@@ -90,6 +91,10 @@ class TD2D : public TObject {
   D3DTLVERTEX FVertices[4]{};
   bool FTextureSelectFailed = false;
   TD2DTextures* FTextures = nullptr;
+  // Upper-case forms of the cached names, each kept with the name it was made from: every
+  // drawing looks a name up without regard to case, and upper-casing every name on every draw
+  // costs more than the drawing.
+  mutable std::vector<std::pair<std::string, std::string>> FUpperNames;
 };
 
 // Pads DIB to power-of-two sides of at least 2 (black beyond the picture) and sets TexRight and

@@ -25,16 +25,19 @@ struct FixedPoint {
 uint32_t BytesPerPixel(const DDPIXELFORMAT& format) { return format.dwRGBBitCount / 8; }
 
 // Fixed-size copies per depth: the compiler turns each into a single load or store.
-uint32_t ReadRaw(const LockedPixels& pixels, int64_t x, int64_t y) {
-  const BYTE* at = pixels.bits + y * pixels.pitch;
+uint32_t ReadRawAt(const BYTE* row, int64_t x, uint32_t bytesPerPixel) {
   uint32_t raw = 0;
-  switch (BytesPerPixel(pixels.format)) {
-    case 4: std::memcpy(&raw, at + x * 4, 4); break;
-    case 3: std::memcpy(&raw, at + x * 3, 3); break;
-    case 2: std::memcpy(&raw, at + x * 2, 2); break;
-    default: raw = at[x]; break;
+  switch (bytesPerPixel) {
+    case 4: std::memcpy(&raw, row + x * 4, 4); break;
+    case 3: std::memcpy(&raw, row + x * 3, 3); break;
+    case 2: std::memcpy(&raw, row + x * 2, 2); break;
+    default: raw = row[x]; break;
   }
   return raw;
+}
+
+uint32_t ReadRaw(const LockedPixels& pixels, int64_t x, int64_t y) {
+  return ReadRawAt(pixels.bits + y * pixels.pitch, x, BytesPerPixel(pixels.format));
 }
 
 void WriteRaw(const LockedPixels& pixels, int64_t x, int64_t y, uint32_t raw) {
@@ -57,21 +60,23 @@ struct Channel {
   explicit Channel(DWORD channelMask)
       : mask(channelMask),
         shift(channelMask ? std::countr_zero(channelMask) : 0),
-        bits(channelMask ? std::popcount(channelMask >> shift) : 0) {}
+        bits(channelMask ? std::popcount(channelMask >> shift) : 0),
+        wideShift(bits >= 8 ? shift + bits - 8 : 0) {}
 
   int To8(uint32_t raw) const {
-    if (bits >= 8) return static_cast<int>(((raw & mask) >> shift) >> (bits - 8));
+    if (bits >= 8) return static_cast<int>((raw & mask) >> wideShift);
     return ChannelTo8(raw, mask);
   }
   uint32_t From8(int value) const {
     const BYTE clamped = static_cast<BYTE>(std::clamp(value, 0, 255));
-    if (bits >= 8) return (static_cast<uint32_t>(clamped) << (bits - 8) << shift) & mask;
+    if (bits >= 8) return (static_cast<uint32_t>(clamped) << wideShift) & mask;
     return ChannelFrom8(clamped, mask);
   }
 
   DWORD mask;
   int shift;
   int bits;
+  int wideShift;  // from the channel's place straight to its top 8 bits
 };
 
 class PixelCodec {
@@ -108,7 +113,10 @@ int64_t WrapIndex(int64_t whole, DWORD size) {
 
 int64_t Whole(double position) {
   if (!std::isfinite(position)) return 0;
-  return static_cast<int64_t>(std::floor(std::clamp(position, -1e9, 1e9)));
+  // Truncation then one step down for negative fractions is the floor, without a library call.
+  const double clamped = std::clamp(position, -1e9, 1e9);
+  const int64_t truncated = static_cast<int64_t>(clamped);
+  return static_cast<double>(truncated) > clamped ? truncated - 1 : truncated;
 }
 
 // Rounds a value known not to be negative.
@@ -120,20 +128,28 @@ class TextureSampler {
   TextureSampler(const TextureSource& texture, bool colorKey)
       : texture_(texture),
         codec_(texture.pixels.format),
+        bytesPerPixel_(BytesPerPixel(texture.pixels.format)),
         paletteIndexed_(IsPaletteIndexed(texture.pixels.format)),
-        keyed_(colorKey && texture.hasColorKey),
         keyBits_(paletteIndexed_ ? 0xFF
                                  : texture.pixels.format.dwRBitMask |
                                        texture.pixels.format.dwGBitMask |
                                        texture.pixels.format.dwBBitMask),
-        keyLow_(texture.colorKey.dwColorSpaceLowValue & keyBits_),
-        keyHigh_(texture.colorKey.dwColorSpaceHighValue & keyBits_) {}
+        keyLow_(texture.colorKey.dwColorSpaceLowValue & keyBits_) {
+    const uint64_t keyHigh = texture.colorKey.dwColorSpaceHighValue & keyBits_;
+    const bool keyed = colorKey && texture.hasColorKey;
+    keyCount_ = keyed && keyLow_ <= keyHigh ? keyHigh - keyLow_ + 1 : 0;
+  }
 
   // A texel, or nothing when the colour key removes it.
-  std::optional<Color> Texel(int64_t x, int64_t y) const {
-    const uint32_t raw = ReadRaw(texture_.pixels, x, y);
+  std::optional<Color> Texel(int64_t x, int64_t y) const { return TexelInRow(Row(y), x); }
+
+  const BYTE* Row(int64_t y) const { return texture_.pixels.bits + y * texture_.pixels.pitch; }
+
+  std::optional<Color> TexelInRow(const BYTE* row, int64_t x) const {
+    const uint32_t raw = ReadRawAt(row, x, bytesPerPixel_);
     const uint32_t keyed = raw & keyBits_;
-    if (keyed_ && keyed >= keyLow_ && keyed <= keyHigh_) return std::nullopt;
+    // One unsigned comparison: below the range wraps round to beyond it.
+    if (keyed - keyLow_ < keyCount_) return std::nullopt;
     if (paletteIndexed_) {
       const PALETTEENTRY& entry = texture_.palette[raw & 0xFF];
       return Color{entry.peRed, entry.peGreen, entry.peBlue, 255};
@@ -156,21 +172,23 @@ class TextureSampler {
     const double fx = x - static_cast<double>(left), fy = y - static_cast<double>(top);
     const int64_t columns[2] = {WrapIndex(left, texture_.pixels.width),
                                 WrapIndex(left + 1, texture_.pixels.width)};
-    const int64_t rows[2] = {WrapIndex(top, texture_.pixels.height),
-                             WrapIndex(top + 1, texture_.pixels.height)};
+    const BYTE* rows[2] = {Row(WrapIndex(top, texture_.pixels.height)),
+                           Row(WrapIndex(top + 1, texture_.pixels.height))};
     double weightSum = 0, r = 0, g = 0, b = 0, a = 0;
-    for (int dy = 0; dy < 2; ++dy)
-      for (int dx = 0; dx < 2; ++dx) {
-        const double weight = (dx ? fx : 1 - fx) * (dy ? fy : 1 - fy);
-        if (weight == 0) continue;
-        const std::optional<Color> texel = Texel(columns[dx], rows[dy]);
-        if (!texel) continue;
-        weightSum += weight;
-        r += weight * texel->r;
-        g += weight * texel->g;
-        b += weight * texel->b;
-        a += weight * texel->a;
-      }
+    auto add = [&](double weight, const BYTE* row, int64_t column) {
+      if (weight == 0) return;
+      const std::optional<Color> texel = TexelInRow(row, column);
+      if (!texel) return;
+      weightSum += weight;
+      r += weight * texel->r;
+      g += weight * texel->g;
+      b += weight * texel->b;
+      a += weight * texel->a;
+    };
+    add((1 - fx) * (1 - fy), rows[0], columns[0]);
+    add(fx * (1 - fy), rows[0], columns[1]);
+    add((1 - fx) * fy, rows[1], columns[0]);
+    add(fx * fy, rows[1], columns[1]);
     if (weightSum < 0.5) return std::nullopt;
     const double scale = 1 / weightSum;
     auto average = [scale](double sum) { return RoundUp(sum * scale); };
@@ -180,11 +198,11 @@ class TextureSampler {
  private:
   const TextureSource& texture_;
   PixelCodec codec_;
+  uint32_t bytesPerPixel_;
   bool paletteIndexed_;
-  bool keyed_;
   DWORD keyBits_;
-  DWORD keyLow_;
-  DWORD keyHigh_;
+  uint64_t keyLow_;
+  uint64_t keyCount_;  // keyed values from keyLow_ on; none when keying is off
 };
 
 int Modulate(int x, int y) { return (x * y + 127) / 255; }
@@ -296,9 +314,8 @@ void DrawTriangle(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX&
                                                                      : states.linearMagnify);
   const bool ownsBC = IsTopOrLeft(*pb, *pc), ownsCA = IsTopOrLeft(*pc, *pa),
              ownsAB = IsTopOrLeft(*pa, *pb);
-  double wa = ReciprocalW(va), wb = ReciprocalW(vb), wc = ReciprocalW(vc);
+  const double wa = ReciprocalW(va), wb = ReciprocalW(vb), wc = ReciprocalW(vc);
   const bool affine = wa == wb && wb == wc;
-  if (affine) wa = wb = wc = 1.0;
   const bool flatColor = va.color == vb.color && vb.color == vc.color;
   const PixelCodec targetCodec(target.format);
   const double inverseArea = 1.0 / static_cast<double>(area);
@@ -316,15 +333,22 @@ void DrawTriangle(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX&
   const int64_t maxY = std::min<int64_t>(FloorPixel(std::max({pa->y, pb->y, pc->y})),
                                          states.clip.bottom - 1);
 
+  const int64_t stepBC = (pc->y - pb->y) * kSubPixels, stepCA = (pa->y - pc->y) * kSubPixels,
+                stepAB = (pb->y - pa->y) * kSubPixels;
   for (int64_t y = minY; y <= maxY; ++y) {
     int64_t rowStart = minX, rowEnd = maxX;
     NarrowToRow(*pb, *pc, y, rowStart, rowEnd);
     NarrowToRow(*pc, *pa, y, rowStart, rowEnd);
     NarrowToRow(*pa, *pb, y, rowStart, rowEnd);
-    for (int64_t x = rowStart; x <= rowEnd; ++x) {
-      const int64_t px = x * kSubPixels, py = y * kSubPixels;
-      const int64_t ea = Edge(*pb, *pc, px, py), eb = Edge(*pc, *pa, px, py),
-                    ec = Edge(*pa, *pb, px, py);
+    if (rowStart > rowEnd) continue;
+    // The edge functions are linear in x: start them at the row's first pixel and step them
+    // exactly, in whole numbers, from pixel to pixel.
+    const int64_t py = y * kSubPixels;
+    int64_t ea = Edge(*pb, *pc, rowStart * kSubPixels, py);
+    int64_t eb = Edge(*pc, *pa, rowStart * kSubPixels, py);
+    int64_t ec = Edge(*pa, *pb, rowStart * kSubPixels, py);
+    for (int64_t x = rowStart; x <= rowEnd;
+         ++x, ea -= stepBC, eb -= stepCA, ec -= stepAB) {
       if (!Covers(ea, ownsBC) || !Covers(eb, ownsCA) || !Covers(ec, ownsAB)) continue;
       const double ba = ea * inverseArea, bb = eb * inverseArea, bc = ec * inverseArea;
       auto interpolate = [&](int first, int second, int third) {
@@ -335,10 +359,17 @@ void DrawTriangle(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX&
         color = {interpolate(ca.r, cb.r, cc.r), interpolate(ca.g, cb.g, cc.g),
                  interpolate(ca.b, cb.b, cc.b), interpolate(ca.a, cb.a, cc.a)};
       if (states.texture) {
-        // Equal w at every corner (sprites) makes the perspective division a no-op.
-        const double w = affine ? 1.0 : ba * wa + bb * wb + bc * wc;
-        const double u = (ba * wa * va.tu + bb * wb * vb.tu + bc * wc * vc.tu) / w;
-        const double v = (ba * wa * va.tv + bb * wb * vb.tv + bc * wc * vc.tv) / w;
+        // Equal w at every corner (sprites) makes the perspective division a no-op: w is one
+        // then, and multiplying and dividing by one are exact, so they are left out.
+        double u, v;
+        if (affine) {
+          u = ba * va.tu + bb * vb.tu + bc * vc.tu;
+          v = ba * va.tv + bb * vb.tv + bc * vc.tv;
+        } else {
+          const double w = ba * wa + bb * wb + bc * wc;
+          u = (ba * wa * va.tu + bb * wb * vb.tu + bc * wc * vc.tu) / w;
+          v = (ba * wa * va.tv + bb * wb * vb.tv + bc * wc * vc.tv) / w;
+        }
         const std::optional<Color> texel = linear ? sampler->Linear(u, v) : sampler->Point(u, v);
         if (!texel) continue;
         if (states.modulate) {

@@ -6,6 +6,7 @@
 #include "GameTestSupport.h"
 #include "game/Enemies.h"
 #include "game/GameState.h"
+#include "game/View.h"
 
 namespace {
 
@@ -230,6 +231,47 @@ TEST_F(EnemiesTest, OnScreenCountUsesThePositionAfterTheMove) {
   EXPECT_EQ(DrawnEnemyCount, 2);
   EXPECT_LT(EnemyShip[1].Y, 10000 + ViewRange);
   EXPECT_LT(EnemyShip[2].Y, 10000 - ViewRange);
+}
+
+// Frame after frame, each enemy steps along the angle it had when the frame began, at its new
+// speed, in Extended arithmetic: also when it turns, when another enemy moves into its place in
+// the table, and for angles equal but for the sign of zero.
+TEST_F(EnemiesTest, EnemiesStepAlongTheirAngleAtTheStartOfEveryFrame) {
+  // Straight below the player, so that they keep their zero angles.
+  PlayerX = 0;
+  AddEnemy(-0.0, -20000, 0.0, 1);
+  AddEnemy(-0.0, -20000, -0.0, 2);
+  AddEnemy(9000, 9000, 721.5L, 3).TurnRate = 0.75L;  // turning, at an unwrapped angle
+  AddEnemy(12000, 8000, 721.5L, 4);
+  AddEnemy(14000, 6000, 33.25L, 5);
+  auto expectSteps = [](const std::vector<TEnemyShip>& before) {
+    for (Integer i = 1; i <= EnemyCount; ++i) {
+      const TEnemyShip& was = before[i - 1];
+      const TEnemyShip& now = EnemyShip[i];
+      ASSERT_EQ(now.MaxTurn, was.MaxTurn);
+      const Extended a = was.Angle * Pi / 180;
+      const Real x = was.X + std::sin(a) * now.Speed, y = was.Y + std::cos(a) * now.Speed;
+      EXPECT_EQ(now.X, x) << "enemy " << now.MaxTurn;
+      EXPECT_EQ(now.Y, y) << "enemy " << now.MaxTurn;
+      EXPECT_EQ(std::signbit(now.X), std::signbit(x)) << "enemy " << now.MaxTurn;
+    }
+  };
+  for (int frame = 0; frame < 4; ++frame) {
+    if (frame == 2) {
+      // The first two swap the signs of their zero angles, and the fifth takes the fourth's
+      // place when a shot destroys it.
+      EnemyShip[1].X = EnemyShip[2].X = -0.0;
+      EnemyShip[1].Angle = -0.0;
+      EnemyShip[2].Angle = 0.0;
+      AddShot(Shot, ShotCount, EnemyShip[4].X, EnemyShip[4].Y, 2);
+      MoveShots();
+      ASSERT_EQ(EnemyTags(), (std::vector<Integer>{1, 2, 3, 5}));
+    }
+    const std::vector<TEnemyShip> before(EnemyShip + 1, EnemyShip + EnemyCount + 1);
+    UpdateEnemies();
+    expectSteps(before);
+  }
+  EXPECT_NE(EnemyShip[3].Angle, 721.5L) << "the third enemy turned";
 }
 
 }  // namespace
