@@ -183,15 +183,17 @@ void TDIBSharedImage::ReadData(TStream& Stream, bool AMemoryImage) {
       (compression == BI_RLE4 && bitCount != 4))
     throw EInvalidGraphic(MsgInvalidDIB);
 
-  // Nothing is allocated for data that is not there.
-  const int64_t pixelBytes = runLength ? header.biSizeImage
-                                       : (static_cast<int64_t>(header.biWidth) * bitCount + 31) / 32 * 4 * height;
-  if (pixelBytes > RemainingBytes(Stream)) throw EReadError(SReadError);
+  // Nothing is allocated for data that is not there. Rows are counted against the bytes left by
+  // division: a row's size times the height can overflow even 64 bits.
+  const int64_t remaining = RemainingBytes(Stream);
+  const int64_t rowBytes = (static_cast<int64_t>(header.biWidth) * bitCount + 31) / 32 * 4;
+  const bool present = runLength ? header.biSizeImage <= remaining : rowBytes == 0 || height <= remaining / rowBytes;
+  if (!present) throw EReadError(SReadError);
 
   AllocateImage(header.biWidth, height, bitCount, layout, colors, AMemoryImage, runLength);
 
   if (runLength) {
-    Size = static_cast<Integer>(pixelBytes);
+    Size = static_cast<Integer>(header.biSizeImage);
     AllocatePlainBits(Size);
     Header().biSizeImage = static_cast<DWORD>(Size);
     Stream.ReadBuffer(Bits, Size);

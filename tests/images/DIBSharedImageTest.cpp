@@ -210,6 +210,8 @@ TEST(DIBDataBlock, ColourCounts) {
 TEST(DIBDataBlock, AbsurdSizesFailBeforeAnythingIsAllocated) {
   Bytes wide = InfoHeader(60000, 60000, 32);
   EXPECT_THROW(Read(wide), EReadError);
+  Bytes widest = InfoHeader(INT32_MAX, INT32_MAX, 32);  // row size times height overflows 64 bits
+  EXPECT_THROW(Read(widest), EReadError);
   Bytes negative = InfoHeader(-5, 1, 8);
   for (int i = 0; i < 256; ++i) PutLE(negative, 0, 4);
   EXPECT_THROW(Read(negative), EInvalidGraphic);
