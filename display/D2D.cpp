@@ -18,7 +18,6 @@ Integer PowerOfTwoAtLeast(Integer Value) {
   return result;
 }
 
-
 }  // namespace
 
 void FitDIBToTexture(TDIB& DIB, double&, double&, double& TexRight, double& TexBottom) {

@@ -2,14 +2,13 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "display/DXConsts.h"
+#include "platform/ddraw/PixelFormats.h"
 #include "platform/gdi/PixelChannels.h"
 
 namespace {
-
-constexpr DWORD kPaletteFormats =
-    DDPF_PALETTEINDEXED1 | DDPF_PALETTEINDEXED2 | DDPF_PALETTEINDEXED4 | DDPF_PALETTEINDEXED8;
 
 TDXTextureImageChannel Channel(DWORD Mask) { return {Mask, CountMaskBits(Mask)}; }
 
@@ -34,8 +33,8 @@ struct FormatSearch {
   }
 
   bool Replaces(const DDPIXELFORMAT& Candidate) const {
-    const bool candidatePalette = Candidate.dwFlags & kPaletteFormats;
-    const bool bestPalette = Best.dwFlags & kPaletteFormats;
+    const bool candidatePalette = IsPaletteIndexed(Candidate);
+    const bool bestPalette = IsPaletteIndexed(Best);
     if (candidatePalette) {
       return A == 0 && std::abs(static_cast<Integer>(Candidate.dwRGBBitCount) - IndexBits) <=
                            std::abs(static_cast<Integer>(Best.dwRGBBitCount) - IndexBits);
@@ -50,7 +49,7 @@ struct FormatSearch {
 
   void Offer(const DDPIXELFORMAT& Format, bool RGBImage) {
     if (!(Format.dwFlags & DDPF_RGB)) return;
-    if (Format.dwFlags & kPaletteFormats) {
+    if (IsPaletteIndexed(Format)) {
       if (RGBImage || static_cast<Integer>(Format.dwRGBBitCount) < IndexBits) return;
     }
     if (!Found || Replaces(Format)) Best = Format;
@@ -73,8 +72,6 @@ DWORD ScaleInto(BYTE R, BYTE G, BYTE B, const DDPIXELFORMAT& Format) {
   return ChannelFrom8(R, Format.dwRBitMask) | ChannelFrom8(G, Format.dwGBitMask) |
          ChannelFrom8(B, Format.dwBBitMask);
 }
-
-bool IsPaletteFormat(const DDPIXELFORMAT& Format) { return Format.dwFlags & kPaletteFormats; }
 
 void WritePixel(BYTE* Row, Integer X, Integer BitCount, DWORD Value) {
   if (BitCount >= 8) {
@@ -140,10 +137,10 @@ TDirect3DTexture2::TDirect3DTexture2(TCustomDXDraw* ADXDraw, TObject* AGraphic,
     auto* dib = dynamic_cast<TDIB*>(graphic);
     if (!dib || dib != AGraphic) {
       // Anything but a TDIB passed itself is copied into a TDIB the texture keeps.
-      auto* copy = new TDIB();
+      auto copy = std::make_unique<TDIB>();
       copy->Assign(graphic);
       if (AutoFreeGraphic) delete AGraphic;
-      FGraphic = dib = copy;
+      FGraphic = dib = copy.release();
       FAutoFreeGraphic = true;
     }
     FImage = new TDXTextureImage();
@@ -298,7 +295,7 @@ void TDirect3DTexture2::Initialize() {
     const ComPtr<IDirectDrawSurface7> surface = ComPtr<IDirectDrawSurface7>::Attach(made);
     FSurface->SetIDDSurfaceAny(surface.Get());
 
-    if (IsPaletteFormat(search.Best)) {
+    if (IsPaletteIndexed(search.Best)) {
       DWORD paletteCaps = DDPCAPS_8BIT | DDPCAPS_ALLOW256;
       if (search.Best.dwFlags & DDPF_PALETTEINDEXED4) paletteCaps = DDPCAPS_4BIT;
       if (search.Best.dwFlags & DDPF_PALETTEINDEXED2) paletteCaps = DDPCAPS_2BIT;
@@ -338,7 +335,7 @@ void TDirect3DTexture2::CopyImageToSurface() {
   const DDPIXELFORMAT& format = desc.ddpfPixelFormat;
   TDXTextureImage& image = *FImage;
   const bool indexedImage = image.ImageType == DXTextureImageType_PaletteIndexedColor;
-  const bool paletteSurface = IsPaletteFormat(format);
+  const bool paletteSurface = IsPaletteIndexed(format);
   if (indexedImage || !paletteSurface) {
     const Integer width = Min(image.Width, static_cast<Integer>(desc.dwWidth));
     const Integer height = Min(image.Height, static_cast<Integer>(desc.dwHeight));
@@ -374,7 +371,7 @@ void TDirect3DTexture2::ApplyColorKey() {
   const BYTE r = FTransparentColor & 0xFF, g = (FTransparentColor >> 8) & 0xFF,
              b = (FTransparentColor >> 16) & 0xFF;
   DWORD key;
-  if (IsPaletteFormat(format)) {
+  if (IsPaletteIndexed(format)) {
     if (namesIndex) {
       key = FTransparentColor & 0xFF;
     } else {

@@ -1,5 +1,7 @@
 #include "platform/d3d/Direct3DSettings.h"
 
+#include "platform/ddraw/PixelFormats.h"
+
 namespace {
 
 D3DPRIMCAPS PrimitiveCaps() {
@@ -46,18 +48,6 @@ D3DTestDevice Device(const char* description, const char* name, const GUID& guid
   return device;
 }
 
-DDPIXELFORMAT RgbFormat(DWORD bits, DWORD red, DWORD green, DWORD blue, DWORD alpha) {
-  DDPIXELFORMAT format{};
-  format.dwSize = sizeof(DDPIXELFORMAT);
-  format.dwFlags = DDPF_RGB | (alpha ? DDPF_ALPHAPIXELS : 0);
-  format.dwRGBBitCount = bits;
-  format.dwRBitMask = red;
-  format.dwGBitMask = green;
-  format.dwBBitMask = blue;
-  format.dwRGBAlphaBitMask = alpha;
-  return format;
-}
-
 }  // namespace
 
 std::vector<D3DTestDevice> TestD3DDefaultDevices() {
@@ -68,17 +58,13 @@ std::vector<D3DTestDevice> TestD3DDefaultDevices() {
 }
 
 std::vector<DDPIXELFORMAT> TestD3DDefaultTextureFormats() {
-  DDPIXELFORMAT palette{};
-  palette.dwSize = sizeof(DDPIXELFORMAT);
-  palette.dwFlags = DDPF_RGB | DDPF_PALETTEINDEXED8;
-  palette.dwRGBBitCount = 8;
-  return {RgbFormat(16, 0xF800, 0x07E0, 0x001F, 0),
-          RgbFormat(16, 0x7C00, 0x03E0, 0x001F, 0),
-          RgbFormat(16, 0x7C00, 0x03E0, 0x001F, 0x8000),
-          RgbFormat(16, 0x0F00, 0x00F0, 0x000F, 0xF000),
-          RgbFormat(32, 0xFF0000, 0xFF00, 0xFF, 0),
-          RgbFormat(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000),
-          palette};
+  return {RgbPixelFormat(16, 0xF800, 0x07E0, 0x001F),
+          RgbPixelFormat(16, 0x7C00, 0x03E0, 0x001F),
+          RgbPixelFormat(16, 0x7C00, 0x03E0, 0x001F, 0x8000),
+          RgbPixelFormat(16, 0x0F00, 0x00F0, 0x000F, 0xF000),
+          RgbPixelFormat(32, 0xFF0000, 0xFF00, 0xFF),
+          RgbPixelFormat(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000),
+          DisplayPixelFormat(8)};
 }
 
 Direct3DSettings& Direct3DSettings::Get() {

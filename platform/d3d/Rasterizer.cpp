@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/ddraw/PixelFormats.h"
 #include "platform/gdi/PixelChannels.h"
 
 namespace {
@@ -22,8 +23,6 @@ struct FixedPoint {
   int64_t x, y;
 };
 
-uint32_t BytesPerPixel(const DDPIXELFORMAT& format) { return format.dwRGBBitCount / 8; }
-
 // Fixed-size copies per depth: the compiler turns each into a single load or store.
 uint32_t ReadRawAt(const BYTE* row, int64_t x, uint32_t bytesPerPixel) {
   uint32_t raw = 0;
@@ -36,22 +35,13 @@ uint32_t ReadRawAt(const BYTE* row, int64_t x, uint32_t bytesPerPixel) {
   return raw;
 }
 
-uint32_t ReadRaw(const LockedPixels& pixels, int64_t x, int64_t y) {
-  return ReadRawAt(pixels.bits + y * pixels.pitch, x, BytesPerPixel(pixels.format));
-}
-
-void WriteRaw(const LockedPixels& pixels, int64_t x, int64_t y, uint32_t raw) {
-  BYTE* at = pixels.bits + y * pixels.pitch;
-  switch (BytesPerPixel(pixels.format)) {
-    case 4: std::memcpy(at + x * 4, &raw, 4); break;
-    case 3: std::memcpy(at + x * 3, &raw, 3); break;
-    case 2: std::memcpy(at + x * 2, &raw, 2); break;
-    default: at[x] = static_cast<BYTE>(raw); break;
+void WriteRawAt(BYTE* row, int64_t x, uint32_t bytesPerPixel, uint32_t raw) {
+  switch (bytesPerPixel) {
+    case 4: std::memcpy(row + x * 4, &raw, 4); break;
+    case 3: std::memcpy(row + x * 3, &raw, 3); break;
+    case 2: std::memcpy(row + x * 2, &raw, 2); break;
+    default: row[x] = static_cast<BYTE>(raw); break;
   }
-}
-
-bool IsPaletteIndexed(const DDPIXELFORMAT& format) {
-  return (format.dwFlags & DDPF_PALETTEINDEXED8) != 0;
 }
 
 // One colour channel with its position worked out once per primitive. Channels of 8 bits or more
@@ -318,6 +308,7 @@ void DrawTriangle(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX&
   const bool affine = wa == wb && wb == wc;
   const bool flatColor = va.color == vb.color && vb.color == vc.color;
   const PixelCodec targetCodec(target.format);
+  const uint32_t targetBytesPerPixel = BytesPerPixel(target.format);
   const double inverseArea = 1.0 / static_cast<double>(area);
   std::optional<TextureSampler> sampler;
   if (states.texture) sampler.emplace(*states.texture, states.colorKey);
@@ -344,6 +335,7 @@ void DrawTriangle(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX&
     // The edge functions are linear in x: start them at the row's first pixel and step them
     // exactly, in whole numbers, from pixel to pixel.
     const int64_t py = y * kSubPixels;
+    BYTE* targetRow = target.bits + y * target.pitch;
     int64_t ea = Edge(*pb, *pc, rowStart * kSubPixels, py);
     int64_t eb = Edge(*pc, *pa, rowStart * kSubPixels, py);
     int64_t ec = Edge(*pa, *pb, rowStart * kSubPixels, py);
@@ -380,8 +372,9 @@ void DrawTriangle(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX&
         }
       }
       if (states.alphaBlend)
-        color = Blend(states, color, targetCodec.Decode(ReadRaw(target, x, y)));
-      WriteRaw(target, x, y, targetCodec.Encode(color));
+        color = Blend(states, color,
+                      targetCodec.Decode(ReadRawAt(targetRow, x, targetBytesPerPixel)));
+      WriteRawAt(targetRow, x, targetBytesPerPixel, targetCodec.Encode(color));
     }
   }
 }

@@ -5,17 +5,6 @@ namespace {
 constexpr DWORD kPaletteFlags =
     DDPF_PALETTEINDEXED1 | DDPF_PALETTEINDEXED2 | DDPF_PALETTEINDEXED4 | DDPF_PALETTEINDEXED8;
 
-DDPIXELFORMAT RgbFormat(uint32_t bitCount, DWORD red, DWORD green, DWORD blue) {
-  DDPIXELFORMAT format{};
-  format.dwSize = sizeof(DDPIXELFORMAT);
-  format.dwFlags = DDPF_RGB;
-  format.dwRGBBitCount = bitCount;
-  format.dwRBitMask = red;
-  format.dwGBitMask = green;
-  format.dwBBitMask = blue;
-  return format;
-}
-
 bool MasksFit(const DDPIXELFORMAT& format) {
   const uint64_t limit = uint64_t{1} << format.dwRGBBitCount;
   const DWORD masks[] = {format.dwRBitMask, format.dwGBitMask, format.dwBBitMask,
@@ -31,18 +20,30 @@ bool MasksFit(const DDPIXELFORMAT& format) {
 
 }  // namespace
 
+DDPIXELFORMAT RgbPixelFormat(uint32_t bitCount, DWORD red, DWORD green, DWORD blue, DWORD alpha) {
+  DDPIXELFORMAT format{};
+  format.dwSize = sizeof(DDPIXELFORMAT);
+  format.dwFlags = DDPF_RGB | (alpha ? DDPF_ALPHAPIXELS : 0);
+  format.dwRGBBitCount = bitCount;
+  format.dwRBitMask = red;
+  format.dwGBitMask = green;
+  format.dwBBitMask = blue;
+  format.dwRGBAlphaBitMask = alpha;
+  return format;
+}
+
 DDPIXELFORMAT DisplayPixelFormat(uint32_t bitCount) {
   switch (bitCount) {
     case 8: {
-      DDPIXELFORMAT format = RgbFormat(8, 0, 0, 0);
+      DDPIXELFORMAT format = RgbPixelFormat(8, 0, 0, 0);
       format.dwFlags |= DDPF_PALETTEINDEXED8;
       return format;
     }
     case 16:
-      return RgbFormat(16, 0xF800, 0x07E0, 0x001F);
+      return RgbPixelFormat(16, 0xF800, 0x07E0, 0x001F);
     case 24:
     case 32:
-      return RgbFormat(bitCount, 0xFF0000, 0x00FF00, 0x0000FF);
+      return RgbPixelFormat(bitCount, 0xFF0000, 0x00FF00, 0x0000FF);
     default:
       return DDPIXELFORMAT{};
   }

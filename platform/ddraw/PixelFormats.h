@@ -4,6 +4,10 @@
 
 #include "platform/ddraw/DDraw.h"
 
+// An RGB format with these channel masks; an alpha mask also marks the format as carrying alpha.
+DDPIXELFORMAT RgbPixelFormat(uint32_t bitCount, DWORD red, DWORD green, DWORD blue,
+                             DWORD alpha = 0);
+
 // The format the display uses at a bit count: 8-bit palette-indexed, 16-bit 5-6-5, 24- and
 // 32-bit 8-8-8 without alpha. Zero format for other counts.
 DDPIXELFORMAT DisplayPixelFormat(uint32_t bitCount);

@@ -60,11 +60,7 @@ class DXDrawTest : public DisplayTest {
  protected:
   void MakeDisplay(TDXDrawOptions options, Integer width = 640, Integer height = 480) {
     form = MakeForm(width, height);
-    dx = new TDXDraw(form);
-    dx->SetAutoInitialize(false);
-    dx->SetParent(form);
-    dx->SetAlign(alClient);
-    dx->SetOptions(options);
+    dx = MakeClientDisplay(form, options);
   }
 
   // The presented frame's pixel at screen position (x, y), 0x00RRGGBB.

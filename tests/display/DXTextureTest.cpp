@@ -4,33 +4,37 @@
 
 #include "ImageListTestSupport.h"
 #include "display/DXConsts.h"
+#include "platform/ddraw/PixelFormats.h"
 
 namespace {
 
 const TDXDrawOptions Sprites3D = {doCenter, do3D, doDirectX7Mode, doHardware};
 
-DDPIXELFORMAT RgbFormat(DWORD bits, DWORD red, DWORD green, DWORD blue, DWORD alpha = 0) {
-  DDPIXELFORMAT format{};
-  format.dwSize = sizeof(DDPIXELFORMAT);
-  format.dwFlags = DDPF_RGB | (alpha ? DDPF_ALPHAPIXELS : 0);
-  format.dwRGBBitCount = bits;
-  format.dwRBitMask = red;
-  format.dwGBitMask = green;
-  format.dwBBitMask = blue;
-  format.dwRGBAlphaBitMask = alpha;
-  return format;
-}
+const DDPIXELFORMAT X8R8G8B8 = RgbPixelFormat(32, 0xFF0000, 0xFF00, 0xFF);
+const DDPIXELFORMAT A8R8G8B8 = RgbPixelFormat(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+const DDPIXELFORMAT R8G8B8 = RgbPixelFormat(24, 0xFF0000, 0xFF00, 0xFF);
 
-const DDPIXELFORMAT X8R8G8B8 = RgbFormat(32, 0xFF0000, 0xFF00, 0xFF);
-const DDPIXELFORMAT A8R8G8B8 = RgbFormat(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
-const DDPIXELFORMAT R8G8B8 = RgbFormat(24, 0xFF0000, 0xFF00, 0xFF);
+// A graphic that cannot be drawn: copying it into a picture fails half-way.
+class TUndrawable : public TGraphic {
+  ORVALIS_CLASS(TUndrawable, TGraphic)
+  TGraphic* NewInstance() const override { return new TUndrawable(); }
+  void LoadFromStream(TStream&) override {}
+  void SaveToStream(TStream&) override {}
+  void LoadFromClipboardFormat(Word, HGLOBAL, HPALETTE) override {}
+  void SaveToClipboardFormat(Word&, HGLOBAL&, HPALETTE&) override {}
 
-DDPIXELFORMAT Palette8() {
-  DDPIXELFORMAT format{};
-  format.dwSize = sizeof(DDPIXELFORMAT);
-  format.dwFlags = DDPF_RGB | DDPF_PALETTEINDEXED8;
-  format.dwRGBBitCount = 8;
-  return format;
+ protected:
+  void Draw(TCanvas*, const TRect&) override { throw Exception("unreadable"); }
+  bool GetEmpty() override { return false; }
+  Integer GetHeight() override { return 2; }
+  Integer GetWidth() override { return 2; }
+  void DoSetHeight(Integer) override {}
+  void DoSetWidth(Integer) override {}
+};
+
+const TClassInfo& TUndrawable::StaticClassInfo() {
+  static const TClassInfo info = DefineClass<TUndrawable>();
+  return info;
 }
 
 void SetTextureCaps(DWORD textureCaps) {
@@ -108,7 +112,7 @@ TEST_F(DXTextureTest, FormatChoiceMatchesTheImagesChannels) {
   EXPECT_EQ(MakeTexture(2, 2)->SurfaceDesc().ddpfPixelFormat.dwRGBBitCount, 32u);
 
   // An RGB picture never goes into a palette texture.
-  TestD3DSetTextureFormats({Palette8()});
+  TestD3DSetTextureFormats({DisplayPixelFormat(8)});
   try {
     MakeTexture(2, 2);
     FAIL() << "no format fits";
@@ -119,7 +123,7 @@ TEST_F(DXTextureTest, FormatChoiceMatchesTheImagesChannels) {
 
 TEST_F(DXTextureTest, PaletteTextureKeysTheNamedIndex) {
   dx->Initialize();
-  TestD3DSetTextureFormats({Palette8()});
+  TestD3DSetTextureFormats({DisplayPixelFormat(8)});
   TDIB indexed;
   indexed.SetSize(4, 1, 8);
   for (Integer x = 0; x < 4; ++x) indexed.SetPixels(x, 0, static_cast<DWORD>(x + 3));
@@ -148,6 +152,14 @@ TEST_F(DXTextureTest, OnlyPicturesCanBecomeTextures) {
     FAIL() << "a plain object is no picture";
   } catch (Exception& error) {
     EXPECT_EQ(error.Message(), MsgCannotLoadGraphic);
+  }
+  // A copy that fails is not kept either (the leak check sees it).
+  TUndrawable undrawable;
+  try {
+    TDirect3DTexture2 texture(dx, &undrawable, false);
+    FAIL() << "the copy cannot be drawn";
+  } catch (Exception& error) {
+    EXPECT_EQ(error.Message(), "unreadable");
   }
   // A picture holder is copied; the texture keeps the copy.
   dx->Initialize();

@@ -23,11 +23,7 @@ class Direct3DSetupTest : public DisplayTest {
  protected:
   void MakeDisplay(TDXDrawOptions options) {
     form = MakeForm();
-    dx = new TDXDraw(form);
-    dx->SetAutoInitialize(false);
-    dx->SetParent(form);
-    dx->SetAlign(alClient);
-    dx->SetOptions(options);
+    dx = MakeClientDisplay(form, options);
   }
 
   GUID DeviceInUse() {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "display/DXClass.h"
+#include "display/DXDraw.h"
 #include "platform/TestControl.h"
 #include "runtime/Forms.h"
 #include "tests/MessageOf.h"
@@ -32,5 +33,15 @@ class DisplayTest : public ::testing::Test {
     form->SetBorderStyle(bsNone);
     form->SetBounds(0, 0, Width, Height);
     return form;
+  }
+
+  // A display filling the form, left for the test to initialise.
+  static TDXDraw* MakeClientDisplay(TForm* form, TDXDrawOptions options) {
+    TDXDraw* dx = new TDXDraw(form);
+    dx->SetAutoInitialize(false);
+    dx->SetParent(form);
+    dx->SetAlign(alClient);
+    dx->SetOptions(options);
+    return dx;
   }
 };

@@ -24,11 +24,7 @@ class ImageListTest : public DisplayTest {
   // The list is made after the display, so the form frees it first, as on the game's form.
   void MakeDisplay(TDXDrawOptions options = {doCenter}) {
     form = MakeForm();
-    dx = new TDXDraw(form);
-    dx->SetAutoInitialize(false);
-    dx->SetParent(form);
-    dx->SetAlign(alClient);
-    dx->SetOptions(options);
+    dx = MakeClientDisplay(form, options);
     list = new TDXImageList(form);
     list->SetDXDraw(dx);
   }
