@@ -44,8 +44,12 @@ void TestD3DSetDevices(const std::vector<D3DTestDevice>& devices);
 std::vector<DDPIXELFORMAT> TestD3DDefaultTextureFormats();
 void TestD3DSetTextureFormats(const std::vector<DDPIXELFORMAT>& formats);
 
+// While off, devices accept and check primitives but write no pixel: benchmarks fast-forward
+// through frames nothing reads. On at start.
+void TestD3DSetRasterizing(bool on);
+
 // Direct3D objects and devices alive now.
 uint32_t TestD3DLiveObjects();
 
-// Back to the state at start: no refusals, the default devices and texture formats.
+// Back to the state at start: no refusals, the default devices and texture formats, rasterizing.
 void TestD3DReset();

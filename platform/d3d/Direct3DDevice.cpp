@@ -272,6 +272,7 @@ HRESULT Direct3DDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD vertexFormat,
     states.texture = &textureSource;
   }
 
+  if (!Direct3DSettings::Get().rasterizing) return D3D_OK;
   const auto* strip = static_cast<const D3DTLVERTEX*>(vertices);
   for (DWORD i = 0; i + 2 < vertexCount; ++i) {
     // Every second triangle of a strip runs the other way round; swapping two corners keeps

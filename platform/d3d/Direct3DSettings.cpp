@@ -99,6 +99,8 @@ void TestD3DSetTextureFormats(const std::vector<DDPIXELFORMAT>& formats) {
   Direct3DSettings::Get().textureFormats = formats;
 }
 
+void TestD3DSetRasterizing(bool on) { Direct3DSettings::Get().rasterizing = on; }
+
 uint32_t TestD3DLiveObjects() { return Direct3DSettings::Get().liveObjects; }
 
 void TestD3DReset() {
@@ -106,4 +108,5 @@ void TestD3DReset() {
   settings.devices = TestD3DDefaultDevices();
   settings.textureFormats = TestD3DDefaultTextureFormats();
   settings.refusals.clear();
+  settings.rasterizing = true;
 }

@@ -21,4 +21,5 @@ struct Direct3DSettings {
   };
   std::map<D3DCall, Refusal> refusals;
   uint32_t liveObjects = 0;
+  bool rasterizing = true;
 };
