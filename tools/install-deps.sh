@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsdl2-dev libfreetype-dev fonts-dejavu-core libxbyak-dev
+  libsdl2-dev libfreetype-dev fonts-dejavu-core libxbyak-dev libtbb-dev
   xvfb xauth imagemagick
 )
 
