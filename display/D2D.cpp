@@ -3,6 +3,7 @@
 #include <cmath>
 #include <memory>
 #include <numbers>
+#include <utility>
 
 #include "display/DXTexture.h"
 #include "display/ImageList.h"
@@ -34,6 +35,29 @@ void FitDIBToTexture(TDIB& DIB, double&, double&, double& TexRight, double& TexB
   }
   padded->Canvas()->Draw(0, 0, &DIB);
   DIB.Assign(padded.get());
+}
+
+// ---- TD2DTextures ----
+
+Integer TD2DTextures::Find(const std::string& Name) const {
+  const auto found = FFound.find(Name);
+  return found == FFound.end() ? -1 : found->second;
+}
+
+void TD2DTextures::Add(TTextureRec Record) {
+  const Integer index = static_cast<Integer>(FTextures.size());
+  // A record that comes after another of the same name, in any case, is never the one found:
+  // both keep the first.
+  const Integer firstOfName =
+      FFirstByUpperName.try_emplace(AnsiUpperCase(Record.Name), index).first->second;
+  FFound.try_emplace(Record.Name, firstOfName);
+  FTextures.push_back(std::move(Record));
+}
+
+std::vector<TTextureRec> TD2DTextures::TakeAll() {
+  FFirstByUpperName.clear();
+  FFound.clear();
+  return std::exchange(FTextures, {});
 }
 
 // ---- TD2D ----
@@ -89,10 +113,8 @@ void TD2D::SetTextureFilter(bool Value) {
 
 void TD2D::ClearTextures() {
   if (!FTextures) return;
-  // Moved out first: freeing a texture detaches it from the display, which may call back.
-  std::vector<TTextureRec> records;
-  records.swap(FTextures->Textures);
-  for (TTextureRec& record : records) delete record.Texture;
+  // Taken out first: freeing a texture detaches it from the display, which may call back.
+  for (TTextureRec& record : FTextures->TakeAll()) delete record.Texture;
 }
 
 void TD2D::FreeTextures() {
@@ -101,7 +123,7 @@ void TD2D::FreeTextures() {
 }
 
 void TD2D::CheckTextureCount() {
-  if (FTextures && FTextures->Textures.size() > kMaxCachedTextures) ClearTextures();
+  if (FTextures && FTextures->Textures().size() > kMaxCachedTextures) ClearTextures();
 }
 
 bool TD2D::ResetRenderTarget() {
@@ -229,26 +251,6 @@ bool TD2D::RenderSurfaceRotate(TDirectDrawSurface* Source, bool Transparent, Int
 
 // ---- Texture cache ----
 
-Integer TD2D::FindTexture(const std::string& Name, bool IgnoreCase) const {
-  const std::vector<TTextureRec>& records = FTextures->Textures;
-  if (!IgnoreCase) {
-    for (size_t i = 0; i < records.size(); ++i)
-      if (records[i].Name == Name) return static_cast<Integer>(i);
-    return -1;
-  }
-  const std::string wanted = AnsiUpperCase(Name);
-  FUpperNames.resize(records.size());
-  for (size_t i = 0; i < records.size(); ++i) {
-    auto& [source, upper] = FUpperNames[i];
-    if (source != records[i].Name) {
-      source = records[i].Name;
-      upper = AnsiUpperCase(source);
-    }
-    if (upper == wanted) return static_cast<Integer>(i);
-  }
-  return -1;
-}
-
 bool TD2D::AddTexture(const std::string& Name, TDIB* Picture, bool Transparent, TColor Color) {
   TTextureRec record;
   record.TexRight = record.TexBottom = 1.0;
@@ -263,7 +265,7 @@ bool TD2D::AddTexture(const std::string& Name, TDIB* Picture, bool Transparent, 
     surface->SetTransparentColor(static_cast<DWORD>(Color));
   texture->SetTransparent(Transparent);
   record.Texture = texture.release();
-  FTextures->Textures.push_back(record);
+  FTextures->Add(std::move(record));
   return true;
 }
 
@@ -309,10 +311,11 @@ bool TD2D::SetStageTexture(const TTextureRec& Record) {
 
 bool TD2D::SelectItemTexture(TPictureCollectionItem* Item, Integer PatternIndex) {
   Device()->SetTexture(0, nullptr);
-  if (FindTexture(Item->Name(), false) < 0 && !AddTextureForItem(Item)) return false;
-  const Integer index = FindTexture(Item->Name(), true);
+  // Making the texture may name an unnamed item.
+  Integer index = FTextures->Find(Item->Name());
+  if (index < 0 && AddTextureForItem(Item)) index = FTextures->Find(Item->Name());
   if (index < 0) return false;
-  TTextureRec& record = FTextures->Textures[index];
+  TTextureRec& record = FTextures->Records(index);
   if (!SetStageTexture(record)) {
     FTextureSelectFailed = true;
     ClearTextures();
@@ -337,11 +340,10 @@ bool TD2D::SelectItemTexture(TPictureCollectionItem* Item, Integer PatternIndex)
 bool TD2D::SelectSurfaceTexture(TDirectDrawSurface* Source, bool Transparent) {
   Device()->SetTexture(0, nullptr);
   const std::string name = IntToStr(static_cast<Int64>(reinterpret_cast<uintptr_t>(Source)));
-  if (FindTexture(name, false) < 0 && !AddTextureForSurface(Source, name, Transparent))
-    return false;
-  const Integer index = FindTexture(name, true);
+  Integer index = FTextures->Find(name);
+  if (index < 0 && AddTextureForSurface(Source, name, Transparent)) index = FTextures->Find(name);
   if (index < 0) return false;
-  const TTextureRec& record = FTextures->Textures[index];
+  const TTextureRec& record = FTextures->Textures()[static_cast<size_t>(index)];
   if (!SetStageTexture(record)) {
     FTextureSelectFailed = true;
     ClearTextures();

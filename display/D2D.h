@@ -5,7 +5,7 @@
 #pragma once
 
 #include <string>
-#include <utility>
+#include <unordered_map>
 #include <vector>
 
 #include "display/DXDraw.h"
@@ -24,9 +24,31 @@ struct TTextureRec {
   std::string Name;
 };
 
+// The texture cache: records in the order they were made, and an index by name. Every sprite
+// drawn looks its name up twice, exactly and then without regard to case; with hundreds of
+// textures, searching the records each time cost more than drawing. Records are only appended
+// until the cache is emptied, so the answer to both searches for a name is fixed once a record
+// of that name exists, and the index keeps it.
 class TD2DTextures : public TObject {
  public:
-  std::vector<TTextureRec> Textures;
+  const std::vector<TTextureRec>& Textures() const { return FTextures; }
+  // The record a drawing of Name takes: the first whose name equals Name without regard to case
+  // (upper-cased with the platform's rules). -1 while no record has exactly the name Name: the
+  // drawing then makes one first.
+  Integer Find(const std::string& Name) const;
+  void Add(TTextureRec Record);
+  // Empties the cache; the caller frees the textures of the records handed back.
+  std::vector<TTextureRec> TakeAll();
+
+ private:
+  friend class TD2D;  // keeps the drawn pattern's area in the record
+  TTextureRec& Records(Integer Index) { return FTextures[static_cast<size_t>(Index)]; }
+
+  std::vector<TTextureRec> FTextures;
+  // Upper-cased name -> the first record of that name.
+  std::unordered_map<std::string, Integer> FFirstByUpperName;
+  // Exact name -> what Find answers for it.
+  std::unordered_map<std::string, Integer> FFound;
 };
 
 class TD2D : public TObject {
@@ -74,7 +96,6 @@ class TD2D : public TObject {
                           double CenterY, Single Angle);
   void SetTextureVertices(const TTextureRec& Record);
   bool DrawQuad();
-  Integer FindTexture(const std::string& Name, bool IgnoreCase) const;
   // Makes the texture for Picture under Name and appends its record; False (nothing added)
   // when it cannot be made.
   bool AddTexture(const std::string& Name, TDIB* Picture, bool Transparent, TColor Color);
@@ -91,10 +112,6 @@ class TD2D : public TObject {
   D3DTLVERTEX FVertices[4]{};
   bool FTextureSelectFailed = false;
   TD2DTextures* FTextures = nullptr;
-  // Upper-case forms of the cached names, each kept with the name it was made from: every
-  // drawing looks a name up without regard to case, and upper-casing every name on every draw
-  // costs more than the drawing.
-  mutable std::vector<std::pair<std::string, std::string>> FUpperNames;
 };
 
 // Pads DIB to power-of-two sides of at least 2 (black beyond the picture) and sets TexRight and

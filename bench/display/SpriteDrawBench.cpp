@@ -77,7 +77,7 @@ void BM_DrawRotatePerQuad(benchmark::State& state) {
         next = next + 1 == sprites.size() ? 0 : next + 1;
         angle = (angle + 7) & 255;
       }
-      state.counters["textures"] = static_cast<double>(dx->D2D()->Textures()->Textures.size());
+      state.counters["textures"] = static_cast<double>(dx->D2D()->Textures()->Textures().size());
       TestD3DSetRasterizing(true);
     }
     delete form;

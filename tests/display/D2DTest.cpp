@@ -70,8 +70,8 @@ TEST_F(D2DTest, ItemIsDrawnTexelForTexelAtItsRectangle) {
       ASSERT_EQ(BackPixel(x, y), expected) << x << "," << y;
     }
   // Padded to 32 x 32: the picture covers 20/32 of each side.
-  ASSERT_EQ(d2d->Textures()->Textures.size(), 1u);
-  const TTextureRec& record = d2d->Textures()->Textures[0];
+  ASSERT_EQ(d2d->Textures()->Textures().size(), 1u);
+  const TTextureRec& record = d2d->Textures()->Textures()[0];
   EXPECT_DOUBLE_EQ(record.TexRight, 0.625);
   EXPECT_DOUBLE_EQ(record.TexBottom, 0.625);
   EXPECT_EQ(record.Texture->Image()->Width, 32);
@@ -100,7 +100,7 @@ TEST_F(D2DTest, PatternsSelectTheirPartOfThePaddedTexture) {
   item->SetPatternHeight(20);
   Start();
   ASSERT_TRUE(d2d->RenderItem(item, Rect(0, 0, 20, 20), 6));
-  const TTextureRec& record = d2d->Textures()->Textures[0];
+  const TTextureRec& record = d2d->Textures()->Textures()[0];
   EXPECT_DOUBLE_EQ(record.TexLeft, 20.0 / 128);
   EXPECT_DOUBLE_EQ(record.TexTop, 20.0 / 64);
   EXPECT_DOUBLE_EQ(record.TexRight, 39.0 / 128);
@@ -140,8 +140,8 @@ TEST_F(D2DTest, CacheIsKeyedByNameAndNamesUnnamedItems) {
 
   second->SetName("Ship");
   ASSERT_TRUE(d2d->RenderItem(second, Rect(0, 0, 1, 1), 0));
-  ASSERT_EQ(d2d->Textures()->Textures.size(), 2u);
-  EXPECT_EQ(d2d->Textures()->Textures[1].Texture->Image()->Width, 2);  // 1 x 1 padded to 2 x 2
+  ASSERT_EQ(d2d->Textures()->Textures().size(), 2u);
+  EXPECT_EQ(d2d->Textures()->Textures()[1].Texture->Image()->Width, 2);  // 1 x 1 padded to 2 x 2
 
   // An item of another list with the same name draws the texture made first.
   TDXImageList* other = new TDXImageList(form);
@@ -152,11 +152,11 @@ TEST_F(D2DTest, CacheIsKeyedByNameAndNamesUnnamedItems) {
   namesake->Picture()->SetGraphic(&dib);
   namesake->SetName("Ship");
   ASSERT_TRUE(d2d->RenderItem(namesake, Rect(20, 20, 21, 21), 0));
-  EXPECT_EQ(d2d->Textures()->Textures.size(), 2u);
+  EXPECT_EQ(d2d->Textures()->Textures().size(), 2u);
   EXPECT_EQ(BackPixel(20, 20), SurfaceValue(Gradient(0, 0)));
 
   d2d->ClearTextures();
-  EXPECT_TRUE(d2d->Textures()->Textures.empty());
+  EXPECT_TRUE(d2d->Textures()->Textures().empty());
   ASSERT_TRUE(d2d->RenderItem(namesake, Rect(20, 20, 21, 21), 0));
   EXPECT_EQ(BackPixel(20, 20), SurfaceValue(clLime));
 }
@@ -176,12 +176,12 @@ TEST_F(D2DTest, FailuresDrawNothingOrAWhiteQuadAndHoldBackTheFrame) {
   TestD3DRefuseNext(D3DCall::SetTexture, DDERR_GENERIC, 2);
   EXPECT_FALSE(d2d->RenderItem(item, Rect(10, 0, 14, 4), 0));
   EXPECT_TRUE(SkipNextFlip);
-  EXPECT_TRUE(d2d->Textures()->Textures.empty());
+  EXPECT_TRUE(d2d->Textures()->Textures().empty());
 
   // A texture that cannot be made: no record stays behind and the next draw tries again.
   TestD3DSetTextureFormats({});
   EXPECT_FALSE(d2d->RenderItem(item, Rect(20, 0, 24, 4), 0));
-  EXPECT_TRUE(d2d->Textures()->Textures.empty());
+  EXPECT_TRUE(d2d->Textures()->Textures().empty());
   EXPECT_EQ(BackPixel(20, 0), 0xFFFFFFu);
   TestD3DSetTextureFormats(TestD3DDefaultTextureFormats());
   EXPECT_TRUE(d2d->RenderItem(item, Rect(20, 0, 24, 4), 0));
@@ -210,8 +210,8 @@ TEST_F(D2DTest, BackSurfaceDrawingGoesThroughTheRenderer) {
   d2d->SetTextureFilter(false);
 
   dx->Surface()->Draw(6, 6, source->ClientRect(), source, true);
-  ASSERT_EQ(d2d->Textures()->Textures.size(), 1u);
-  EXPECT_EQ(d2d->Textures()->Textures[0].Name,
+  ASSERT_EQ(d2d->Textures()->Textures().size(), 1u);
+  EXPECT_EQ(d2d->Textures()->Textures()[0].Name,
             IntToStr(static_cast<Int64>(reinterpret_cast<uintptr_t>(source))));
   // The top-left colour is the key when drawn transparently.
   EXPECT_EQ(BackPixel(6, 6), kBackground);
@@ -223,7 +223,7 @@ TEST_F(D2DTest, BackSurfaceDrawingGoesThroughTheRenderer) {
   other->Fill(0);
   other->Draw(0, 0, source->ClientRect(), source, false);
   EXPECT_EQ(other->Pixels(3, 3), SurfaceValue(Gradient(3, 3)));
-  EXPECT_EQ(d2d->Textures()->Textures.size(), 1u);
+  EXPECT_EQ(d2d->Textures()->Textures().size(), 1u);
   delete other;
   delete source;
 }
@@ -235,15 +235,15 @@ TEST_F(D2DTest, PictureItemsDrawThroughTheRendererAndRestoringEmptiesItsCache) {
   d2d->SetTextureFilter(false);
 
   item->Draw(dx->Surface(), 10, 10, 0);
-  ASSERT_EQ(d2d->Textures()->Textures.size(), 1u) << "the item became a texture";
+  ASSERT_EQ(d2d->Textures()->Textures().size(), 1u) << "the item became a texture";
   EXPECT_EQ(BackPixel(13, 13), SurfaceValue(Gradient(3, 3)));
   item->DrawRotate(dx->Surface(), 30, 30, 8, 8, 0, 0.5, 0.5, 0);
-  EXPECT_EQ(d2d->Textures()->Textures.size(), 1u) << "the same item draws its cached texture";
+  EXPECT_EQ(d2d->Textures()->Textures().size(), 1u) << "the same item draws its cached texture";
   EXPECT_EQ(BackPixel(26, 26), SurfaceValue(Gradient(0, 0)));
 
   // A rebuilt item may carry a new picture: its old texture must not be drawn again.
   item->Restore();
-  EXPECT_TRUE(d2d->Textures()->Textures.empty());
+  EXPECT_TRUE(d2d->Textures()->Textures().empty());
 
   // With 3D requested, no other surface is drawn on, and no texture is made for it.
   auto* other = new TDirectDrawSurface(dx->DDraw());
@@ -251,6 +251,6 @@ TEST_F(D2DTest, PictureItemsDrawThroughTheRendererAndRestoringEmptiesItsCache) {
   other->Fill(0);
   item->Draw(other, 0, 0, 0);
   EXPECT_EQ(other->Pixels(3, 3), 0u);
-  EXPECT_TRUE(d2d->Textures()->Textures.empty());
+  EXPECT_TRUE(d2d->Textures()->Textures().empty());
   delete other;
 }
