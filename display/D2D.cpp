@@ -195,24 +195,21 @@ void TD2D::SetTextureVertices(const TTextureRec& Record) {
   FVertices[3].tv = bottom;
 }
 
-bool TD2D::DrawQuad() {
+void TD2D::DrawQuad(TSelection Selection) {
   const HRESULT result = Device()->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_TLVERTEX, FVertices,
                                                  4, D3DDP_WAIT);
-  // A texture that could not be selected keeps the frame from being shown too.
-  SkipNextFlip = result != D3D_OK || FTextureSelectFailed;
-  FTextureSelectFailed = false;
+  SkipNextFlip = result != D3D_OK || Selection == TSelection::Refused;
   ResetVertices();
-  return result == D3D_OK;
 }
 
 bool TD2D::RenderItem(TPictureCollectionItem* Item, const TRect& DestRect, Integer PatternIndex) {
   if (!CanRender()) return false;
   SetDefaultRenderStates();
   SetVertexColors();
-  const bool selected = SelectItemTexture(Item, PatternIndex);
+  const TSelection selection = SelectItemTexture(Item, PatternIndex);
   SetPositionVertices(DestRect);
-  DrawQuad();
-  return selected;
+  DrawQuad(selection);
+  return selection == TSelection::Selected;
 }
 
 bool TD2D::RenderItemRotate(TPictureCollectionItem* Item, Integer X, Integer Y, Integer Width,
@@ -221,20 +218,20 @@ bool TD2D::RenderItemRotate(TPictureCollectionItem* Item, Integer X, Integer Y, 
   if (!CanRender()) return false;
   SetDefaultRenderStates();
   SetVertexColors();
-  const bool selected = SelectItemTexture(Item, PatternIndex);
+  const TSelection selection = SelectItemTexture(Item, PatternIndex);
   SetRotatedVertices(X, Y, Width, Height, CenterX, CenterY, Angle);
-  DrawQuad();
-  return selected;
+  DrawQuad(selection);
+  return selection == TSelection::Selected;
 }
 
 bool TD2D::RenderSurface(TDirectDrawSurface* Source, const TRect& DestRect, bool Transparent) {
   if (!CanRender()) return false;
   SetDefaultRenderStates();
   SetVertexColors();
-  const bool selected = SelectSurfaceTexture(Source, Transparent);
+  const TSelection selection = SelectSurfaceTexture(Source, Transparent);
   SetPositionVertices(DestRect);
-  DrawQuad();
-  return selected;
+  DrawQuad(selection);
+  return selection == TSelection::Selected;
 }
 
 bool TD2D::RenderSurfaceRotate(TDirectDrawSurface* Source, bool Transparent, Integer X,
@@ -243,10 +240,10 @@ bool TD2D::RenderSurfaceRotate(TDirectDrawSurface* Source, bool Transparent, Int
   if (!CanRender()) return false;
   SetDefaultRenderStates();
   SetVertexColors();
-  const bool selected = SelectSurfaceTexture(Source, Transparent);
+  const TSelection selection = SelectSurfaceTexture(Source, Transparent);
   SetRotatedVertices(X, Y, Width, Height, CenterX, CenterY, Angle);
-  DrawQuad();
-  return selected;
+  DrawQuad(selection);
+  return selection == TSelection::Selected;
 }
 
 // ---- Texture cache ----
@@ -309,19 +306,18 @@ bool TD2D::SetStageTexture(const TTextureRec& Record) {
   }
 }
 
-bool TD2D::SelectItemTexture(TPictureCollectionItem* Item, Integer PatternIndex) {
+TD2D::TSelection TD2D::SelectItemTexture(TPictureCollectionItem* Item, Integer PatternIndex) {
   Device()->SetTexture(0, nullptr);
   // Making the texture may name an unnamed item.
   Integer index = FTextures->Find(Item->Name());
   if (index < 0 && AddTextureForItem(Item)) index = FTextures->Find(Item->Name());
-  if (index < 0) return false;
+  if (index < 0) return TSelection::NotMade;
   TTextureRec& record = FTextures->Records(index);
   if (!SetStageTexture(record)) {
-    FTextureSelectFailed = true;
     ClearTextures();
     Item->Restore();
     SetTextureFilter(true);
-    return false;
+    return TSelection::Refused;
   }
   Device()->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, record.Texture->Transparent() ? 1 : 0);
   if (Item->PatternWidth() != 0 || Item->PatternHeight() != 0) {
@@ -334,22 +330,21 @@ bool TD2D::SelectItemTexture(TPictureCollectionItem* Item, Integer PatternIndex)
     record.TexBottom = (area.bottom - 1) / height;
   }
   SetTextureVertices(record);
-  return true;
+  return TSelection::Selected;
 }
 
-bool TD2D::SelectSurfaceTexture(TDirectDrawSurface* Source, bool Transparent) {
+TD2D::TSelection TD2D::SelectSurfaceTexture(TDirectDrawSurface* Source, bool Transparent) {
   Device()->SetTexture(0, nullptr);
   const std::string name = IntToStr(static_cast<Int64>(reinterpret_cast<uintptr_t>(Source)));
   Integer index = FTextures->Find(name);
   if (index < 0 && AddTextureForSurface(Source, name, Transparent)) index = FTextures->Find(name);
-  if (index < 0) return false;
+  if (index < 0) return TSelection::NotMade;
   const TTextureRec& record = FTextures->Textures()[static_cast<size_t>(index)];
   if (!SetStageTexture(record)) {
-    FTextureSelectFailed = true;
     ClearTextures();
-    return false;
+    return TSelection::Refused;
   }
   Device()->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, record.Texture->Transparent() ? 1 : 0);
   SetTextureVertices(record);
-  return true;
+  return TSelection::Selected;
 }

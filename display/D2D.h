@@ -95,14 +95,17 @@ class TD2D : public TObject {
   void SetRotatedVertices(Integer X, Integer Y, Integer Width, Integer Height, double CenterX,
                           double CenterY, Single Angle);
   void SetTextureVertices(const TTextureRec& Record);
-  bool DrawQuad();
+  // What became of a texture selection: a refused one also keeps the frame from being shown.
+  enum class TSelection { Selected, NotMade, Refused };
+  // Draws the quad, textured or not as Selection left the device.
+  void DrawQuad(TSelection Selection);
   // Makes the texture for Picture under Name and appends its record; False (nothing added)
   // when it cannot be made.
   bool AddTexture(const std::string& Name, TDIB* Picture, bool Transparent, TColor Color);
   bool AddTextureForItem(TPictureCollectionItem* Item);
   bool AddTextureForSurface(TDirectDrawSurface* Source, const std::string& Name, bool Transparent);
-  bool SelectItemTexture(TPictureCollectionItem* Item, Integer PatternIndex);
-  bool SelectSurfaceTexture(TDirectDrawSurface* Source, bool Transparent);
+  TSelection SelectItemTexture(TPictureCollectionItem* Item, Integer PatternIndex);
+  TSelection SelectSurfaceTexture(TDirectDrawSurface* Source, bool Transparent);
   bool SetStageTexture(const TTextureRec& Record);
 
   TCustomDXDraw* FDXDraw;
@@ -110,7 +113,6 @@ class TD2D : public TObject {
   Integer FBitCount = 0;
   bool FTextureFilter = false;
   D3DTLVERTEX FVertices[4]{};
-  bool FTextureSelectFailed = false;
   TD2DTextures* FTextures = nullptr;
 };
 
