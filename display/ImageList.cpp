@@ -84,13 +84,14 @@ TCustomDXDraw* TPictureCollectionItem::DXDraw() const {
   return collection ? collection->DXDraw() : nullptr;
 }
 
-bool TPictureCollectionItem::DisplayRequests3D() const {
+TCustomDXDraw* TPictureCollectionItem::DisplayRequesting3D() const {
   TCustomDXDraw* display = DXDraw();
-  return display && display->Options().Contains(do3D);
+  return display && display->Options().Contains(do3D) ? display : nullptr;
 }
 
 TD2D* TPictureCollectionItem::SpriteRenderer() const {
-  return DisplayRequests3D() ? DXDraw()->D2D() : nullptr;
+  TCustomDXDraw* display = DisplayRequesting3D();
+  return display ? display->D2D() : nullptr;
 }
 
 void TPictureCollectionItem::SetPicture(TPicture* Value) { FPicture->Assign(Value); }
@@ -250,10 +251,9 @@ TPictureCollectionItemPattern* TPictureCollectionItem::DrawablePattern(Integer I
 void TPictureCollectionItem::Draw(TDirectDrawSurface* Dest, Integer X, Integer Y, Integer PatternIndex) {
   TPictureCollectionItemPattern* pattern = DrawablePattern(PatternIndex);
   if (pattern == nullptr || Dest == nullptr) return;
-  if (DisplayRequests3D()) {
-    TD2D* renderer = SpriteRenderer();
-    if (renderer && Dest == DXDraw()->Surface())
-      renderer->RenderItem(this, Bounds(X, Y, Width(), Height()), PatternIndex);
+  if (TCustomDXDraw* display = DisplayRequesting3D()) {
+    if (display->D2D() && Dest == display->Surface())
+      display->D2D()->RenderItem(this, Bounds(X, Y, Width(), Height()), PatternIndex);
     return;
   }
   Dest->Draw(X, Y, pattern->Rect(), pattern->Surface(), FTransparent);
@@ -264,10 +264,9 @@ void TPictureCollectionItem::DrawRotate(TDirectDrawSurface* Dest, Integer X, Int
                                         Single Angle) {
   TPictureCollectionItemPattern* pattern = DrawablePattern(PatternIndex);
   if (pattern == nullptr || Dest == nullptr) return;
-  if (DisplayRequests3D()) {
-    TD2D* renderer = SpriteRenderer();
-    if (renderer && Dest == DXDraw()->Surface())
-      renderer->RenderItemRotate(this, X, Y, Width, Height, PatternIndex, CenterX, CenterY, Angle);
+  if (TCustomDXDraw* display = DisplayRequesting3D()) {
+    if (display->D2D() && Dest == display->Surface())
+      display->D2D()->RenderItemRotate(this, X, Y, Width, Height, PatternIndex, CenterX, CenterY, Angle);
     return;
   }
   Dest->DrawRotate(X, Y, Width, Height, pattern->Rect(), pattern->Surface(), CenterX, CenterY, FTransparent,

@@ -100,8 +100,8 @@ class TPictureCollectionItem : public THashCollectionItem {
  private:
   // The display of the collection, nil when there is none.
   TCustomDXDraw* DXDraw() const;
-  // True when the display draws sprites as textured quads instead of blitting them.
-  bool DisplayRequests3D() const;
+  // The display when it draws sprites as textured quads instead of blitting them, else nil.
+  TCustomDXDraw* DisplayRequesting3D() const;
   TD2D* SpriteRenderer() const;
   // The pattern of that index, nil when there is none or the item is not initialised.
   TPictureCollectionItemPattern* DrawablePattern(Integer Index) const;
