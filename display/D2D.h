@@ -45,7 +45,7 @@ class TD2DTextures : public TObject {
   TTextureRec& Records(Integer Index) { return FTextures[static_cast<size_t>(Index)]; }
 
   std::vector<TTextureRec> FTextures;
-  // Upper-cased name -> the first record of that name.
+  // Upper-cased name -> the first record whose name upper-cases to it.
   std::unordered_map<std::string, Integer> FFirstByUpperName;
   // Exact name -> what Find answers for it.
   std::unordered_map<std::string, Integer> FFound;
