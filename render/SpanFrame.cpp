@@ -18,12 +18,13 @@ bool DestBitCountSupported(uint32_t bitCount) {
 SpanCompiler::SpanCompiler(TDXRMachine& machine, void* buffer, size_t size)
     : CodeGenerator(size, buffer), M(machine) {}
 
-bool GenerateSpanCode(TDXRMachine& machine, DXRNode* root, uint8_t* buffer, size_t capacity, size_t& size,
-                      size_t& entryOffset) {
+bool GenerateSpanCode(TDXRMachine& machine, DXRNode* root, uint8_t* buffer, size_t capacity,
+                      SpanRoutineLayout& layout) {
   try {
     SpanCompiler compiler(machine, buffer, capacity);
-    entryOffset = compiler.Generate(root);
-    size = compiler.getSize();
+    layout.EntryOffset = compiler.Generate(root);
+    layout.Size = compiler.getSize();
+    layout.TempsUsed = compiler.TempsUsed();
     return true;
   } catch (const Xbyak::Error&) {
     // The routine outgrew the buffer: nothing is run rather than a truncated routine.
@@ -55,18 +56,30 @@ void SpanCompiler::EmitBranch(uint8_t condition, const Label& target) {
   }
 }
 
+// Pixel addresses are read when a run starts, not built into the code, so that one routine
+// serves every surface of its format. The prologue is emitted after the code that fetches.
 void SpanCompiler::EmitPrologue() {
   push(rbx);
   mov(rbx, reinterpret_cast<uintptr_t>(&M));
   mov(esi, edi);
+  for (int32_t index = 0; index < MaxRegisters; ++index) {
+    if (!(TexturesReadFromMemory & (1u << index))) continue;
+    EmitLoadBits(rax, M.TextureRegisters[index].Surface);
+    mov(qword[At(&M.TextureBits[index])], rax);
+  }
   if (CachedTexture) {
     push(r12);
     push(r13);
     push(r14);
     mov(r12d, dword[At(&CachedTexture->U)]);
     mov(r13d, dword[At(&CachedTexture->V)]);
-    mov(r14, reinterpret_cast<uintptr_t>(CachedTexture->Surface->Bits));
+    EmitLoadBits(r14, CachedTexture->Surface);
   }
+}
+
+void SpanCompiler::EmitLoadBits(const Reg64& reg, TDXRSurface* const& surface) {
+  mov(reg, qword[At(&surface)]);
+  mov(reg, qword[reg + offsetof(TDXRSurface, Bits)]);
 }
 
 void SpanCompiler::EmitEpilogue() {
@@ -202,7 +215,7 @@ void SpanCompiler::EmitDestAddress() {
   imul(rax, rax, dest.Pitch);
   movsxd(rcx, dword[At(&M.Axis.X)]);
   imul(rcx, rcx, static_cast<int>(BytesPerPixel(dest)));
-  mov(rdi, reinterpret_cast<uintptr_t>(dest.Bits));
+  EmitLoadBits(rdi, M.Dest);
   add(rdi, rax);
   add(rdi, rcx);
 }
@@ -215,7 +228,7 @@ void SpanCompiler::EmitZAddress() {
   movsxd(rcx, dword[At(&M.Axis.X)]);
   imul(rcx, rcx, static_cast<int>(BytesPerPixel(z)));
   add(rax, rcx);
-  mov(rcx, reinterpret_cast<uintptr_t>(z.Bits));
+  EmitLoadBits(rcx, M.ZBuffer.Surface);
   add(rax, rcx);
   mov(qword[At(&M.ZAddress)], rax);
 }
@@ -314,7 +327,7 @@ DXRColor* SpanCompiler::CompileNode(DXRNode* node) {
       break;
     case NodeDestPixel:
       EmitReadDestPixel();
-      EmitUnpackPixel(*M.Dest, t, node->Channels, BlackColor);
+      EmitUnpackPixel(M.Dest, t, node->Channels, BlackColor);
       break;
     case NodeBlend: {
       const DXRColor* operands[2] = {nullptr, nullptr};

@@ -12,8 +12,8 @@ class Machine : public RenderTest {
     machine->Dest = &dest.desc;
     machine->Compile(root);
     EXPECT_NE(machine->Entry, nullptr);
-    const auto* code = static_cast<const uint8_t*>(machine->CodeBuffer);
-    return {code, code + machine->CodeSize};
+    const auto code = machine->RoutineCode();
+    return {code.begin(), code.end()};
   }
 
   void UseTexture(int index, TestSurface& texture) {
