@@ -275,7 +275,8 @@ void TDXRMachine::Compile(DXRNode* root) {
   if (!routine) return;
   MMXUsed = routine->MMXUsed;
   CurrentCode = {CodeMemory.Executable() + routine->Offset, routine->Size};
-  Entry = reinterpret_cast<DXRSpanRoutine>(CodeMemory.Executable() + routine->Offset + routine->EntryOffset);
+  Entry = reinterpret_cast<DXRSpanRoutine>(
+      reinterpret_cast<uintptr_t>(CodeMemory.Executable() + routine->Offset + routine->EntryOffset));
 }
 
 // A kept routine compiled from the same inputs, moved to the front.
