@@ -267,6 +267,11 @@ void TDXRMachine::Compile(DXRNode* root) {
   ZRegister.Enable = ZBuffer.Enable;
   Axis.Step = Dither;
 
+  DestBits = Dest->Bits;
+  ZBits = ZBuffer.Surface ? ZBuffer.Surface->Bits : nullptr;
+  for (int32_t i = 0; i < MaxRegisters; ++i)
+    TextureBits[i] = TextureRegisters[i].Surface ? TextureRegisters[i].Surface->Bits : nullptr;
+
   const KeptRoutine* routine = FindKeptRoutine();
   if (routine)
     std::copy(routine->Temps.begin(), routine->Temps.end(), Temps);
@@ -318,15 +323,13 @@ const TDXRMachine::KeptRoutine* TDXRMachine::GenerateRoutine(DXRNode* root) {
 }
 
 namespace {
-void AppendBytes(std::vector<uint8_t>& bytes, const void* data, size_t size) {
-  const size_t at = bytes.size();
-  bytes.resize(at + size);
-  std::memcpy(bytes.data() + at, data, size);
+void AppendBytes(std::string& bytes, const void* data, size_t size) {
+  bytes.append(static_cast<const char*>(data), size);
 }
 
 // A surface as far as the generated code depends on it: its format, everything before its
 // palette but its pixel address (the routine reads the address and the palette when it runs).
-void AppendSurfaceFormat(std::vector<uint8_t>& bytes, const TDXRSurface* surface) {
+void AppendSurfaceFormat(std::string& bytes, const TDXRSurface* surface) {
   const bool present = surface != nullptr;
   AppendBytes(bytes, &present, sizeof(present));
   if (!present) return;
@@ -341,7 +344,7 @@ void AppendSurfaceFormat(std::vector<uint8_t>& bytes, const TDXRSurface* surface
 // routine reads at run time (colours, coordinates, pixel addresses, palettes, and the steps
 // unless they are folded) are left out. So every sprite of one format drawn with the same
 // options shares one routine.
-void TDXRMachine::CollectCompileInputs(const DXRNode* root, std::vector<uint8_t>& bytes) const {
+void TDXRMachine::CollectCompileInputs(const DXRNode* root, std::string& bytes) const {
   DXRColorRegister colors[MaxRegisters];
   std::memcpy(static_cast<void*>(colors), ColorRegisters, sizeof(colors));
   for (DXRColorRegister& reg : colors) reg.Color = reg.Delta = {};

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "render/DXRSurface.h"
@@ -169,13 +170,16 @@ class TDXRMachine {
   DXRZBuffer ZBuffer = {};
   DXRAxis Axis = {};
   DXRZRegister ZRegister = {};
-  // Pixel addresses of the enabled textures, copied from their surfaces when a run starts.
+  // Pixel addresses of the surfaces, taken by Compile. The routine reads them from here rather
+  // than having them built in, so that one routine serves every surface of its format.
+  const void* DestBits = nullptr;
+  const void* ZBits = nullptr;
   const void* TextureBits[MaxRegisters] = {};
 
  private:
   // A routine in the code memory and what it was compiled from.
   struct KeptRoutine {
-    std::vector<uint8_t> Inputs;
+    std::string Inputs;
     size_t Offset = 0, Size = 0, EntryOffset = 0;
     bool MMXUsed = false;
     // The temporaries' words the compile fixed (defaults of absent texture channels); another
@@ -186,7 +190,7 @@ class TDXRMachine {
   bool TreeIsValid(const DXRNode* node, int32_t& budget) const;
   void SimplifyTree(DXRNode*& node);
   void MarkUsedRegisters(const DXRNode* node);
-  void CollectCompileInputs(const DXRNode* root, std::vector<uint8_t>& bytes) const;
+  void CollectCompileInputs(const DXRNode* root, std::string& bytes) const;
   const KeptRoutine* FindKeptRoutine();
   const KeptRoutine* GenerateRoutine(DXRNode* root);
 
@@ -195,7 +199,7 @@ class TDXRMachine {
   std::vector<uint8_t> StagingBuffer;
   std::vector<KeptRoutine> KeptRoutines;  // the most recently used first
   size_t CodeCursor = 0;                  // where the code memory's free end starts
-  std::vector<uint8_t> Inputs;            // of the compile in progress
+  std::string Inputs;                     // bytes of the compile in progress
   std::span<const uint8_t> CurrentCode;   // the routine Entry belongs to
 };
 

@@ -70,8 +70,6 @@ class SpanCompiler : public Xbyak::CodeGenerator {
   // The address of p as an operand base: relative to rbx inside the machine, else through r11.
   Xbyak::RegExp At(const void* p);
   void EmitPack(const DXRColor* color, DXRChannels channels, bool dither);
-  // reg := the pixel address of the surface the machine's field points to.
-  void EmitLoadBits(const Xbyak::Reg64& reg, TDXRSurface* const& surface);
   void EmitRowOffset(const TDXRSurface& surface, const Xbyak::Reg64& row);
   void EmitTexelRead(const TDXRSurface& surface);
   void EmitLoadPixel(const Xbyak::Reg32& value, const Xbyak::Reg32& scratch, const Xbyak::RegExp& at,
@@ -79,6 +77,7 @@ class SpanCompiler : public Xbyak::CodeGenerator {
   void EmitFetch(const DXRTextureRegister& texture, const void* pair, bool wrap);
   void EmitFastFill(const DXRColorRegister& reg);
   void EmitGeneralLoop(DXRNode* root);
+  void EmitStepsAndCount();
   void EmitPrologue();
   void EmitEpilogue();
   void SetComponent(DXRColor* result, int k, const Xbyak::Reg32& value);
@@ -118,8 +117,6 @@ class SpanCompiler : public Xbyak::CodeGenerator {
   Xbyak::Label Exit, LoopHead, EntryPoint;
   // The one texture whose U and V live in r12d and r13d for the whole run (none: all in memory).
   const DXRTextureRegister* CachedTexture = nullptr;
-  // Textures fetched through the pixel addresses the prologue copies into TextureBits.
-  uint32_t TexturesReadFromMemory = 0;
   int32_t NextTemp = 0;
 };
 

@@ -56,30 +56,18 @@ void SpanCompiler::EmitBranch(uint8_t condition, const Label& target) {
   }
 }
 
-// Pixel addresses are read when a run starts, not built into the code, so that one routine
-// serves every surface of its format. The prologue is emitted after the code that fetches.
 void SpanCompiler::EmitPrologue() {
   push(rbx);
   mov(rbx, reinterpret_cast<uintptr_t>(&M));
   mov(esi, edi);
-  for (int32_t index = 0; index < MaxRegisters; ++index) {
-    if (!(TexturesReadFromMemory & (1u << index))) continue;
-    EmitLoadBits(rax, M.TextureRegisters[index].Surface);
-    mov(qword[At(&M.TextureBits[index])], rax);
-  }
   if (CachedTexture) {
     push(r12);
     push(r13);
     push(r14);
     mov(r12d, dword[At(&CachedTexture->U)]);
     mov(r13d, dword[At(&CachedTexture->V)]);
-    EmitLoadBits(r14, CachedTexture->Surface);
+    mov(r14, qword[At(&M.TextureBits[CachedTexture - M.TextureRegisters])]);
   }
-}
-
-void SpanCompiler::EmitLoadBits(const Reg64& reg, TDXRSurface* const& surface) {
-  mov(reg, qword[At(&surface)]);
-  mov(reg, qword[reg + offsetof(TDXRSurface, Bits)]);
 }
 
 void SpanCompiler::EmitEpilogue() {
@@ -170,19 +158,14 @@ void SpanCompiler::EmitGeneralLoop(DXRNode* root) {
   L(Exit);
   EmitEpilogue();
 
-  // The loop starts on a 32-byte boundary of the buffer (which is page-aligned), so the
-  // per-pixel code is fetched in as few blocks as possible.
-  while (getSize() % 32) nop();
   L(LoopHead);
-  EmitAxisStep();
-  EmitColorStep();
-  EmitTextureStep();
-  EmitZStep();
-  EmitDestAdvance();
-  EmitZAdvance();
-  dec(esi);
+  EmitStepsAndCount();
   EmitBranch(BranchLessEqual, Exit);
 
+  // The body starts on a 32-byte boundary of the routine (routines start on cache lines), so
+  // the per-pixel code is fetched in as few blocks as possible. Skipped pixels run through the
+  // padding: a few long no-ops rather than many short ones.
+  nop((32 - getSize() % 32) % 32);
   Label body;
   L(body);
   EmitZTest();
@@ -200,7 +183,11 @@ void SpanCompiler::EmitGeneralLoop(DXRNode* root) {
     EmitPackColor(value, root->Channels);
   }
   EmitWriteDestPixel();
-  EmitBranch(BranchAlways, LoopHead);
+  // The loop head's work once more, so that a written pixel goes on to the next with one
+  // branch back instead of a jump to the loop head and a branch past the exit.
+  EmitStepsAndCount();
+  EmitBranch(BranchGreater, body);
+  EmitBranch(BranchAlways, Exit);
 
   L(EntryPoint);
   EmitPrologue();
@@ -209,13 +196,24 @@ void SpanCompiler::EmitGeneralLoop(DXRNode* root) {
   EmitBranch(BranchAlways, body);
 }
 
+// Every pixel's state steps once, then the pixel counter counts the pixel off.
+void SpanCompiler::EmitStepsAndCount() {
+  EmitAxisStep();
+  EmitColorStep();
+  EmitTextureStep();
+  EmitZStep();
+  EmitDestAdvance();
+  EmitZAdvance();
+  dec(esi);
+}
+
 void SpanCompiler::EmitDestAddress() {
   const TDXRSurface& dest = *M.Dest;
   movsxd(rax, dword[At(&M.Axis.Y)]);
   imul(rax, rax, dest.Pitch);
   movsxd(rcx, dword[At(&M.Axis.X)]);
   imul(rcx, rcx, static_cast<int>(BytesPerPixel(dest)));
-  EmitLoadBits(rdi, M.Dest);
+  mov(rdi, qword[At(&M.DestBits)]);
   add(rdi, rax);
   add(rdi, rcx);
 }
@@ -228,8 +226,7 @@ void SpanCompiler::EmitZAddress() {
   movsxd(rcx, dword[At(&M.Axis.X)]);
   imul(rcx, rcx, static_cast<int>(BytesPerPixel(z)));
   add(rax, rcx);
-  EmitLoadBits(rcx, M.ZBuffer.Surface);
-  add(rax, rcx);
+  add(rax, qword[At(&M.ZBits)]);
   mov(qword[At(&M.ZAddress)], rax);
 }
 

@@ -51,9 +51,7 @@ void SpanCompiler::EmitFetch(const DXRTextureRegister& texture, const void* pair
   if (cached) {
     add(rdx, r14);
   } else {
-    const auto index = static_cast<int32_t>(&texture - M.TextureRegisters);
-    TexturesReadFromMemory |= 1u << index;
-    add(rdx, qword[At(&M.TextureBits[index])]);
+    add(rdx, qword[At(&M.TextureBits[&texture - M.TextureRegisters])]);
   }
   EmitTexelRead(surface);
 }
