@@ -56,7 +56,7 @@ namespace {
 }();
 }  // namespace
 
-// Made on first use, after the code-buffer allocator it depends on, so it is freed before it.
+// Made on first use and freed at exit.
 TDXRMachine* RenderMachine() {
   static const std::unique_ptr<TDXRMachine> machine = std::make_unique<TDXRMachine>();
   return machine.get();
@@ -302,12 +302,12 @@ const TDXRMachine::KeptRoutine* TDXRMachine::GenerateRoutine(DXRNode* root) {
   // Routines start on cache-line boundaries, which the loop's alignment inside them relies on.
   constexpr size_t Alignment = 64;
   size_t offset = (CodeCursor + Alignment - 1) / Alignment * Alignment;
+  if (layout.Size > CodeMemory.Size()) return nullptr;
   if (KeptRoutines.size() == MaxKeptRoutines || offset > CodeMemory.Size() ||
       layout.Size > CodeMemory.Size() - offset) {
     KeptRoutines.clear();
     offset = 0;
   }
-  if (layout.Size > CodeMemory.Size()) return nullptr;
   std::memcpy(CodeMemory.Writable() + offset, StagingBuffer.data(), layout.Size);
   CodeCursor = offset + layout.Size;
 
