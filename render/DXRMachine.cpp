@@ -2,13 +2,13 @@
 
 #include <cpuid.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <memory>
 #include <numbers>
 
-#include "platform/kernel/VirtualMemory.h"
 #include "render/SpanCompiler.h"
 
 uint8_t AddTable[512];
@@ -56,7 +56,7 @@ namespace {
 }();
 }  // namespace
 
-// Made on first use, after the code-buffer allocator it depends on, so it is freed before it.
+// Made on first use and freed at exit.
 TDXRMachine* RenderMachine() {
   static const std::unique_ptr<TDXRMachine> machine = std::make_unique<TDXRMachine>();
   return machine.get();
@@ -87,29 +87,16 @@ DXRChannelNeeds BlendChannelNeeds(uint8_t mode) {
   return mode < BlendModeCount ? table[mode] : DXRChannelNeeds{};
 }
 
-// The code buffer is never writable and executable at once: writable while a routine is
-// copied in, executable from then on.
-TDXRMachine::TDXRMachine(size_t codeBufferSize) : StagingBuffer(codeBufferSize) {
-  CodeBuffer = VirtualAlloc(nullptr, codeBufferSize, MEM_COMMIT, PAGE_EXECUTE_READ);
-  if (CodeBuffer) CodeBufferSize = codeBufferSize;
+TDXRMachine::TDXRMachine(size_t codeBufferSize) : CodeMemory(codeBufferSize), StagingBuffer(codeBufferSize) {
+  CodeBuffer = CodeMemory.Executable();
+  CodeBufferSize = CodeMemory.Size();
+  Inputs.reserve(2048);
 }
 
-TDXRMachine::~TDXRMachine() {
-  if (CodeBuffer) VirtualFree(CodeBuffer, 0, MEM_RELEASE);
-}
+TDXRMachine::~TDXRMachine() = default;
 
-// Inputs that differ only in values read at run time (colours, coordinates) compile to the same
-// bytes; skipping the copy then saves the two protection changes, which cost more than
-// generating the routine.
-bool TDXRMachine::InstallCode(const uint8_t* code, size_t size) {
-  if (size == CodeSize && std::memcmp(code, CodeBuffer, size) == 0) return true;
-  DWORD previous = 0;
-  CodeSize = 0;
-  if (!VirtualProtect(CodeBuffer, size, PAGE_READWRITE, &previous)) return false;
-  std::memcpy(CodeBuffer, code, size);
-  if (!VirtualProtect(CodeBuffer, size, PAGE_EXECUTE_READ, &previous)) return false;
-  CodeSize = size;
-  return true;
+std::span<const uint8_t> TDXRMachine::RoutineCode() const {
+  return Entry ? CurrentCode : std::span<const uint8_t>{};
 }
 
 void TDXRMachine::Initialize() {
@@ -265,7 +252,7 @@ void TDXRMachine::Compile(DXRNode* root) {
       ZBuffer.Surface->BitCount != 24 && ZBuffer.Surface->BitCount != 32)
     return;
 
-  std::vector<uint8_t> inputs = CompileInputs(root);
+  CollectCompileInputs(root, Inputs);
   root->Channels = SurfaceChannels(*Dest);
   SimplifyTree(root);
   MarkUsedRegisters(root);
@@ -280,62 +267,108 @@ void TDXRMachine::Compile(DXRNode* root) {
   ZRegister.Enable = ZBuffer.Enable;
   Axis.Step = Dither;
 
-  if (inputs != CompiledInputs) {
-    CompiledInputs.clear();
-    size_t size = 0;
-    if (!GenerateSpanCode(*this, root, StagingBuffer.data(), StagingBuffer.size(), size, CompiledEntryOffset) ||
-        !InstallCode(StagingBuffer.data(), size))
-      return;
-    CompiledInputs = std::move(inputs);
-    CompiledMMXUsed = MMXUsed;
+  DestBits = Dest->Bits;
+  ZBits = ZBuffer.Surface ? ZBuffer.Surface->Bits : nullptr;
+  for (int32_t i = 0; i < MaxRegisters; ++i)
+    TextureBits[i] = TextureRegisters[i].Surface ? TextureRegisters[i].Surface->Bits : nullptr;
+
+  const KeptRoutine* routine = FindKeptRoutine();
+  if (routine)
+    std::copy(routine->Temps.begin(), routine->Temps.end(), Temps);
+  else
+    routine = GenerateRoutine(root);
+  if (!routine) return;
+  MMXUsed = routine->MMXUsed;
+  CurrentCode = {CodeMemory.Executable() + routine->Offset, routine->Size};
+  Entry = reinterpret_cast<DXRSpanRoutine>(
+      reinterpret_cast<uintptr_t>(CodeMemory.Executable() + routine->Offset + routine->EntryOffset));
+}
+
+// A kept routine compiled from the same inputs, moved to the front.
+const TDXRMachine::KeptRoutine* TDXRMachine::FindKeptRoutine() {
+  for (auto it = KeptRoutines.begin(); it != KeptRoutines.end(); ++it) {
+    if (it->Inputs != Inputs) continue;
+    std::rotate(KeptRoutines.begin(), it, it + 1);
+    return &KeptRoutines.front();
   }
-  MMXUsed = CompiledMMXUsed;
-  Entry = reinterpret_cast<DXRSpanRoutine>(static_cast<uint8_t*>(CodeBuffer) + CompiledEntryOffset);
+  return nullptr;
+}
+
+// Generates the routine and keeps it at the free end of the code memory. When the memory or
+// the list is full, every kept routine is dropped and the memory refilled from its start.
+const TDXRMachine::KeptRoutine* TDXRMachine::GenerateRoutine(DXRNode* root) {
+  SpanRoutineLayout layout;
+  if (!GenerateSpanCode(*this, root, StagingBuffer.data(), StagingBuffer.size(), layout)) return nullptr;
+  // Routines start on cache-line boundaries, which the loop's alignment inside them relies on.
+  constexpr size_t Alignment = 64;
+  size_t offset = (CodeCursor + Alignment - 1) / Alignment * Alignment;
+  if (layout.Size > CodeMemory.Size()) return nullptr;
+  if (KeptRoutines.size() == MaxKeptRoutines || offset > CodeMemory.Size() ||
+      layout.Size > CodeMemory.Size() - offset) {
+    KeptRoutines.clear();
+    offset = 0;
+  }
+  std::memcpy(CodeMemory.Writable() + offset, StagingBuffer.data(), layout.Size);
+  CodeCursor = offset + layout.Size;
+
+  KeptRoutine routine;
+  routine.Inputs = Inputs;
+  routine.Offset = offset;
+  routine.Size = layout.Size;
+  routine.EntryOffset = layout.EntryOffset;
+  routine.MMXUsed = MMXUsed;
+  routine.Temps.assign(Temps, Temps + layout.TempsUsed);
+  KeptRoutines.insert(KeptRoutines.begin(), std::move(routine));
+  return &KeptRoutines.front();
 }
 
 namespace {
-void AppendBytes(std::vector<uint8_t>& bytes, const void* data, size_t size) {
-  const auto* first = static_cast<const uint8_t*>(data);
-  bytes.insert(bytes.end(), first, first + size);
+void AppendBytes(std::string& bytes, const void* data, size_t size) {
+  bytes.append(static_cast<const char*>(data), size);
 }
 
-// A surface as far as the generated code depends on it: its address and everything before its
-// palette (the palette is read at run time).
-void AppendSurface(std::vector<uint8_t>& bytes, const TDXRSurface* surface) {
-  AppendBytes(bytes, &surface, sizeof(surface));
-  if (surface) AppendBytes(bytes, surface, offsetof(TDXRSurface, RGB) + sizeof(surface->RGB));
+// A surface as far as the generated code depends on it: its format, everything before its
+// palette but its pixel address (the routine reads the address and the palette when it runs).
+void AppendSurfaceFormat(std::string& bytes, const TDXRSurface* surface) {
+  const bool present = surface != nullptr;
+  AppendBytes(bytes, &present, sizeof(present));
+  if (!present) return;
+  TDXRSurface format;
+  std::memcpy(static_cast<void*>(&format), surface, offsetof(TDXRSurface, RGB) + sizeof(surface->RGB));
+  format.Bits = nullptr;
+  AppendBytes(bytes, &format, offsetof(TDXRSurface, RGB) + sizeof(format.RGB));
 }
 }  // namespace
 
 // Everything a compile builds into the code, taken before it simplifies the tree; values the
-// routine reads at run time (colours, coordinates, and the steps unless they are folded) are
-// left out. A draw that repeats the previous one in all of this (the same picture and size,
-// and with MMX code any angle) finds the routine already in place; the temporaries it relies
-// on still hold their compile-time values, as only a compile writes them.
-std::vector<uint8_t> TDXRMachine::CompileInputs(const DXRNode* root) const {
+// routine reads at run time (colours, coordinates, pixel addresses, palettes, and the steps
+// unless they are folded) are left out. So every sprite of one format drawn with the same
+// options shares one routine.
+void TDXRMachine::CollectCompileInputs(const DXRNode* root, std::string& bytes) const {
   DXRColorRegister colors[MaxRegisters];
   std::memcpy(static_cast<void*>(colors), ColorRegisters, sizeof(colors));
   for (DXRColorRegister& reg : colors) reg.Color = reg.Delta = {};
   DXRTextureRegister textures[MaxRegisters];
   std::memcpy(static_cast<void*>(textures), TextureRegisters, sizeof(textures));
   for (DXRTextureRegister& texture : textures) {
+    texture.Surface = nullptr;
     texture.U = texture.V = 0;
     if (UseMMX || !texture.ConstantSteps) texture.dU = texture.dV = 0;
   }
+  DXRZBuffer zBuffer = ZBuffer;
+  zBuffer.Surface = nullptr;
 
-  std::vector<uint8_t> bytes;
-  bytes.reserve(2048);
+  bytes.clear();
   AppendBytes(bytes, &root, sizeof(root));
   AppendBytes(bytes, Nodes, sizeof(DXRNode) * static_cast<size_t>(NodeCount));
   AppendBytes(bytes, colors, sizeof(colors));
   AppendBytes(bytes, textures, sizeof(textures));
   AppendBytes(bytes, &Dither, sizeof(Dither));
-  AppendBytes(bytes, &ZBuffer, sizeof(ZBuffer));
+  AppendBytes(bytes, &zBuffer, sizeof(zBuffer));
   AppendBytes(bytes, &UseMMX, sizeof(UseMMX));
-  AppendSurface(bytes, Dest);
-  AppendSurface(bytes, ZBuffer.Surface);
-  for (const DXRTextureRegister& texture : TextureRegisters) AppendSurface(bytes, texture.Surface);
-  return bytes;
+  AppendSurfaceFormat(bytes, Dest);
+  AppendSurfaceFormat(bytes, ZBuffer.Surface);
+  for (const DXRTextureRegister& texture : TextureRegisters) AppendSurfaceFormat(bytes, texture.Surface);
 }
 
 void TDXRMachine::Run(int32_t count) {

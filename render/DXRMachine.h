@@ -4,9 +4,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "render/DXRSurface.h"
+#include "render/SpanCodeMemory.h"
 
 using DXRChannels = uint8_t;
 constexpr DXRChannels ChannelR = 1;
@@ -124,8 +127,10 @@ constexpr int32_t MaxTemps = 256;
 constexpr int32_t MaxRegisters = 8;
 // x86-64 encodings are longer than the 32-bit originals. The largest routine, 64 bilinear reads
 // of a 4-bit indexed texture with alpha, colour keys, dither and Z, needs about 76 KiB; a routine
-// that still does not fit is never run.
-constexpr size_t DefaultCodeBufferSize = 128 * 1024;
+// that still does not fit is never run. The rest of the buffer keeps earlier routines for reuse.
+constexpr size_t DefaultCodeBufferSize = 256 * 1024;
+// Routines kept for reuse: enough for every sprite format and blend a frame draws.
+constexpr size_t MaxKeptRoutines = 16;
 
 class TDXRMachine {
  public:
@@ -141,10 +146,11 @@ class TDXRMachine {
   DXRNode* NewBlendNode(TDXRBlendMode mode, DXRNode* child1, DXRNode* child2);
   void Compile(DXRNode* root);
   void Run(int32_t count);
+  // The code of the routine Entry belongs to (empty when nothing is compiled).
+  std::span<const uint8_t> RoutineCode() const;
 
-  void* CodeBuffer = nullptr;
+  const void* CodeBuffer = nullptr;  // the executable view of CodeMemory
   size_t CodeBufferSize = 0;
-  size_t CodeSize = 0;  // bytes of the routine now in CodeBuffer
   DXRSpanRoutine Entry = nullptr;
   int32_t NodeCount = 0;
   DXRNode Nodes[MaxNodes] = {};
@@ -164,20 +170,37 @@ class TDXRMachine {
   DXRZBuffer ZBuffer = {};
   DXRAxis Axis = {};
   DXRZRegister ZRegister = {};
+  // Pixel addresses of the surfaces, taken by Compile. The routine reads them from here rather
+  // than having them built in, so that one routine serves every surface of its format.
+  const void* DestBits = nullptr;
+  const void* ZBits = nullptr;
+  const void* TextureBits[MaxRegisters] = {};
 
  private:
+  // A routine in the code memory and what it was compiled from.
+  struct KeptRoutine {
+    std::string Inputs;
+    size_t Offset = 0, Size = 0, EntryOffset = 0;
+    bool MMXUsed = false;
+    // The temporaries' words the compile fixed (defaults of absent texture channels); another
+    // routine's compile may have overwritten them since.
+    std::vector<DXRColor> Temps;
+  };
+
   bool TreeIsValid(const DXRNode* node, int32_t& budget) const;
   void SimplifyTree(DXRNode*& node);
   void MarkUsedRegisters(const DXRNode* node);
-  bool InstallCode(const uint8_t* code, size_t size);
-  std::vector<uint8_t> CompileInputs(const DXRNode* root) const;
+  void CollectCompileInputs(const DXRNode* root, std::string& bytes) const;
+  const KeptRoutine* FindKeptRoutine();
+  const KeptRoutine* GenerateRoutine(DXRNode* root);
 
-  // Routines are generated here first; the executable buffer is only rewritten when they differ.
+  SpanCodeMemory CodeMemory;
+  // Routines are generated here and then copied to the free end of the code memory.
   std::vector<uint8_t> StagingBuffer;
-  // What the routine in CodeBuffer was compiled from, its entry and whether it uses MMX.
-  std::vector<uint8_t> CompiledInputs;
-  size_t CompiledEntryOffset = 0;
-  bool CompiledMMXUsed = false;
+  std::vector<KeptRoutine> KeptRoutines;  // the most recently used first
+  size_t CodeCursor = 0;                  // where the code memory's free end starts
+  std::string Inputs;                     // bytes of the compile in progress
+  std::span<const uint8_t> CurrentCode;   // the routine Entry belongs to
 };
 
 DXRChannels SurfaceChannels(const TDXRSurface& surface);

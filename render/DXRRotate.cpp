@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 
 namespace {
 constexpr int64_t One = 65536;
@@ -10,6 +11,14 @@ constexpr double MaxCentre = 32768;
 // 32-bit two's-complement arithmetic, as the coordinate set-up is defined, without the
 // undefined behaviour of signed overflow.
 int32_t Wrap32(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(value))); }
+
+// The sum of the terms in 32-bit arithmetic. Each term fits in 64 bits, their sum need not:
+// it is taken modulo 2^64, which keeps the low 32 bits right.
+int32_t WrapSum(std::initializer_list<int64_t> terms) {
+  uint64_t sum = 0;
+  for (const int64_t term : terms) sum += static_cast<uint64_t>(term);
+  return static_cast<int32_t>(static_cast<uint32_t>(sum));
+}
 
 // The source range along one axis of a row and the per-pixel step along it. Every row divides
 // by the same step, so the divisions become multiplications by a rounded-up reciprocal.
@@ -129,12 +138,11 @@ void DrawRotatedBlend(TDXRSurface& dest, TDXRSurface& src, int32_t x, int32_t y,
   const int32_t dUdy = MulDivInt(sw, s, width);
   const int32_t dVdy = MulDivInt(sh, c, height);
 
-  int32_t u0 = Wrap32(static_cast<int64_t>(std::trunc(sw * centerX * 65536)) +
-                      static_cast<int64_t>(Wrap32(int64_t{left} - x)) * dUdx +
-                      static_cast<int64_t>(Wrap32(int64_t{y} - top)) * dUdy + srcRect.left * One);
-  int32_t v0 = Wrap32(static_cast<int64_t>(std::trunc(sh * centerY * 65536)) +
-                      static_cast<int64_t>(Wrap32(int64_t{left} - x)) * dVdx -
-                      static_cast<int64_t>(Wrap32(int64_t{y} - top)) * dVdy + srcRect.top * One);
+  const int64_t columns = Wrap32(int64_t{left} - x), rows = Wrap32(int64_t{y} - top);
+  int32_t u0 = WrapSum({static_cast<int64_t>(std::trunc(sw * centerX * 65536)), columns * dUdx, rows * dUdy,
+                        srcRect.left * One});
+  int32_t v0 = WrapSum({static_cast<int64_t>(std::trunc(sh * centerY * 65536)), columns * dVdx, -(rows * dVdy),
+                        srcRect.top * One});
 
   SetupRotateMachine(dest, src, blend, alpha, dUdx, dVdx, colorKeyEnable, colorKey);
   TDXRMachine& machine = *RenderMachine();

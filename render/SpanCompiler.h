@@ -19,6 +19,7 @@ class SpanCompiler : public Xbyak::CodeGenerator {
 
   // Returns the offset of the routine's entry in the buffer.
   size_t Generate(DXRNode* root);
+  int32_t TempsUsed() const { return NextTemp; }
 
   // Short form when the displacement measured from the end of the short form is below 128 in
   // absolute value, near form otherwise. Targets always lie behind the cursor.
@@ -37,8 +38,8 @@ class SpanCompiler : public Xbyak::CodeGenerator {
 
   // Texel fetch into eax.
   void EmitTexelFetch(const DXRTextureRegister& texture, const void* pair);
-  void EmitTexelFetchWrap(const TDXRSurface& surface, const void* pair);
-  void EmitTexelFetchDirect(const TDXRSurface& surface, const void* pair);
+  void EmitTexelFetchWrap(const DXRTextureRegister& texture, const void* pair);
+  void EmitTexelFetchDirect(const DXRTextureRegister& texture, const void* pair);
 
   // Texture sampling and per-pixel steps.
   void EmitColorKeyTest(const DXRTextureRegister& texture);
@@ -56,7 +57,8 @@ class SpanCompiler : public Xbyak::CodeGenerator {
   void EmitZStep();
 
   // Conversion between raw pixels and pipeline colours.
-  void EmitUnpackPixel(const TDXRSurface& surface, DXRColor* cell, DXRChannels channels, DXRColor defaultColor);
+  // `surface` is the machine's field that points to the surface: its palette is read through it.
+  void EmitUnpackPixel(TDXRSurface* const& surface, DXRColor* cell, DXRChannels channels, DXRColor defaultColor);
   void EmitPackPixel(const DXRColor* color, DXRChannels channels);
   void EmitPackPixelDither(const DXRColor* color, DXRChannels channels);
 
@@ -72,9 +74,10 @@ class SpanCompiler : public Xbyak::CodeGenerator {
   void EmitTexelRead(const TDXRSurface& surface);
   void EmitLoadPixel(const Xbyak::Reg32& value, const Xbyak::Reg32& scratch, const Xbyak::RegExp& at,
                      uint32_t bits);
-  void EmitFetch(const TDXRSurface& surface, const void* pair, bool wrap);
+  void EmitFetch(const DXRTextureRegister& texture, const void* pair, bool wrap);
   void EmitFastFill(const DXRColorRegister& reg);
   void EmitGeneralLoop(DXRNode* root);
+  void EmitStepsAndCount();
   void EmitPrologue();
   void EmitEpilogue();
   void SetComponent(DXRColor* result, int k, const Xbyak::Reg32& value);
@@ -117,10 +120,16 @@ class SpanCompiler : public Xbyak::CodeGenerator {
   int32_t NextTemp = 0;
 };
 
+struct SpanRoutineLayout {
+  size_t Size = 0;
+  size_t EntryOffset = 0;
+  int32_t TempsUsed = 0;  // temporaries from the first on
+};
+
 // Generates the routine into buffer; false when it does not fit. The code refers to everything
-// by absolute address, so it may be copied elsewhere to run.
-bool GenerateSpanCode(TDXRMachine& machine, DXRNode* root, uint8_t* buffer, size_t capacity, size_t& size,
-                      size_t& entryOffset);
+// by absolute address or through the machine, so it may be copied elsewhere to run.
+bool GenerateSpanCode(TDXRMachine& machine, DXRNode* root, uint8_t* buffer, size_t capacity,
+                      SpanRoutineLayout& layout);
 
 // Word k (R, G, B, A) of a colour, for compile-time folding.
 inline uint16_t WordOf(const DXRColor& color, int k) {

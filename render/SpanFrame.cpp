@@ -18,12 +18,13 @@ bool DestBitCountSupported(uint32_t bitCount) {
 SpanCompiler::SpanCompiler(TDXRMachine& machine, void* buffer, size_t size)
     : CodeGenerator(size, buffer), M(machine) {}
 
-bool GenerateSpanCode(TDXRMachine& machine, DXRNode* root, uint8_t* buffer, size_t capacity, size_t& size,
-                      size_t& entryOffset) {
+bool GenerateSpanCode(TDXRMachine& machine, DXRNode* root, uint8_t* buffer, size_t capacity,
+                      SpanRoutineLayout& layout) {
   try {
     SpanCompiler compiler(machine, buffer, capacity);
-    entryOffset = compiler.Generate(root);
-    size = compiler.getSize();
+    layout.EntryOffset = compiler.Generate(root);
+    layout.Size = compiler.getSize();
+    layout.TempsUsed = compiler.TempsUsed();
     return true;
   } catch (const Xbyak::Error&) {
     // The routine outgrew the buffer: nothing is run rather than a truncated routine.
@@ -65,7 +66,7 @@ void SpanCompiler::EmitPrologue() {
     push(r14);
     mov(r12d, dword[At(&CachedTexture->U)]);
     mov(r13d, dword[At(&CachedTexture->V)]);
-    mov(r14, reinterpret_cast<uintptr_t>(CachedTexture->Surface->Bits));
+    mov(r14, qword[At(&M.TextureBits[CachedTexture - M.TextureRegisters])]);
   }
 }
 
@@ -157,19 +158,14 @@ void SpanCompiler::EmitGeneralLoop(DXRNode* root) {
   L(Exit);
   EmitEpilogue();
 
-  // The loop starts on a 32-byte boundary of the buffer (which is page-aligned), so the
-  // per-pixel code is fetched in as few blocks as possible.
-  while (getSize() % 32) nop();
   L(LoopHead);
-  EmitAxisStep();
-  EmitColorStep();
-  EmitTextureStep();
-  EmitZStep();
-  EmitDestAdvance();
-  EmitZAdvance();
-  dec(esi);
+  EmitStepsAndCount();
   EmitBranch(BranchLessEqual, Exit);
 
+  // The body starts on a 32-byte boundary of the routine (routines start on cache lines), so
+  // the per-pixel code is fetched in as few blocks as possible. Skipped pixels run through the
+  // padding: a few long no-ops rather than many short ones.
+  nop((32 - getSize() % 32) % 32);
   Label body;
   L(body);
   EmitZTest();
@@ -187,7 +183,11 @@ void SpanCompiler::EmitGeneralLoop(DXRNode* root) {
     EmitPackColor(value, root->Channels);
   }
   EmitWriteDestPixel();
-  EmitBranch(BranchAlways, LoopHead);
+  // The loop head's work once more, so that a written pixel goes on to the next with one
+  // branch back instead of a jump to the loop head and a branch past the exit.
+  EmitStepsAndCount();
+  EmitBranch(BranchGreater, body);
+  EmitBranch(BranchAlways, Exit);
 
   L(EntryPoint);
   EmitPrologue();
@@ -196,13 +196,24 @@ void SpanCompiler::EmitGeneralLoop(DXRNode* root) {
   EmitBranch(BranchAlways, body);
 }
 
+// Every pixel's state steps once, then the pixel counter counts the pixel off.
+void SpanCompiler::EmitStepsAndCount() {
+  EmitAxisStep();
+  EmitColorStep();
+  EmitTextureStep();
+  EmitZStep();
+  EmitDestAdvance();
+  EmitZAdvance();
+  dec(esi);
+}
+
 void SpanCompiler::EmitDestAddress() {
   const TDXRSurface& dest = *M.Dest;
   movsxd(rax, dword[At(&M.Axis.Y)]);
   imul(rax, rax, dest.Pitch);
   movsxd(rcx, dword[At(&M.Axis.X)]);
   imul(rcx, rcx, static_cast<int>(BytesPerPixel(dest)));
-  mov(rdi, reinterpret_cast<uintptr_t>(dest.Bits));
+  mov(rdi, qword[At(&M.DestBits)]);
   add(rdi, rax);
   add(rdi, rcx);
 }
@@ -215,8 +226,7 @@ void SpanCompiler::EmitZAddress() {
   movsxd(rcx, dword[At(&M.Axis.X)]);
   imul(rcx, rcx, static_cast<int>(BytesPerPixel(z)));
   add(rax, rcx);
-  mov(rcx, reinterpret_cast<uintptr_t>(z.Bits));
-  add(rax, rcx);
+  add(rax, qword[At(&M.ZBits)]);
   mov(qword[At(&M.ZAddress)], rax);
 }
 
@@ -314,7 +324,7 @@ DXRColor* SpanCompiler::CompileNode(DXRNode* node) {
       break;
     case NodeDestPixel:
       EmitReadDestPixel();
-      EmitUnpackPixel(*M.Dest, t, node->Channels, BlackColor);
+      EmitUnpackPixel(M.Dest, t, node->Channels, BlackColor);
       break;
     case NodeBlend: {
       const DXRColor* operands[2] = {nullptr, nullptr};

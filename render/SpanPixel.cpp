@@ -31,9 +31,10 @@ void SpanCompiler::EmitChannelToByte(const Reg32& reg, const TDXRColorChannel& c
     shl(reg, channel.LShift);
 }
 
-void SpanCompiler::EmitUnpackPixel(const TDXRSurface& surface, DXRColor* cell, DXRChannels channels,
+void SpanCompiler::EmitUnpackPixel(TDXRSurface* const& surfaceField, DXRColor* cell, DXRChannels channels,
                                    DXRColor defaultColor) {
   if (!channels) return;
+  const TDXRSurface& surface = *surfaceField;
   auto* cellBytes = reinterpret_cast<uint8_t*>(cell);
   auto unpackChannel = [&](int k, const TDXRColorChannel& channel) {
     if (channel.Mask == 0) {
@@ -65,7 +66,8 @@ void SpanCompiler::EmitUnpackPixel(const TDXRSurface& surface, DXRColor* cell, D
       if (!wholePixel) EmitChannelToByte(ecx, index);
       // The palette has 256 entries; a wider index never reads past it.
       if (!wholePixel || surface.BitCount > 8) movzx(ecx, cl);
-      mov(edx, dword[At(surface.Indexed.Palette) + rcx * 4]);
+      mov(r11, qword[At(&surfaceField)]);
+      mov(edx, dword[r11 + offsetof(TDXRSurface, Indexed.Palette) + rcx * 4]);
       for (int k = 0; k < 3; ++k) {
         movzx(ecx, dl);
         SetComponent(cell, k, ecx);

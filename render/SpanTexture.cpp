@@ -17,18 +17,21 @@ constexpr int32_t OneTexel = 65536;
 
 void SpanCompiler::EmitTexelFetch(const DXRTextureRegister& texture, const void* pair) {
   if (texture.Addressing == 0)
-    EmitTexelFetchWrap(*texture.Surface, pair);
+    EmitTexelFetchWrap(texture, pair);
   else if (texture.Addressing == 1)
-    EmitTexelFetchDirect(*texture.Surface, pair);
+    EmitTexelFetchDirect(texture, pair);
 }
 
-void SpanCompiler::EmitTexelFetchWrap(const TDXRSurface& surface, const void* pair) { EmitFetch(surface, pair, true); }
-
-void SpanCompiler::EmitTexelFetchDirect(const TDXRSurface& surface, const void* pair) {
-  EmitFetch(surface, pair, false);
+void SpanCompiler::EmitTexelFetchWrap(const DXRTextureRegister& texture, const void* pair) {
+  EmitFetch(texture, pair, true);
 }
 
-void SpanCompiler::EmitFetch(const TDXRSurface& surface, const void* pair, bool wrap) {
+void SpanCompiler::EmitTexelFetchDirect(const DXRTextureRegister& texture, const void* pair) {
+  EmitFetch(texture, pair, false);
+}
+
+void SpanCompiler::EmitFetch(const DXRTextureRegister& texture, const void* pair, bool wrap) {
+  const TDXRSurface& surface = *texture.Surface;
   const auto* cells = static_cast<const uint8_t*>(pair);
   const bool cached = CachedTexture && pair == &CachedTexture->U;
   if (cached) {
@@ -46,10 +49,9 @@ void SpanCompiler::EmitFetch(const TDXRSurface& surface, const void* pair, bool 
   }
   EmitRowOffset(surface, rdx);
   if (cached) {
-    lea(r8, ptr[r14 + rdx]);
+    add(rdx, r14);
   } else {
-    mov(r8, reinterpret_cast<uintptr_t>(surface.Bits));
-    add(r8, rdx);
+    add(rdx, qword[At(&M.TextureBits[&texture - M.TextureRegisters])]);
   }
   EmitTexelRead(surface);
 }
@@ -69,7 +71,7 @@ void SpanCompiler::EmitRowOffset(const TDXRSurface& surface, const Reg64& row) {
   }
 }
 
-// Reads the texel at column ecx of the row at r8 into eax.
+// Reads the texel at column ecx of the row that starts at rdx into eax.
 void SpanCompiler::EmitTexelRead(const TDXRSurface& surface) {
   const uint8_t* masks = nullptr;
   const uint8_t* shifts = nullptr;
@@ -78,18 +80,18 @@ void SpanCompiler::EmitTexelRead(const TDXRSurface& surface) {
     case 1: masks = SubByteMasks1; shifts = SubByteShifts1; perByteLog2 = 3; break;
     case 2: masks = SubByteMasks2; shifts = SubByteShifts2; perByteLog2 = 2; break;
     case 4: masks = SubByteMasks4; shifts = SubByteShifts4; perByteLog2 = 1; break;
-    case 8: EmitLoadPixel(eax, edx, r8 + rcx, 8); return;
-    case 16: EmitLoadPixel(eax, edx, r8 + rcx * 2, 16); return;
+    case 8: EmitLoadPixel(eax, r9d, rdx + rcx, 8); return;
+    case 16: EmitLoadPixel(eax, r9d, rdx + rcx * 2, 16); return;
     case 24:
       lea(rcx, ptr[rcx + rcx * 2]);
-      EmitLoadPixel(eax, edx, r8 + rcx, 24);
+      EmitLoadPixel(eax, r9d, rdx + rcx, 24);
       return;
-    case 32: EmitLoadPixel(eax, edx, r8 + rcx * 4, 32); return;
+    case 32: EmitLoadPixel(eax, r9d, rdx + rcx * 4, 32); return;
     default: return;
   }
-  mov(edx, ecx);
-  shr(edx, perByteLog2);
-  movzx(eax, byte[r8 + rdx]);
+  mov(r8d, ecx);
+  shr(r8d, perByteLog2);
+  movzx(eax, byte[rdx + r8]);
   and_(ecx, (1 << perByteLog2) - 1);
   and_(al, byte[At(masks) + rcx]);
   movzx(ecx, byte[At(shifts) + rcx]);
@@ -126,7 +128,7 @@ void SpanCompiler::EmitTextureLoadPoint(DXRColor* result, const DXRTextureRegist
   if (!channels) return;
   EmitTexelFetch(texture, pair);
   EmitColorKeyTest(texture);
-  EmitUnpackPixel(*texture.Surface, result, channels, texture.DefaultColor);
+  EmitUnpackPixel(texture.Surface, result, channels, texture.DefaultColor);
 }
 
 void SpanCompiler::EmitTextureLoadBilinear(DXRColor* result, const DXRTextureRegister& texture,
@@ -139,7 +141,7 @@ void SpanCompiler::EmitTextureLoadBilinear(DXRColor* result, const DXRTextureReg
 
   EmitTexelFetch(texture, pair);
   EmitColorKeyTest(texture);
-  EmitUnpackPixel(*texture.Surface, &cells[1], channels, texture.DefaultColor);
+  EmitUnpackPixel(texture.Surface, &cells[1], channels, texture.DefaultColor);
 
   mov(eax, dword[At(coords)]);
   add(eax, OneTexel);
@@ -147,15 +149,15 @@ void SpanCompiler::EmitTextureLoadBilinear(DXRColor* result, const DXRTextureReg
   mov(eax, dword[At(coords + 4)]);
   mov(dword[At(movingBytes + 4)], eax);
   EmitTexelFetch(texture, moving);
-  EmitUnpackPixel(*texture.Surface, &cells[2], channels, texture.DefaultColor);
+  EmitUnpackPixel(texture.Surface, &cells[2], channels, texture.DefaultColor);
 
   add(dword[At(movingBytes + 4)], OneTexel);
   EmitTexelFetch(texture, moving);
-  EmitUnpackPixel(*texture.Surface, &cells[4], channels, texture.DefaultColor);
+  EmitUnpackPixel(texture.Surface, &cells[4], channels, texture.DefaultColor);
 
   sub(dword[At(movingBytes)], OneTexel);
   EmitTexelFetch(texture, moving);
-  EmitUnpackPixel(*texture.Surface, &cells[3], channels, texture.DefaultColor);
+  EmitUnpackPixel(texture.Surface, &cells[3], channels, texture.DefaultColor);
 
   // The weights are the top 8 bits of each fraction.
   movzx(r8d, byte[At(coords + 1)]);

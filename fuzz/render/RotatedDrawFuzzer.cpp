@@ -1,11 +1,14 @@
-// Rotated draws with arbitrary placement, size, source rectangle, centre, angle, blend and key
-// onto and from exactly sized pixel blocks: nothing may be read or written outside them.
+// Rotated draws over the whole range of every argument (positions, sizes, source rectangle,
+// centres including NaN and infinities, angle, blend, alpha, key) between pixel blocks of every
+// bit count, rows either way up, against guard pages: the generated code's accesses are not
+// seen by the address sanitizer, so any access outside the pixels must fault instead.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 #include "render/DXRRotate.h"
+#include "tests/render/GuardedSurface.h"
 
 namespace {
 
@@ -19,48 +22,33 @@ T Take(const uint8_t*& data, size_t& size) {
   return value;
 }
 
-struct Block {
-  std::vector<uint8_t> pixels;
-  TDXRSurface desc{};
-
-  // A small surface of one of the formats the renderer meets, rows possibly bottom-up.
-  Block(uint8_t format, uint8_t width, uint8_t height) {
-    static const uint32_t bits[] = {8, 16, 16, 24, 32, 32, 4};
-    const uint32_t bitCount = bits[format % 7];
-    const uint32_t w = 1 + width % 40, h = 1 + height % 40;
-    const uint32_t pitch = (w * bitCount + 31) / 32 * 4;
-    pixels.assign(static_cast<size_t>(pitch) * h, 0x5A);
-    const bool bottomUp = format & 0x80;
-    uint8_t* first = bottomUp ? pixels.data() + static_cast<size_t>(pitch) * (h - 1) : pixels.data();
-    const int32_t signedPitch = bottomUp ? -static_cast<int32_t>(pitch) : static_cast<int32_t>(pitch);
-    switch (format % 7) {
-      case 0: InitIndexedSurface(desc, w, h, 8, first, signedPitch, 0xFF, 0); break;
-      case 1: InitRGBSurface(desc, w, h, 16, first, signedPitch, 0xF800, 0x07E0, 0x1F, 0); break;
-      case 2: InitRGBSurface(desc, w, h, 16, first, signedPitch, 0x0F00, 0xF0, 0x0F, 0xF000); break;
-      case 3: InitRGBSurface(desc, w, h, 24, first, signedPitch, 0xFF0000, 0xFF00, 0xFF, 0); break;
-      case 4: InitRGBSurface(desc, w, h, 32, first, signedPitch, 0xFF0000, 0xFF00, 0xFF, 0); break;
-      case 5: InitRGBSurface(desc, w, h, 32, first, signedPitch, 0xFF0000, 0xFF00, 0xFF, 0xFF000000); break;
-      default: InitIndexedSurface(desc, w, h, 4, first, signedPitch, 0x0F, 0); break;
-    }
-  }
-};
+// Format, layout and size (1 to 64 pixels a side) from four bytes.
+std::unique_ptr<GuardedSurface> TakeSurface(const uint8_t*& data, size_t& size) {
+  const auto format = Take<uint8_t>(data, size);
+  const auto width = Take<uint8_t>(data, size), height = Take<uint8_t>(data, size);
+  auto surface = std::make_unique<GuardedSurface>(AllFormats[format % std::size(AllFormats)], 1 + width % 64,
+                                                  1 + height % 64, format & 0x40, format & 0x80);
+  surface->Fill(Take<uint8_t>(data, size));
+  return surface;
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  Block dest(Take<uint8_t>(data, size), Take<uint8_t>(data, size), Take<uint8_t>(data, size));
-  Block src(Take<uint8_t>(data, size), Take<uint8_t>(data, size), Take<uint8_t>(data, size));
-  const auto x = Take<int16_t>(data, size), y = Take<int16_t>(data, size);
-  const auto width = Take<int16_t>(data, size), height = Take<int16_t>(data, size);
-  const RECT rect = {Take<int8_t>(data, size), Take<int8_t>(data, size), Take<int8_t>(data, size),
-                     Take<int8_t>(data, size)};
-  const double centerX = Take<int16_t>(data, size) / 64.0, centerY = Take<int16_t>(data, size) / 64.0;
+  const auto dest = TakeSurface(data, size);
+  const auto src = TakeSurface(data, size);
+  const auto x = Take<int32_t>(data, size), y = Take<int32_t>(data, size);
+  const auto width = Take<int32_t>(data, size), height = Take<int32_t>(data, size);
+  const RECT rect = {Take<int32_t>(data, size), Take<int32_t>(data, size), Take<int32_t>(data, size),
+                     Take<int32_t>(data, size)};
+  const auto centerX = Take<double>(data, size), centerY = Take<double>(data, size);
   const auto angle = Take<int32_t>(data, size);
-  const auto blend = static_cast<TDXRBlendMode>(Take<uint8_t>(data, size) % BlendModeCount);
+  const auto blend = static_cast<TDXRBlendMode>(Take<uint8_t>(data, size));  // invalid modes draw nothing
   const auto alpha = Take<int32_t>(data, size);
   const auto key = Take<uint32_t>(data, size);
-  SetRenderOption(1, key & 1);
-  DrawRotatedBlend(dest.desc, src.desc, x, y, width, height, rect, centerX, centerY, angle, blend, alpha, key & 2,
-                   key >> 2);
+  const auto options = Take<uint8_t>(data, size);
+  SetRenderOption(1, options & 1);
+  DrawRotatedBlend(dest->desc, src->desc, x, y, width, height, rect, centerX, centerY, angle, blend, alpha,
+                   options & 2, key);
   return 0;
 }

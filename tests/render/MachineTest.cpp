@@ -12,8 +12,8 @@ class Machine : public RenderTest {
     machine->Dest = &dest.desc;
     machine->Compile(root);
     EXPECT_NE(machine->Entry, nullptr);
-    const auto* code = static_cast<const uint8_t*>(machine->CodeBuffer);
-    return {code, code + machine->CodeSize};
+    const auto code = machine->RoutineCode();
+    return {code.begin(), code.end()};
   }
 
   void UseTexture(int index, TestSurface& texture) {
@@ -61,6 +61,29 @@ TEST_P(Machine, TrivialBlendsFoldAway) {
   DXRNode* reverse =
       machine->NewBlendNode(BlendReverseSub, machine->NewTypedNode(NodeBlack), machine->NewTextureNode(0));
   EXPECT_EQ(CompiledCode(dest, reverse), textureAlone);
+}
+
+TEST_P(Machine, KeptRoutinesServeSurfacesOfTheirFormatAndGetTheirCompileTimeWordsBack) {
+  TestSurface dest(PixelFormat::ARGB32, 1, 1);
+  TestSurface textures[2] = {TestSurface(PixelFormat::RGB32, 2, 2), TestSurface(PixelFormat::RGB32, 2, 2)};
+  textures[0].memory[2] = 0x11;  // red of texel (0, 0)
+  textures[1].memory[2] = 0x22;
+  // The texture has no alpha: the sum's alpha is the default the compile fixed in a temporary.
+  auto draw = [&](TestSurface& texture, uint16_t defaultAlpha) {
+    machine->Initialize();
+    UseTexture(0, texture);
+    machine->TextureRegisters[0].DefaultColor = {0, 0, 0, defaultAlpha};
+    Draw(dest, machine->NewBlendNode(BlendAdd, machine->NewTextureNode(0), Const(0, 0, 0, 0)), 0, 0, 1);
+    return std::make_pair(RefReadPixel(dest, 0, 0), machine->RoutineCode().data());
+  };
+  const auto first = draw(textures[0], 0x3000);
+  EXPECT_EQ(first.first, 0x30110000u);
+  const auto other = draw(textures[0], 0x9000);
+  EXPECT_EQ(other.first, 0x90110000u);
+  EXPECT_NE(other.second, first.second);
+  const auto again = draw(textures[1], 0x3000);
+  EXPECT_EQ(again.first, 0x30220000u) << "another surface of the format, the fixed words of its own compile";
+  EXPECT_EQ(again.second, first.second) << "the first routine is reused";
 }
 
 TEST_P(Machine, ReverseSubtractOfBlackStaysAndYieldsZero) {

@@ -182,6 +182,7 @@ class Scenario {
       if (!ref.colorEnabled[r]) continue;
       EXPECT_EQ(machine->ColorRegisters[r].Color.R, ref.colors[r].Color.R) << "register " << r;
       EXPECT_EQ(machine->ColorRegisters[r].Color.G, ref.colors[r].Color.G) << "register " << r;
+      EXPECT_EQ(machine->ColorRegisters[r].Color.B, ref.colors[r].Color.B) << "register " << r;
       EXPECT_EQ(machine->ColorRegisters[r].Color.A, ref.colors[r].Color.A) << "register " << r;
     }
     if (machine->ZBuffer.Surface) {

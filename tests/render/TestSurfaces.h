@@ -26,6 +26,38 @@ inline uint32_t FormatBits(PixelFormat f) {
   return bits[static_cast<int>(f)];
 }
 
+// Describes pixels of the given format at `first` (the top row's first byte).
+inline void InitFormat(TDXRSurface& desc, PixelFormat format, uint32_t width, uint32_t height, void* first,
+                       int32_t pitch) {
+  const uint32_t bits = FormatBits(format);
+  switch (format) {
+    case PixelFormat::Indexed1:
+    case PixelFormat::Indexed2:
+    case PixelFormat::Indexed4:
+    case PixelFormat::Indexed8:
+      InitIndexedSurface(desc, width, height, bits, first, pitch, (1u << bits) - 1, 0);
+      break;
+    case PixelFormat::RGB565:
+      InitRGBSurface(desc, width, height, 16, first, pitch, 0xF800, 0x07E0, 0x1F, 0);
+      break;
+    case PixelFormat::RGB1555:
+      InitRGBSurface(desc, width, height, 16, first, pitch, 0x7C00, 0x03E0, 0x1F, 0x8000);
+      break;
+    case PixelFormat::RGB4444:
+      InitRGBSurface(desc, width, height, 16, first, pitch, 0x0F00, 0x00F0, 0x0F, 0xF000);
+      break;
+    case PixelFormat::RGB24:
+      InitRGBSurface(desc, width, height, 24, first, pitch, 0xFF0000, 0xFF00, 0xFF, 0);
+      break;
+    case PixelFormat::RGB32:
+      InitRGBSurface(desc, width, height, 32, first, pitch, 0xFF0000, 0xFF00, 0xFF, 0);
+      break;
+    case PixelFormat::ARGB32:
+      InitRGBSurface(desc, width, height, 32, first, pitch, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+      break;
+  }
+}
+
 // Owns its memory; `desc` describes it. Rows may be stored bottom-up (negative pitch) and may
 // carry padding beyond the pixels.
 struct TestSurface {
@@ -39,32 +71,7 @@ struct TestSurface {
     memory.assign(static_cast<size_t>(pitch) * height, 0);
     uint8_t* first = bottomUp ? memory.data() + static_cast<size_t>(pitch) * (height - 1) : memory.data();
     const int32_t signedPitch = bottomUp ? -static_cast<int32_t>(pitch) : static_cast<int32_t>(pitch);
-    switch (format) {
-      case PixelFormat::Indexed1:
-      case PixelFormat::Indexed2:
-      case PixelFormat::Indexed4:
-      case PixelFormat::Indexed8:
-        InitIndexedSurface(desc, width, height, bits, first, signedPitch, (1u << bits) - 1, 0);
-        break;
-      case PixelFormat::RGB565:
-        InitRGBSurface(desc, width, height, 16, first, signedPitch, 0xF800, 0x07E0, 0x1F, 0);
-        break;
-      case PixelFormat::RGB1555:
-        InitRGBSurface(desc, width, height, 16, first, signedPitch, 0x7C00, 0x03E0, 0x1F, 0x8000);
-        break;
-      case PixelFormat::RGB4444:
-        InitRGBSurface(desc, width, height, 16, first, signedPitch, 0x0F00, 0x00F0, 0x0F, 0xF000);
-        break;
-      case PixelFormat::RGB24:
-        InitRGBSurface(desc, width, height, 24, first, signedPitch, 0xFF0000, 0xFF00, 0xFF, 0);
-        break;
-      case PixelFormat::RGB32:
-        InitRGBSurface(desc, width, height, 32, first, signedPitch, 0xFF0000, 0xFF00, 0xFF, 0);
-        break;
-      case PixelFormat::ARGB32:
-        InitRGBSurface(desc, width, height, 32, first, signedPitch, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
-        break;
-    }
+    InitFormat(desc, format, width, height, first, signedPitch);
   }
 
   TestSurface(const TestSurface& other) : memory(other.memory), desc(other.desc) { Rebase(other); }
