@@ -261,7 +261,7 @@ TDirect3DTexture2::~TDirect3DTexture2() { ReleaseAll(); }
 void TDirect3DTexture2::ReleaseAll() {
   Finalize();
   SetDXDraw(nullptr);
-  if (FAutoFreeGraphic && FGraphic != FImage) delete FGraphic;
+  if (FAutoFreeGraphic) delete FGraphic;  // the image itself when the graphic is one
   if (FOwnsImage) delete FImage;
 }
 

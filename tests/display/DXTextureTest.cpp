@@ -390,4 +390,10 @@ TEST_F(DXTextureTest, ATextureWithoutPixelsLetsItsOwnerDrawOnRestore) {
   texture.Load();
   EXPECT_EQ(recorder.senders.size(), 1u);
   EXPECT_EQ(texture.Surface()->Pixels(0, 0), 0x123456u);
+
+  // An image handed over goes with the texture, its sub-images with it (the leak check sees it).
+  auto* handedOver = new TDXTextureImage();
+  new TDXTextureImage(handedOver);
+  TDirect3DTexture2 owner(dx, handedOver, true);
+  EXPECT_NE(owner.Surface(), nullptr);
 }
