@@ -143,6 +143,13 @@ TEST_F(DXTextureTest, PaletteTextureKeysTheNamedIndex) {
   dx->Initialize();
   ASSERT_NE(texture.Surface(), nullptr);
   EXPECT_FALSE(texture.Transparent());
+
+  // A palette that cannot be made leaves the surface without one.
+  TestDDrawRefuseNext(DDrawCall::CreatePalette);
+  TDirect3DTexture2 bare(dx, &indexed, false);
+  ASSERT_NE(bare.Surface(), nullptr);
+  IDirectDrawPalette* palette = nullptr;
+  EXPECT_EQ(bare.Surface()->ISurface7()->GetPalette(&palette), DDERR_NOPALETTEATTACHED);
 }
 
 TEST_F(DXTextureTest, OnlyPicturesCanBecomeTextures) {
