@@ -442,16 +442,15 @@ void TDirect3DTexture2::Load() {
 
 void TDirect3DTexture2::LoadLevels() {
   ComPtr<IDirectDrawSurface7> level(FSurface->IDDSurface7());
-  const Integer mipmapImages = FImage->SubGroupImageCount(DXTextureImageGroupType_Mipmap);
-  for (Integer index = 0;; ++index) {
-    CopyImageToLevel(
-        index == 0 ? *FImage : *FImage->SubGroupImages(DXTextureImageGroupType_Mipmap, index - 1),
-        level.Get());
-    if (index == mipmapImages) break;
+  CopyImageToLevel(*FImage, level.Get());
+  for (Integer index = 0; index < FImage->SubImageCount(); ++index) {
+    TDXTextureImage& image = *FImage->SubImages(index);
+    if (image.ImageGroupType != DXTextureImageGroupType_Mipmap) continue;
     DDSCAPS2 caps{DDSCAPS_TEXTURE | DDSCAPS_MIPMAP, 0, 0, 0};
     IDirectDrawSurface7* next = nullptr;
     if (level->GetAttachedSurface(&caps, &next) != DD_OK) break;
     level = ComPtr<IDirectDrawSurface7>::Attach(next);
+    CopyImageToLevel(image, level.Get());
   }
 }
 
