@@ -192,9 +192,9 @@ TDXTextureImage* TDXTextureImage::SubImages(Integer Index) const {
 }
 
 Integer TDXTextureImage::SubGroupImageCount(Integer GroupType) const {
-  return static_cast<Integer>(
-      std::count_if(FSubImages.begin(), FSubImages.end(),
-                    [&](const TDXTextureImage* image) { return image->ImageGroupType == GroupType; }));
+  return static_cast<Integer>(std::count_if(
+      FSubImages.begin(), FSubImages.end(),
+      [&](const TDXTextureImage* image) { return image->ImageGroupType == GroupType; }));
 }
 
 TDXTextureImage* TDXTextureImage::SubGroupImages(Integer GroupType, Integer Index) const {

@@ -1,6 +1,6 @@
 // Knobs of the DirectDraw device for tests: refuse calls, cap video memory, choose the display
-// modes on offer, take mipmaps away, lose every surface. Presented frames are read back with ScreenLastFrame and
-// counted with ScreenFrameCount (platform/user/Screen.h).
+// modes on offer, take mipmaps away, lose every surface. Presented frames are read back with
+// ScreenLastFrame and counted with ScreenFrameCount (platform/user/Screen.h).
 #pragma once
 
 #include <cstdint>

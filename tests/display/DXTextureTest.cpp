@@ -304,11 +304,12 @@ TEST_F(DXTextureTest, MipmappedImagesLoadEveryLevel) {
   ASSERT_NE(texture.Surface(), nullptr);
   EXPECT_TRUE(texture.UseMipmap());
   const DDSURFACEDESC2& desc = texture.SurfaceDesc();
-  EXPECT_EQ(desc.dwFlags, DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT | DDSD_MIPMAPCOUNT);
+  EXPECT_EQ(desc.dwFlags,
+            DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT | DDSD_MIPMAPCOUNT);
   EXPECT_EQ(desc.ddsCaps.dwCaps, DDSCAPS_TEXTURE | DDSCAPS_MIPMAP | DDSCAPS_COMPLEX);
   EXPECT_EQ(desc.dwMipMapCount, 4u);
-  const std::vector<std::vector<DWORD>> loaded = {Expected(8, 4, 0x100000), lent,
-                                                  Expected(2, 1, 0x300000), Expected(1, 1, 0x400000)};
+  const std::vector<std::vector<DWORD>> loaded = {
+      Expected(8, 4, 0x100000), lent, Expected(2, 1, 0x300000), Expected(1, 1, 0x400000)};
   IDirectDrawSurface7* top = texture.Surface()->ISurface7();
   EXPECT_EQ(ReadLevels(top), loaded);
 
