@@ -1,5 +1,6 @@
 #include "display/DXTexture.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -73,6 +74,13 @@ DWORD ScaleInto(BYTE R, BYTE G, BYTE B, const DDPIXELFORMAT& Format) {
          ChannelFrom8(B, Format.dwBBitMask);
 }
 
+// The levels a mipmap of Width x Height can have, each half the one before, down to 1 x 1.
+Integer MipmapLevelsFor(Integer Width, Integer Height) {
+  Integer levels = 1;
+  for (Integer side = Max(Width, Height); side > 1; side /= 2) ++levels;
+  return levels;
+}
+
 void WritePixel(BYTE* Row, Integer X, Integer BitCount, DWORD Value) {
   if (BitCount >= 8) {
     std::memcpy(Row + X * (BitCount / 8), &Value, BitCount / 8);
@@ -86,29 +94,118 @@ void WritePixel(BYTE* Row, Integer X, Integer BitCount, DWORD Value) {
   target = static_cast<BYTE>((target & ~mask) | ((Value << shift) & mask));
 }
 
+// Converts every pixel of the image into the level; a level that cannot be locked stays as it
+// is, and an RGB image has no place in a palette level.
+void CopyImageToLevel(TDXTextureImage& image, IDirectDrawSurface7* level) {
+  DDSURFACEDESC2 desc{};
+  desc.dwSize = kDDSurfaceDesc2Size;
+  if (level->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) != DD_OK) return;
+  const DDPIXELFORMAT& format = desc.ddpfPixelFormat;
+  const bool indexedImage = image.ImageType == DXTextureImageType_PaletteIndexedColor;
+  const bool paletteSurface = IsPaletteIndexed(format);
+  if (indexedImage || !paletteSurface) {
+    const Integer width = Min(image.Width, static_cast<Integer>(desc.dwWidth));
+    const Integer height = Min(image.Height, static_cast<Integer>(desc.dwHeight));
+    for (Integer y = 0; y < height; ++y) {
+      BYTE* row = static_cast<BYTE*>(desc.lpSurface) + y * desc.lPitch;
+      for (Integer x = 0; x < width; ++x) {
+        const DWORD raw = image.Pixel(x, y);
+        DWORD value;
+        if (indexedImage) {
+          const DWORD index = raw & image.idx_index.Mask;
+          const TDXTextureImagePaletteEntry& entry = image.Palette[index & 0xFF];
+          value = paletteSurface ? index : ScaleInto(entry.R, entry.G, entry.B, format);
+        } else {
+          value = ScaleInto(ChannelTo8(raw, image.rgb_red.Mask), ChannelTo8(raw, image.rgb_green.Mask),
+                            ChannelTo8(raw, image.rgb_blue.Mask), format);
+          if (format.dwFlags & DDPF_ALPHAPIXELS)
+            value |= image.rgb_alpha.Mask
+                         ? ChannelFrom8(ChannelTo8(raw, image.rgb_alpha.Mask), format.dwRGBAlphaBitMask)
+                         : format.dwRGBAlphaBitMask;
+        }
+        WritePixel(row, x, static_cast<Integer>(format.dwRGBBitCount), value);
+      }
+    }
+  }
+  level->Unlock(nullptr);
+}
+
 }  // namespace
 
 // ---- TDXTextureImage ----
 
+TDXTextureImage::TDXTextureImage(TDXTextureImage* AOwner) : FOwner(AOwner) {
+  if (FOwner) FOwner->FSubImages.push_back(this);
+}
+
+TDXTextureImage::~TDXTextureImage() {
+  Clear();
+  if (FOwner) {
+    // Sub-images are mostly freed last first (Clear does), so look from the end.
+    std::vector<TDXTextureImage*>& siblings = FOwner->FSubImages;
+    siblings.erase(std::find(siblings.rbegin(), siblings.rend(), this).base() - 1);
+  }
+}
+
 void TDXTextureImage::SetSize(TDXTextureImageType AImageType, Integer AWidth, Integer AHeight,
                               Integer ABitCount) {
+  const Integer width = Max(AWidth, 0), height = Max(AHeight, 0);
+  const int64_t pitch = (static_cast<int64_t>(width) * ABitCount + 31) / 32 * 4;
+  if (pitch > INT32_MAX) OutOfMemoryError();
+  FOwnedPixels.assign(static_cast<size_t>(pitch) * static_cast<size_t>(height), 0);
+  ImageType = AImageType;
+  Width = width;
+  Height = height;
+  BitCount = ABitCount;
+  Pitch = static_cast<Integer>(pitch);
+  FBits = FOwnedPixels.data();
+}
+
+void TDXTextureImage::SetImage(TDXTextureImageType AImageType, Integer AWidth, Integer AHeight,
+                               Integer ABitCount, Integer APitch, void* ABits) {
+  FOwnedPixels = {};
   ImageType = AImageType;
   Width = Max(AWidth, 0);
   Height = Max(AHeight, 0);
   BitCount = ABitCount;
-  Pitch = ((Width * BitCount + 31) / 32) * 4;
-  FPixels.assign(static_cast<size_t>(Pitch) * Height, 0);
+  Pitch = APitch;
+  FBits = static_cast<BYTE*>(ABits);
 }
 
 void TDXTextureImage::Clear() {
-  FPixels.clear();
+  while (!FSubImages.empty()) delete FSubImages.back();
+  FOwnedPixels = {};
+  FBits = nullptr;
   Width = Height = BitCount = Pitch = 0;
   Palette = {};
   idx_index = idx_alpha = rgb_red = rgb_green = rgb_blue = rgb_alpha = {};
   ImageName.clear();
 }
 
-BYTE* TDXTextureImage::GetScanLine(Integer Y) { return FPixels.data() + Y * Pitch; }
+BYTE* TDXTextureImage::GetScanLine(Integer Y) {
+  return FBits + static_cast<ptrdiff_t>(Y) * Pitch;
+}
+
+TDXTextureImage* TDXTextureImage::SubImages(Integer Index) const {
+  if (Index < 0 || Index >= SubImageCount()) throw EListError(SListIndexError, {Index});
+  return FSubImages[static_cast<size_t>(Index)];
+}
+
+Integer TDXTextureImage::SubGroupImageCount(Integer GroupType) const {
+  return static_cast<Integer>(std::count_if(
+      FSubImages.begin(), FSubImages.end(),
+      [&](const TDXTextureImage* image) { return image->ImageGroupType == GroupType; }));
+}
+
+TDXTextureImage* TDXTextureImage::SubGroupImages(Integer GroupType, Integer Index) const {
+  Integer counted = 0;
+  for (TDXTextureImage* image : FSubImages) {
+    if (image->ImageGroupType != GroupType) continue;
+    if (counted == Index) return image;
+    ++counted;
+  }
+  throw EListError(SListIndexError, {Index});
+}
 
 DWORD TDXTextureImage::Pixel(Integer X, Integer Y) {
   if (X < 0 || Y < 0 || X >= Width || Y >= Height) return 0;
@@ -147,6 +244,7 @@ TDirect3DTexture2::TDirect3DTexture2(TCustomDXDraw* ADXDraw, TObject* AGraphic,
     FOwnsImage = true;
     LoadFromDIB(dib);
   }
+  FMipmap = FImage->SubGroupImageCount(DXTextureImageGroupType_Mipmap) > 0;
   FTransparent = FImage->Transparent;
   FTransparentColor = FImage->TransparentColor;
   try {
@@ -163,7 +261,7 @@ TDirect3DTexture2::~TDirect3DTexture2() { ReleaseAll(); }
 void TDirect3DTexture2::ReleaseAll() {
   Finalize();
   SetDXDraw(nullptr);
-  if (FAutoFreeGraphic && FGraphic != FImage) delete FGraphic;
+  if (FAutoFreeGraphic) delete FGraphic;  // the image itself when the graphic is one
   if (FOwnsImage) delete FImage;
 }
 
@@ -211,6 +309,7 @@ void TDirect3DTexture2::SetTransparentColor(TColor Value) {
 void TDirect3DTexture2::Finalize() {
   FreeAndNil(FSurface);
   FSurfaceTransparent = false;
+  FUseMipmap = false;
   FNeedLoad = false;
 }
 
@@ -274,6 +373,11 @@ void TDirect3DTexture2::Initialize() {
     if (!search.Found)
       throw EDirect3DTextureError(Format(MsgCannotBeInitialized, {ObjNameTexture}));
 
+    TDirectDraw* directDraw = FDXDraw->DDraw();
+    const Integer mipmapImages = FImage->SubGroupImageCount(DXTextureImageGroupType_Mipmap);
+    FUseMipmap = FMipmap && search.Best.dwRGBBitCount > 8 && mipmapImages > 0 &&
+                 (directDraw->DriverCaps().ddsCaps.dwCaps & DDSCAPS_MIPMAP);
+
     FSurfaceDesc = DDSURFACEDESC2{};
     FSurfaceDesc.dwSize = kDDSurfaceDesc2Size;
     FSurfaceDesc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT;
@@ -285,8 +389,14 @@ void TDirect3DTexture2::Initialize() {
       FSurfaceDesc.ddsCaps.dwCaps2 = DDSCAPS2_TEXTUREMANAGE;
     else
       FSurfaceDesc.ddsCaps.dwCaps |= DDSCAPS_SYSTEMMEMORY;
+    if (FUseMipmap) {
+      // The image is the top level and each mipmap image one more, as far as the size allows.
+      FSurfaceDesc.dwFlags |= DDSD_MIPMAPCOUNT;
+      FSurfaceDesc.ddsCaps.dwCaps |= DDSCAPS_MIPMAP | DDSCAPS_COMPLEX;
+      FSurfaceDesc.dwMipMapCount =
+          static_cast<DWORD>(Min(1 + mipmapImages, MipmapLevelsFor(width, height)));
+    }
 
-    TDirectDraw* directDraw = FDXDraw->DDraw();
     FSurface = new TDirectDrawSurface(directDraw);
     IDirectDrawSurface7* made = nullptr;
     DDSURFACEDESC2 desc = FSurfaceDesc;
@@ -324,43 +434,24 @@ void TDirect3DTexture2::Load() {
   if (surface->IsLost() == DDERR_SURFACELOST) surface->Restore();
   ApplyColorKey();
   if (auto* dib = dynamic_cast<TDIB*>(FGraphic)) LoadFromDIB(dib);
-  CopyImageToSurface();
+  if (FImage->HasPixels())
+    LoadLevels();
+  else if (OnRestoreSurface)
+    OnRestoreSurface(this);
 }
 
-void TDirect3DTexture2::CopyImageToSurface() {
-  IDirectDrawSurface7* surface = FSurface->IDDSurface7();
-  DDSURFACEDESC2 desc{};
-  desc.dwSize = kDDSurfaceDesc2Size;
-  if (surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) != DD_OK) return;
-  const DDPIXELFORMAT& format = desc.ddpfPixelFormat;
-  TDXTextureImage& image = *FImage;
-  const bool indexedImage = image.ImageType == DXTextureImageType_PaletteIndexedColor;
-  const bool paletteSurface = IsPaletteIndexed(format);
-  if (indexedImage || !paletteSurface) {
-    const Integer width = Min(image.Width, static_cast<Integer>(desc.dwWidth));
-    const Integer height = Min(image.Height, static_cast<Integer>(desc.dwHeight));
-    for (Integer y = 0; y < height; ++y) {
-      BYTE* row = static_cast<BYTE*>(desc.lpSurface) + y * desc.lPitch;
-      for (Integer x = 0; x < width; ++x) {
-        const DWORD raw = image.Pixel(x, y);
-        DWORD value;
-        if (indexedImage) {
-          const DWORD index = raw & image.idx_index.Mask;
-          const TDXTextureImagePaletteEntry& entry = image.Palette[index & 0xFF];
-          value = paletteSurface ? index : ScaleInto(entry.R, entry.G, entry.B, format);
-        } else {
-          value = ScaleInto(ChannelTo8(raw, image.rgb_red.Mask), ChannelTo8(raw, image.rgb_green.Mask),
-                            ChannelTo8(raw, image.rgb_blue.Mask), format);
-          if (format.dwFlags & DDPF_ALPHAPIXELS)
-            value |= image.rgb_alpha.Mask
-                         ? ChannelFrom8(ChannelTo8(raw, image.rgb_alpha.Mask), format.dwRGBAlphaBitMask)
-                         : format.dwRGBAlphaBitMask;
-        }
-        WritePixel(row, x, static_cast<Integer>(format.dwRGBBitCount), value);
-      }
-    }
+void TDirect3DTexture2::LoadLevels() {
+  ComPtr<IDirectDrawSurface7> level(FSurface->IDDSurface7());
+  CopyImageToLevel(*FImage, level.Get());
+  for (Integer index = 0; index < FImage->SubImageCount(); ++index) {
+    TDXTextureImage& image = *FImage->SubImages(index);
+    if (image.ImageGroupType != DXTextureImageGroupType_Mipmap) continue;
+    DDSCAPS2 caps{DDSCAPS_TEXTURE | DDSCAPS_MIPMAP, 0, 0, 0};
+    IDirectDrawSurface7* next = nullptr;
+    if (level->GetAttachedSurface(&caps, &next) != DD_OK) break;
+    level = ComPtr<IDirectDrawSurface7>::Attach(next);
+    CopyImageToLevel(image, level.Get());
   }
-  surface->Unlock(nullptr);
 }
 
 void TDirect3DTexture2::ApplyColorKey() {

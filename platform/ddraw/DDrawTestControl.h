@@ -1,6 +1,6 @@
 // Knobs of the DirectDraw device for tests: refuse calls, cap video memory, choose the display
-// modes on offer, lose every surface. Presented frames are read back with ScreenLastFrame and
-// counted with ScreenFrameCount (platform/user/Screen.h).
+// modes on offer, take mipmaps away, lose every surface. Presented frames are read back with
+// ScreenLastFrame and counted with ScreenFrameCount (platform/user/Screen.h).
 #pragma once
 
 #include <cstdint>
@@ -57,6 +57,10 @@ void TestDDrawSetDisplayModes(const std::vector<DDrawDisplayMode>& modes);
 std::vector<DDrawDisplayMode> TestDDrawDisplayModes();
 // The mode the display is in (the host's screen size at 32 bits until a mode is set).
 DDrawDisplayMode TestDDrawCurrentDisplayMode();
+
+// Whether the driver reports and makes mipmapped textures (it does at start). Without them,
+// creating a mipmap fails with DDERR_NOMIPMAPHW.
+void TestDDrawOfferMipmaps(bool offered);
 
 // Every surface, in video or system memory, reports DDERR_SURFACELOST until restored.
 void TestDDrawLoseAllSurfaces();

@@ -18,7 +18,7 @@ HRESULT Refusal(DDrawCall call) { return DisplayDevice::Get().TakeRefusal(call);
 bool IsSupportedBitCount(DWORD bits) { return bits == 8 || bits == 16 || bits == 24 || bits == 32; }
 
 // What the one display driver reports: blits with stretching, mirroring, colour fill and source
-// colour keys, palettes, and 3D rendering with textures and depth buffers.
+// colour keys, palettes, and 3D rendering with textures, mipmaps and depth buffers.
 void DescribeDriver(DDCAPS& caps, bool emulation) {
   const DWORD size = caps.dwSize;
   caps = DDCAPS{};
@@ -42,6 +42,7 @@ void DescribeDriver(DDCAPS& caps, bool emulation) {
                       DDSCAPS_SYSTEMMEMORY | DDSCAPS_VISIBLE | DDSCAPS_ZBUFFER;
   if (!emulation)
     surfaceCaps |= DDSCAPS_TEXTURE | DDSCAPS_3DDEVICE | DDSCAPS_VIDEOMEMORY | DDSCAPS_LOCALVIDMEM;
+  if (!emulation && DisplayDevice::Get().MipmapsOffered()) surfaceCaps |= DDSCAPS_MIPMAP;
   caps.ddsOldCaps.dwCaps = surfaceCaps;
   caps.ddsCaps.dwCaps = surfaceCaps;
 }

@@ -114,6 +114,7 @@ void DisplayDevice::Reset() {
   ScreenSetMode(0, 0);
   videoMemoryTotal_ = kDefaultVideoMemory;
   verticalBlankWaits_ = 0;
+  mipmapsOffered_ = true;
 }
 
 // Test controls.
@@ -133,6 +134,8 @@ void TestDDrawSetDisplayModes(const std::vector<DDrawDisplayMode>& modes) {
 std::vector<DDrawDisplayMode> TestDDrawDisplayModes() { return DisplayDevice::Get().Modes(); }
 
 DDrawDisplayMode TestDDrawCurrentDisplayMode() { return DisplayDevice::Get().CurrentMode(); }
+
+void TestDDrawOfferMipmaps(bool offered) { DisplayDevice::Get().SetMipmapsOffered(offered); }
 
 void TestDDrawLoseAllSurfaces() { DisplayDevice::Get().LoseMemory(true); }
 

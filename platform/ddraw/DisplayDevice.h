@@ -46,6 +46,10 @@ class DisplayDevice {
   void SurfaceDestroyed() { --liveSurfaces_; }
   uint32_t LiveSurfaces() const { return liveSurfaces_; }
 
+  // Whether the driver offers mipmapped textures.
+  bool MipmapsOffered() const { return mipmapsOffered_; }
+  void SetMipmapsOffered(bool offered) { mipmapsOffered_ = offered; }
+
   void CountVerticalBlankWait() { ++verticalBlankWaits_; }
   uint32_t VerticalBlankWaits() const { return verticalBlankWaits_; }
 
@@ -75,4 +79,5 @@ class DisplayDevice {
   std::set<SurfaceMemory*> memories_;
   uint32_t liveSurfaces_ = 0;
   uint32_t verticalBlankWaits_ = 0;
+  bool mipmapsOffered_ = true;
 };

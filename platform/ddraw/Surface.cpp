@@ -23,13 +23,19 @@ enum class Placement { VideoOrSystem, Video, System };
 
 HRESULT Refusal(DDrawCall call) { return DisplayDevice::Get().TakeRefusal(call); }
 
-// Memory for count buffers alike, all in video memory or all in system memory.
-HRESULT AllocateBuffers(size_t count, int32_t width, int32_t height, const DDPIXELFORMAT& format,
+struct BufferSize {
+  int32_t width;
+  int32_t height;
+};
+
+// Memory for one buffer of each size, all in video memory or all in system memory.
+HRESULT AllocateBuffers(const std::vector<BufferSize>& sizes, const DDPIXELFORMAT& format,
                         Placement placement, std::vector<std::shared_ptr<SurfaceMemory>>& buffers) {
   auto allocate = [&](bool video) {
-    buffers.assign(count, nullptr);
-    for (auto& buffer : buffers)
-      if (const HRESULT result = SurfaceMemory::Create(width, height, format, video, buffer);
+    buffers.assign(sizes.size(), nullptr);
+    for (size_t i = 0; i < sizes.size(); ++i)
+      if (const HRESULT result =
+              SurfaceMemory::Create(sizes[i].width, sizes[i].height, format, video, buffers[i]);
           FAILED(result)) {
         buffers.clear();
         return result;
@@ -40,6 +46,36 @@ HRESULT AllocateBuffers(size_t count, int32_t width, int32_t height, const DDPIX
   const HRESULT inVideo = allocate(true);
   if (inVideo != DDERR_OUTOFVIDEOMEMORY || placement == Placement::Video) return inVideo;
   return allocate(false);
+}
+
+// A mipmap is a texture of its own: never the screen, part of a flipping chain or a depth buffer.
+HRESULT CheckMipmapRequest(const SurfaceRequest& request) {
+  if (!DisplayDevice::Get().MipmapsOffered()) return DDERR_NOMIPMAPHW;
+  const DWORD caps = request.caps;
+  if (!(caps & DDSCAPS_TEXTURE) ||
+      (caps & (DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_ZBUFFER)) ||
+      (request.flags & DDSD_BACKBUFFERCOUNT))
+    return DDERR_INVALIDCAPS;
+  return DD_OK;
+}
+
+// The sizes of a mipmap's levels: as many as asked, else every level down to 1 x 1 for a
+// complex mipmap and the one level for a plain one.
+HRESULT MipmapLevelSizes(const SurfaceRequest& request, int32_t width, int32_t height,
+                         std::vector<BufferSize>& sizes) {
+  const bool complex = request.caps & DDSCAPS_COMPLEX;
+  size_t possible = 1;
+  for (int32_t side = std::max(width, height); side > 1; side /= 2) ++possible;
+  size_t levels = complex ? possible : 1;
+  if (request.flags & DDSD_MIPMAPCOUNT) {
+    levels = request.mipMapCount;
+    if (levels == 0 || levels > possible) return DDERR_INVALIDPARAMS;
+    if (levels > 1 && !complex) return DDERR_INVALIDCAPS;
+  }
+  sizes.clear();
+  for (size_t level = 0; level < levels; ++level)
+    sizes.push_back({std::max(width >> level, 1), std::max(height >> level, 1)});
+  return DD_OK;
 }
 
 SourceColorKey MakeKey(const DDCOLORKEY& key, const DDPIXELFORMAT& format) {
@@ -79,11 +115,14 @@ HRESULT Surface::Create(DirectDrawObject* owner, const SurfaceRequest& request, 
   DWORD caps = request.caps;
   const bool primary = caps & DDSCAPS_PRIMARYSURFACE;
   const bool flipping = caps & DDSCAPS_FLIP;
+  const bool mipmapped = caps & DDSCAPS_MIPMAP;
   if ((caps & DDSCAPS_SYSTEMMEMORY) && (caps & DDSCAPS_VIDEOMEMORY)) return DDERR_INVALIDCAPS;
-  if (caps & DDSCAPS_MIPMAP) return DDERR_NOMIPMAPHW;
-  if (flipping != ((caps & DDSCAPS_COMPLEX) != 0) ||
-      flipping != ((request.flags & DDSD_BACKBUFFERCOUNT) != 0))
+  if (mipmapped) {
+    if (const HRESULT result = CheckMipmapRequest(request)) return result;
+  } else if (flipping != ((caps & DDSCAPS_COMPLEX) != 0) ||
+             flipping != ((request.flags & DDSD_BACKBUFFERCOUNT) != 0)) {
     return DDERR_INVALIDCAPS;
+  }
   if (flipping && (request.backBufferCount == 0 || request.backBufferCount > kMaxBackBuffers))
     return DDERR_INVALIDPARAMS;
 
@@ -119,10 +158,11 @@ HRESULT Surface::Create(DirectDrawObject* owner, const SurfaceRequest& request, 
       return DDERR_INVALIDPIXELFORMAT;
   }
 
+  std::vector<BufferSize> sizes(flipping ? 1 + request.backBufferCount : 1, {width, height});
+  if (mipmapped)
+    if (const HRESULT result = MipmapLevelSizes(request, width, height, sizes)) return result;
   std::vector<std::shared_ptr<SurfaceMemory>> buffers;
-  const size_t count = flipping ? 1 + request.backBufferCount : 1;
-  if (const HRESULT result = AllocateBuffers(count, width, height, format, placement, buffers);
-      FAILED(result))
+  if (const HRESULT result = AllocateBuffers(sizes, format, placement, buffers); FAILED(result))
     return result;
 
   caps &= ~kPlacementCaps;
@@ -139,12 +179,22 @@ HRESULT Surface::Create(DirectDrawObject* owner, const SurfaceRequest& request, 
     front->chainFront_ = front;
     front->chain_.push_back(front);
     front->firstBuffer_ = buffers[0].get();
-    for (size_t i = 1; i < count; ++i) {
+    for (size_t i = 1; i < buffers.size(); ++i) {
       const DWORD backCaps = (caps & ~kFrontCaps) | (i == 1 ? DDSCAPS_BACKBUFFER : 0);
       Surface* back = new Surface(owner, buffers[i], backCaps, request.caps2);
       back->modeAtCreation_ = mode;
       back->chainFront_ = front;
       front->chain_.push_back(back);
+    }
+  }
+  if (mipmapped) {
+    front->mipmapTop_ = front;
+    front->mipmapLevels_.push_back(front);
+    for (size_t i = 1; i < buffers.size(); ++i) {
+      Surface* level = new Surface(owner, buffers[i], caps & ~DDSCAPS_COMPLEX, request.caps2);
+      level->modeAtCreation_ = mode;
+      level->mipmapTop_ = front;
+      front->mipmapLevels_.push_back(level);
     }
   }
   *surface = front;
@@ -154,7 +204,7 @@ HRESULT Surface::Create(DirectDrawObject* owner, const SurfaceRequest& request, 
 HRESULT Surface::Duplicate(DirectDrawObject* owner, Surface* source, Surface** duplicate) {
   *duplicate = nullptr;
   if (!source) return DDERR_INVALIDOBJECT;
-  if (source->IsShown() || source->chainFront_) return DDERR_CANTDUPLICATE;
+  if (source->IsShown() || source->chainFront_ || source->mipmapTop_) return DDERR_CANTDUPLICATE;
   if (source->memory_->IsLost()) return DDERR_SURFACELOST;
   Surface* copy = new Surface(owner, source->memory_, source->caps_, source->caps2_);
   copy->modeAtCreation_ = source->modeAtCreation_;
@@ -174,13 +224,8 @@ Surface::Surface(DirectDrawObject* owner, std::shared_ptr<SurfaceMemory> memory,
 
 Surface::~Surface() {
   if (dc_) DeleteDC(dc_);
-  if (chainFront_ == this) {
-    for (Surface* member : chain_) {
-      if (member == this) continue;
-      member->chainFront_ = nullptr;
-      member->Release();
-    }
-  }
+  if (chainFront_ == this) ReleaseChainMembers(chain_, &Surface::chainFront_);
+  if (mipmapTop_ == this) ReleaseChainMembers(mipmapLevels_, &Surface::mipmapTop_);
   attached_.clear();
   clipper_.Reset();
   palette_.Reset();
@@ -232,7 +277,21 @@ void Surface::PresentIfShown() const {
 
 std::vector<Surface*> Surface::ChainOrSelf() {
   if (chainFront_) return chainFront_->chain_;
+  if (mipmapTop_) return mipmapTop_->mipmapLevels_;
   return {this};
+}
+
+void Surface::ReleaseChainMembers(std::vector<Surface*>& members, Surface* Surface::*head) {
+  for (Surface* member : members) {
+    if (member == this) continue;
+    member->*head = nullptr;
+    member->Release();
+  }
+}
+
+size_t Surface::MipmapIndex() const {
+  const std::vector<Surface*>& levels = mipmapTop_->mipmapLevels_;
+  return std::find(levels.begin(), levels.end(), this) - levels.begin();
 }
 
 // Blits.
@@ -372,7 +431,8 @@ HRESULT Surface::DetachSurface(DWORD flags, Surface* surface, bool detachAll) {
   }
   const auto found = std::find(attached_.begin(), attached_.end(), ComPtr<Surface>(surface));
   if (found == attached_.end()) {
-    const bool inChain = chainFront_ && surface->chainFront_ == chainFront_;
+    const bool inChain = (chainFront_ && surface->chainFront_ == chainFront_) ||
+                         (mipmapTop_ && surface->mipmapTop_ == mipmapTop_);
     return inChain ? DDERR_CANNOTDETACHSURFACE : DDERR_SURFACENOTATTACHED;
   }
   attached_.erase(found);
@@ -390,6 +450,11 @@ HRESULT Surface::FindAttached(DWORD caps, DWORD caps2, Surface** surface) {
     const size_t index = std::find(chain.begin(), chain.end(), this) - chain.begin();
     Surface* next = chain[(index + 1) % chain.size()];
     if (matches(next)) *surface = next;
+  }
+  if (mipmapTop_) {
+    const std::vector<Surface*>& levels = mipmapTop_->mipmapLevels_;
+    const size_t next = MipmapIndex() + 1;
+    if (next < levels.size() && matches(levels[next])) *surface = levels[next];
   }
   for (const auto& candidate : attached_)
     if (!*surface && matches(candidate.Get())) *surface = candidate.Get();
@@ -420,6 +485,11 @@ HRESULT Surface::Describe(Desc* desc) const {
   if (chainFront_ == this) {
     desc->dwFlags |= DDSD_BACKBUFFERCOUNT;
     desc->dwBackBufferCount = static_cast<DWORD>(chain_.size() - 1);
+  }
+  if (mipmapTop_) {
+    // Each level counts itself and the levels below it.
+    desc->dwFlags |= DDSD_MIPMAPCOUNT;
+    desc->dwMipMapCount = static_cast<DWORD>(mipmapTop_->mipmapLevels_.size() - MipmapIndex());
   }
   if (sourceKey_) {
     desc->dwFlags |= DDSD_CKSRCBLT;

@@ -2,7 +2,11 @@
 // IDirectDrawSurface7.
 //
 // A flipping chain is one front surface and its back buffers: the front holds the others and
-// flipping hands the pixel memory round, so each surface keeps its role. A surface the screen
+// flipping hands the pixel memory round, so each surface keeps its role.
+//
+// A mipmap chain is one texture and its smaller levels, each half the size of the one before
+// (at least 1 pixel a side): the top level holds the others, each level leads to the next
+// through GetAttachedSurface, and the chain is restored as one. A surface the screen
 // shows (the primary, or the front of a primary chain) presents a frame whenever a flip, a blit
 // onto it, an unlock or a released device context changes it.
 #pragma once
@@ -106,8 +110,13 @@ class Surface final : public IDirectDrawSurface7,
   // DDERR_SURFACELOST or DDERR_SURFACEBUSY when the pixels cannot be used now.
   HRESULT CheckUsable() const;
   void PresentIfShown() const;
-  // The surfaces restored and flipped together with this one: its chain, or itself.
+  // The surfaces restored together with this one: its flipping or mipmap chain, or itself.
   std::vector<Surface*> ChainOrSelf();
+  // Lets go of the other members of a chain this surface heads; one still held elsewhere lives
+  // on as a surface of its own.
+  void ReleaseChainMembers(std::vector<Surface*>& members, Surface* Surface::*head);
+  // This level's place in its mipmap chain, 0 for the top.
+  size_t MipmapIndex() const;
 
   HRESULT AttachSurface(Surface* surface);
   HRESULT BlitFrom(RECT* destRect, Surface* source, RECT* sourceRect, DWORD flags, DDBLTFX* fx);
@@ -139,6 +148,10 @@ class Surface final : public IDirectDrawSurface7,
   std::vector<Surface*> chain_;
   // Front only: the memory shown before the first flip, where the desktop was drawn.
   const SurfaceMemory* firstBuffer_ = nullptr;
+  // The top of the mipmap chain this surface belongs to (itself for the top), or null.
+  Surface* mipmapTop_ = nullptr;
+  // Top only: the levels, largest first; the top holds a reference to each other.
+  std::vector<Surface*> mipmapLevels_;
   // Surfaces attached with AddAttachedSurface, held counted.
   std::vector<ComPtr<Surface>> attached_;
 };

@@ -21,6 +21,7 @@ struct SurfaceRequest {
   DWORD width = 0;
   DWORD height = 0;
   DWORD backBufferCount = 0;
+  DWORD mipMapCount = 0;  // with DDSD_MIPMAPCOUNT
   DWORD caps = 0;
   DWORD caps2 = 0;
   DDPIXELFORMAT format{};  // with DDSD_PIXELFORMAT; the first record's depth ends up here too
@@ -35,6 +36,7 @@ HRESULT ReadSurfaceRequest(const Desc* desc, SurfaceRequest& request) {
   request.width = desc->dwWidth;
   request.height = desc->dwHeight;
   request.backBufferCount = desc->dwBackBufferCount;
+  if (desc->dwFlags & DDSD_MIPMAPCOUNT) request.mipMapCount = desc->dwMipMapCount;
   request.caps = desc->dwFlags & DDSD_CAPS ? desc->ddsCaps.dwCaps : 0;
   request.format = desc->ddpfPixelFormat;
   request.sourceKey = desc->ddckCKSrcBlt;

@@ -143,6 +143,13 @@ TEST_F(DXTextureTest, PaletteTextureKeysTheNamedIndex) {
   dx->Initialize();
   ASSERT_NE(texture.Surface(), nullptr);
   EXPECT_FALSE(texture.Transparent());
+
+  // A palette that cannot be made leaves the surface without one.
+  TestDDrawRefuseNext(DDrawCall::CreatePalette);
+  TDirect3DTexture2 bare(dx, &indexed, false);
+  ASSERT_NE(bare.Surface(), nullptr);
+  IDirectDrawPalette* palette = nullptr;
+  EXPECT_EQ(bare.Surface()->ISurface7()->GetPalette(&palette), DDERR_NOPALETTEATTACHED);
 }
 
 TEST_F(DXTextureTest, OnlyPicturesCanBecomeTextures) {
@@ -169,4 +176,232 @@ TEST_F(DXTextureTest, OnlyPicturesCanBecomeTextures) {
   TDirect3DTexture2 texture(dx, &holder, false);
   ASSERT_NE(texture.Surface(), nullptr);
   EXPECT_EQ(texture.Surface()->Pixels(1, 1), SurfaceValue(clRed));
+}
+
+namespace {
+
+void SetRgbChannels(TDXTextureImage& image) {
+  image.rgb_red = {0xFF0000, 8};
+  image.rgb_green = {0xFF00, 8};
+  image.rgb_blue = {0xFF, 8};
+}
+
+// An RGB image of 0x00RRGGBB pixels whose pixel (x, y) is base + y * width + x.
+void PaintLevel(TDXTextureImage& image, Integer width, Integer height, DWORD base) {
+  image.SetSize(DXTextureImageType_RGBColor, width, height, 32);
+  SetRgbChannels(image);
+  for (Integer y = 0; y < height; ++y)
+    for (Integer x = 0; x < width; ++x)
+      reinterpret_cast<DWORD*>(image.GetScanLine(y))[x] = base + static_cast<DWORD>(y * width + x);
+}
+
+std::vector<DWORD> Expected(Integer width, Integer height, DWORD base) {
+  std::vector<DWORD> pixels;
+  for (Integer i = 0; i < width * height; ++i) pixels.push_back(base + static_cast<DWORD>(i));
+  return pixels;
+}
+
+// Every level of a texture surface, top first, each read row by row through a lock.
+std::vector<std::vector<DWORD>> ReadLevels(IDirectDrawSurface7* top) {
+  std::vector<std::vector<DWORD>> levels;
+  ComPtr<IDirectDrawSurface7> level(top);
+  while (level) {
+    DDSURFACEDESC2 desc{};
+    desc.dwSize = 124;
+    std::vector<DWORD>& pixels = levels.emplace_back();
+    if (level->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) == DD_OK) {
+      for (DWORD y = 0; y < desc.dwHeight; ++y)
+        for (DWORD x = 0; x < desc.dwWidth; ++x)
+          pixels.push_back(reinterpret_cast<const DWORD*>(static_cast<const BYTE*>(desc.lpSurface) +
+                                                         y * desc.lPitch)[x]);
+      level->Unlock(nullptr);
+    }
+    DDSCAPS2 caps{DDSCAPS_TEXTURE | DDSCAPS_MIPMAP, 0, 0, 0};
+    IDirectDrawSurface7* next = nullptr;
+    level->GetAttachedSurface(&caps, &next);
+    level = ComPtr<IDirectDrawSurface7>::Attach(next);
+  }
+  return levels;
+}
+
+struct RestoreRecorder : TObject {
+  void Restored(TObject* Sender) { senders.push_back(Sender); }
+  std::vector<TObject*> senders;
+};
+
+}  // namespace
+
+TEST_F(DXTextureTest, ImagesOwnTheirSubImagesAndCountThemByGroup) {
+  auto image = std::make_unique<TDXTextureImage>();
+  auto* firstLevel = new TDXTextureImage(image.get());
+  firstLevel->ImageGroupType = DXTextureImageGroupType_Mipmap;
+  auto* other = new TDXTextureImage(image.get());
+  auto* secondLevel = new TDXTextureImage(image.get());
+  secondLevel->ImageGroupType = DXTextureImageGroupType_Mipmap;
+  EXPECT_EQ(firstLevel->Owner(), image.get());
+  EXPECT_EQ(image->SubImageCount(), 3);
+  EXPECT_EQ(image->SubGroupImageCount(DXTextureImageGroupType_Mipmap), 2);
+  EXPECT_EQ(image->SubGroupImages(DXTextureImageGroupType_Mipmap, 1), secondLevel);
+  EXPECT_EQ(image->SubGroupImages(DXTextureImageGroupType_Normal, 0), other);
+  for (auto [group, index] : {std::pair{DXTextureImageGroupType_Mipmap, 2},
+                              std::pair{DXTextureImageGroupType_Mipmap, -1},
+                              std::pair{DXTextureImageGroupType_Normal, 1}, std::pair{7, 0}}) {
+    try {
+      image->SubGroupImages(group, index);
+      ADD_FAILURE() << "group " << group << " has no sub-image " << index;
+    } catch (EListError& error) {
+      EXPECT_EQ(error.Message(), Format(SListIndexError, {index}));
+    }
+  }
+
+  // Freed on its own, a sub-image leaves the list; the rest go with Clear or the owner.
+  delete firstLevel;
+  EXPECT_EQ(image->SubImageCount(), 2);
+  EXPECT_EQ(image->SubGroupImages(DXTextureImageGroupType_Mipmap, 0), secondLevel);
+  PaintLevel(*image, 2, 2, 7);
+  image->ImageName = "ship";
+  image->Clear();
+  EXPECT_EQ(image->SubImageCount(), 0);
+  EXPECT_EQ(image->Width, 0);
+  EXPECT_EQ(image->Pitch, 0);
+  EXPECT_EQ(image->rgb_red.Mask, 0u);
+  EXPECT_EQ(image->ImageName, "");
+  EXPECT_FALSE(image->HasPixels());
+  new TDXTextureImage(new TDXTextureImage(image.get()));
+  image.reset();  // the leak check sees anything left behind
+
+  // Lent memory is read where it lies and never freed by the image.
+  std::vector<DWORD> lent = {1, 2, 3, 4, 5, 6};
+  TDXTextureImage borrower;
+  borrower.SetImage(DXTextureImageType_RGBColor, 2, 3, 32, 8, lent.data());
+  EXPECT_EQ(borrower.GetScanLine(2), reinterpret_cast<BYTE*>(&lent[4]));
+  EXPECT_EQ(borrower.Pixel(1, 1), 4u);
+  borrower.Clear();
+  EXPECT_EQ(lent[5], 6u);
+}
+
+TEST_F(DXTextureTest, MipmappedImagesLoadEveryLevel) {
+  dx->Initialize();
+  TestD3DSetTextureFormats({X8R8G8B8});
+  // An 8 x 4 image with levels 4 x 2 (lent memory), 2 x 1 and 1 x 1, and an image of another
+  // group in between that no level takes.
+  TDXTextureImage image;
+  PaintLevel(image, 8, 4, 0x100000);
+  std::vector<DWORD> lent = Expected(4, 2, 0x200000);
+  auto* level1 = new TDXTextureImage(&image);
+  SetRgbChannels(*level1);
+  level1->SetImage(DXTextureImageType_RGBColor, 4, 2, 32, 16, lent.data());
+  PaintLevel(*new TDXTextureImage(&image), 2, 2, 0xEE0000);
+  auto* level2 = new TDXTextureImage(&image);
+  PaintLevel(*level2, 2, 1, 0x300000);
+  auto* level3 = new TDXTextureImage(&image);
+  PaintLevel(*level3, 1, 1, 0x400000);
+  for (TDXTextureImage* level : {level1, level2, level3})
+    level->ImageGroupType = DXTextureImageGroupType_Mipmap;
+
+  TDirect3DTexture2 texture(dx, &image, false);
+  EXPECT_TRUE(texture.Mipmap());
+  ASSERT_NE(texture.Surface(), nullptr);
+  EXPECT_TRUE(texture.UseMipmap());
+  const DDSURFACEDESC2& desc = texture.SurfaceDesc();
+  EXPECT_EQ(desc.dwFlags,
+            DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT | DDSD_MIPMAPCOUNT);
+  EXPECT_EQ(desc.ddsCaps.dwCaps, DDSCAPS_TEXTURE | DDSCAPS_MIPMAP | DDSCAPS_COMPLEX);
+  EXPECT_EQ(desc.dwMipMapCount, 4u);
+  const std::vector<std::vector<DWORD>> loaded = {
+      Expected(8, 4, 0x100000), lent, Expected(2, 1, 0x300000), Expected(1, 1, 0x400000)};
+  IDirectDrawSurface7* top = texture.Surface()->ISurface7();
+  EXPECT_EQ(ReadLevels(top), loaded);
+
+  // Restoring reloads every level. A level that cannot be locked stays as restored (empty),
+  // and when the next level cannot be found the rest stay so too.
+  TestDDrawLoseAllSurfaces();
+  texture.Load();
+  EXPECT_EQ(ReadLevels(top), loaded);
+  TestDDrawLoseAllSurfaces();
+  TestDDrawRefuseNext(DDrawCall::Lock);
+  texture.Load();
+  std::vector<std::vector<DWORD>> partly = loaded;
+  partly[0].assign(partly[0].size(), 0);
+  EXPECT_EQ(ReadLevels(top), partly);
+  TestDDrawLoseAllSurfaces();
+  TestDDrawRefuseNext(DDrawCall::GetAttachedSurface, DDERR_NOTFOUND);
+  texture.Load();
+  partly = {loaded[0], {0, 0, 0, 0, 0, 0, 0, 0}, {0, 0}, {0}};
+  EXPECT_EQ(ReadLevels(top), partly);
+
+  // With fewer levels than images the size allows, the smallest images find no level.
+  PaintLevel(*(new TDXTextureImage(&image)), 1, 1, 0x500000);
+  image.SubImages(4)->ImageGroupType = DXTextureImageGroupType_Mipmap;
+  TDirect3DTexture2 capped(dx, &image, false);
+  ASSERT_NE(capped.Surface(), nullptr);
+  EXPECT_EQ(capped.SurfaceDesc().dwMipMapCount, 4u);
+  EXPECT_EQ(ReadLevels(capped.Surface()->ISurface7()), loaded);
+}
+
+TEST_F(DXTextureTest, MipmapsNeedTheDriverAndATrueColourFormat) {
+  TDXTextureImage image;
+  PaintLevel(image, 4, 4, 0x100000);
+  auto* level = new TDXTextureImage(&image);
+  PaintLevel(*level, 2, 2, 0x200000);
+  level->ImageGroupType = DXTextureImageGroupType_Mipmap;
+  TestDDrawOfferMipmaps(false);
+  dx->Initialize();
+  TestD3DSetTextureFormats({X8R8G8B8});
+  TDirect3DTexture2 texture(dx, &image, false);
+  ASSERT_NE(texture.Surface(), nullptr);
+  EXPECT_TRUE(texture.Mipmap());
+  EXPECT_FALSE(texture.UseMipmap());
+  EXPECT_EQ(texture.SurfaceDesc().dwFlags & DDSD_MIPMAPCOUNT, 0u);
+  EXPECT_EQ(ReadLevels(texture.Surface()->ISurface7()),
+            (std::vector<std::vector<DWORD>>{Expected(4, 4, 0x100000)}));
+
+  // A palette texture never has levels, whatever the driver offers.
+  dx->Finalize();
+  TestDDrawOfferMipmaps(true);
+  dx->Initialize();
+  TestD3DSetTextureFormats({DisplayPixelFormat(8)});
+  image.Clear();
+  image.SetSize(DXTextureImageType_PaletteIndexedColor, 4, 4, 8);
+  image.idx_index = {0xFF, 8};
+  level = new TDXTextureImage(&image);
+  level->SetSize(DXTextureImageType_PaletteIndexedColor, 2, 2, 8);
+  level->ImageGroupType = DXTextureImageGroupType_Mipmap;
+  TDirect3DTexture2 indexed(dx, &image, false);
+  ASSERT_NE(indexed.Surface(), nullptr);
+  EXPECT_TRUE(indexed.Mipmap());
+  EXPECT_FALSE(indexed.UseMipmap());
+
+  // The surface the levels were to go into cannot be made.
+  TestD3DSetTextureFormats({X8R8G8B8});
+  TestDDrawRefuseNext(DDrawCall::CreateSurface, DDERR_OUTOFMEMORY);
+  try {
+    TDirect3DTexture2 refused(dx, &image, false);
+    FAIL() << "the surface was refused";
+  } catch (EDirect3DTextureError& error) {
+    EXPECT_EQ(error.Message(), "Texture cannot be initialized");
+  }
+}
+
+TEST_F(DXTextureTest, ATextureWithoutPixelsLetsItsOwnerDrawOnRestore) {
+  TestD3DSetTextureFormats({X8R8G8B8});
+  TDXTextureImage nothing;
+  RestoreRecorder recorder;
+  TDirect3DTexture2 texture(dx, &nothing, false);
+  texture.OnRestoreSurface = MakeEvent<&RestoreRecorder::Restored>(&recorder);
+  dx->Initialize();
+  ASSERT_NE(texture.Surface(), nullptr);
+  EXPECT_EQ(recorder.senders, std::vector<TObject*>{&texture});
+
+  // An image with pixels is loaded instead.
+  PaintLevel(nothing, 1, 1, 0x123456);
+  texture.Load();
+  EXPECT_EQ(recorder.senders.size(), 1u);
+  EXPECT_EQ(texture.Surface()->Pixels(0, 0), 0x123456u);
+
+  // An image handed over goes with the texture, its sub-images with it (the leak check sees it).
+  auto* handedOver = new TDXTextureImage();
+  new TDXTextureImage(handedOver);
+  TDirect3DTexture2 owner(dx, handedOver, true);
+  EXPECT_NE(owner.Surface(), nullptr);
 }

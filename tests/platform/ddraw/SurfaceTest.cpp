@@ -308,3 +308,101 @@ TEST_F(SurfaceTest, DepthBuffersAttachToSurfacesOfTheirSize) {
   EXPECT_EQ(target->GetAttachedSurface(&caps, &found), DDERR_NOTFOUND);
   EXPECT_EQ(found, nullptr);
 }
+
+namespace {
+
+constexpr DWORD kMipmapCaps = DDSCAPS_TEXTURE | DDSCAPS_MIPMAP | DDSCAPS_COMPLEX;
+
+DDSURFACEDESC2 MipmapDesc(DWORD width, DWORD height, DWORD levels, DWORD caps = kMipmapCaps) {
+  DDSURFACEDESC2 desc{};
+  desc.dwSize = 124;
+  desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_MIPMAPCOUNT;
+  desc.dwWidth = width;
+  desc.dwHeight = height;
+  desc.dwMipMapCount = levels;
+  desc.ddsCaps.dwCaps = caps;
+  return desc;
+}
+
+// The level below, or null at the end of the chain.
+ComPtr<IDirectDrawSurface7> NextLevel(IDirectDrawSurface7* level) {
+  DDSCAPS2 caps{DDSCAPS_TEXTURE | DDSCAPS_MIPMAP, 0, 0, 0};
+  IDirectDrawSurface7* next = nullptr;
+  const HRESULT result = level->GetAttachedSurface(&caps, &next);
+  EXPECT_EQ(result, next ? DD_OK : DDERR_NOTFOUND);
+  return ComPtr<IDirectDrawSurface7>::Attach(next);
+}
+
+}  // namespace
+
+TEST_F(SurfaceTest, MipmapsAreChainsOfHalvingLevels) {
+  IDirectDrawSurface7* made = nullptr;
+  DDSURFACEDESC2 desc = MipmapDesc(8, 4, 3);
+  ASSERT_EQ(dd->CreateSurface(&desc, &made, nullptr), DD_OK);
+  auto top = ComPtr<IDirectDrawSurface7>::Attach(made);
+  // Pitch times height, rows padded to 16 bytes.
+  EXPECT_EQ(TestDDrawVideoMemoryUsed(), 32u * 4 + 16 * 2 + 16 * 1);
+
+  // Each level has memory of its own and counts itself and the levels below.
+  std::vector<ComPtr<IDirectDrawSurface7>> levels{top};
+  while (auto next = NextLevel(levels.back().Get())) levels.push_back(next);
+  ASSERT_EQ(levels.size(), 3u);
+  for (size_t i = 0; i < levels.size(); ++i) {
+    const DDSURFACEDESC2 level = Describe(levels[i].Get());
+    EXPECT_EQ(level.dwWidth, std::max(8u >> i, 1u));
+    EXPECT_EQ(level.dwHeight, std::max(4u >> i, 1u));
+    EXPECT_TRUE(level.dwFlags & DDSD_MIPMAPCOUNT);
+    EXPECT_EQ(level.dwMipMapCount, 3 - i);
+    EXPECT_EQ((level.ddsCaps.dwCaps & DDSCAPS_COMPLEX) != 0, i == 0);
+    ASSERT_EQ(Fill(levels[i].Get(), 0x100 + static_cast<DWORD>(i)), DD_OK);
+  }
+  for (size_t i = 0; i < levels.size(); ++i)
+    EXPECT_EQ(ReadPixels(levels[i].Get())[0], 0x100 + i);
+
+  // Restoring the top restores every level; levels are no surfaces of their own to duplicate
+  // or detach.
+  TestDDrawLoseAllSurfaces();
+  EXPECT_EQ(levels[2]->IsLost(), DDERR_SURFACELOST);
+  ASSERT_EQ(top->Restore(), DD_OK);
+  EXPECT_EQ(levels[2]->IsLost(), DD_OK);
+  IDirectDrawSurface7* duplicate = nullptr;
+  EXPECT_EQ(dd->DuplicateSurface(levels[1].Get(), &duplicate), DDERR_CANTDUPLICATE);
+  EXPECT_EQ(top->DeleteAttachedSurface(0, levels[1].Get()), DDERR_CANNOTDETACHSURFACE);
+
+  // A level still held when the top goes lives on alone.
+  top.Reset();
+  levels.erase(levels.begin());
+  EXPECT_EQ(TestDDrawLiveSurfaces(), 2u);
+  levels.erase(levels.begin());
+  EXPECT_EQ(NextLevel(levels[0].Get()), nullptr);
+  EXPECT_FALSE(Describe(levels[0].Get()).dwFlags & DDSD_MIPMAPCOUNT);
+}
+
+TEST_F(SurfaceTest, MipmapLevelCountsAreBoundedAndTheDriverCanLackThem) {
+  // Without a count a complex mipmap goes down to 1 x 1, a plain one is a single level.
+  auto full = MakeSurface(8, 2, kMipmapCaps, 32);
+  EXPECT_EQ(Describe(full.Get()).dwMipMapCount, 4u);
+  auto plain = MakeSurface(8, 2, DDSCAPS_TEXTURE | DDSCAPS_MIPMAP, 32);
+  EXPECT_EQ(Describe(plain.Get()).dwMipMapCount, 1u);
+
+  IDirectDrawSurface7* refused = nullptr;
+  for (auto [desc, result] : {std::pair{MipmapDesc(8, 2, 5), DDERR_INVALIDPARAMS},
+                              std::pair{MipmapDesc(8, 2, 0), DDERR_INVALIDPARAMS},
+                              std::pair{MipmapDesc(8, 2, 2, DDSCAPS_TEXTURE | DDSCAPS_MIPMAP),
+                                        DDERR_INVALIDCAPS},
+                              std::pair{MipmapDesc(8, 2, 2, DDSCAPS_MIPMAP | DDSCAPS_COMPLEX),
+                                        DDERR_INVALIDCAPS}}) {
+    EXPECT_EQ(dd->CreateSurface(&desc, &refused, nullptr), result);
+  }
+
+  DDCAPS caps{};
+  caps.dwSize = 380;
+  ASSERT_EQ(dd->GetCaps(&caps, nullptr), DD_OK);
+  EXPECT_TRUE(caps.ddsCaps.dwCaps & DDSCAPS_MIPMAP);
+  TestDDrawOfferMipmaps(false);
+  ASSERT_EQ(dd->GetCaps(&caps, nullptr), DD_OK);
+  EXPECT_FALSE(caps.ddsCaps.dwCaps & DDSCAPS_MIPMAP);
+  DDSURFACEDESC2 desc = MipmapDesc(8, 2, 2);
+  EXPECT_EQ(dd->CreateSurface(&desc, &refused, nullptr), DDERR_NOMIPMAPHW);
+  EXPECT_EQ(refused, nullptr);
+}
