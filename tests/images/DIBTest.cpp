@@ -173,6 +173,11 @@ TEST(DIBSize, SameSizeKeepsPixelsAnythingElseStartsAnew) {
   EXPECT_THROW(sixteen.SetSize(2, 2, 12), EInvalidGraphicOperation);
   EXPECT_EQ(sixteen.BitCount(), 16);
   EXPECT_EQ(sixteen.Width(), 2);
+
+  // Sides near 2^31: the size check itself must not overflow.
+  TDIB huge;
+  EXPECT_THROW(huge.SetSize(INT32_MAX, INT32_MAX, 32), EOutOfMemory);
+  EXPECT_TRUE(huge.Empty());
 }
 
 TEST(DIBColours, ApplyColorTableReachesTheStoreAndThePalette) {
