@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "images/PaletteManager.h"
 #include "platform/kernel/GlobalMemory.h"
@@ -216,8 +217,14 @@ TCanvas* TDIB::Canvas() {
 
 void TDIB::Draw(TCanvas* ACanvas, const TRect& Rect) {
   if (FSize < 1) return;
-  // The platform draws uncompressed pixels only; reading decodes, as the pixel reader does.
-  Decompress();
+  // The platform draws uncompressed pixels only. Run-length data is decoded into a store of its
+  // own for this drawing, so the bitmap stays compressed and saves what it read.
+  std::unique_ptr<TDIBSharedImage> decoded;
+  if (FImage->Compressed) {
+    decoded = std::make_unique<TDIBSharedImage>();
+    decoded->DecompressFrom(*FImage, true);
+  }
+  const TDIBSharedImage& image = decoded ? *decoded : *FImage;
   HDC dc = ACanvas->Handle();
   HPALETTE oldPalette = nullptr;
   if (PaletteCount() > 0) {
@@ -236,11 +243,11 @@ void TDIB::Draw(TCanvas* ACanvas, const TRect& Rect) {
   } restore{dc, oldPalette, oldStretchMode};
   GdiFlush();
   const int width = Rect.right - Rect.left, height = Rect.bottom - Rect.top;
-  if (FImage->MemoryImage)
-    StretchDIBits(dc, Rect.left, Rect.top, width, height, 0, 0, FWidth, FHeight, FBits, FImage->BitmapInfo(),
+  if (image.MemoryImage)
+    StretchDIBits(dc, Rect.left, Rect.top, width, height, 0, 0, FWidth, FHeight, image.Bits, image.BitmapInfo(),
                   DIB_RGB_COLORS, ACanvas->CopyMode());
   else
-    StretchBlt(dc, Rect.left, Rect.top, width, height, FImage->DC, 0, 0, FWidth, FHeight, ACanvas->CopyMode());
+    StretchBlt(dc, Rect.left, Rect.top, width, height, image.DC, 0, 0, FWidth, FHeight, ACanvas->CopyMode());
 }
 
 // ---- Copying ----

@@ -267,7 +267,8 @@ TEST(DIBDraw, DrawsWithColoursStretchedAndFromEveryKindOfStore) {
   EXPECT_EQ(second.Pixels(0, 0), static_cast<DWORD>(clRed));
   EXPECT_EQ(second.Pixels(1, 0), static_cast<DWORD>(clBlue));
 
-  // Run-length pixels are decoded for drawing.
+  // Run-length pixels are decoded for drawing only: the bitmap stays compressed and saves the
+  // bytes it was read from.
   Bytes block = InfoHeader(2, 1, 8, 1, 4);
   for (int i = 0; i < 256; ++i) PutLE(block, i == 1 ? 0x00FF00u : 0, 4);
   Append(block, {2, 1, 0, 1});
@@ -275,10 +276,13 @@ TEST(DIBDraw, DrawsWithColoursStretchedAndFromEveryKindOfStore) {
   TBytesStream stream(block);
   compressed.ReadData(stream);
   ASSERT_TRUE(compressed.Image().Compressed);
+  const Bytes before = Saved(compressed);
   TDIB third;
   third.SetSize(2, 1, 32);
   third.Canvas()->Draw(0, 0, &compressed);
   EXPECT_EQ(third.Pixels(1, 0), 0x00FF00u);
+  EXPECT_TRUE(compressed.Image().Compressed);
+  EXPECT_EQ(Saved(compressed), before);
 }
 
 TEST(DIBAssign, OtherGraphicsArePaintedIntoTwentyFourBits) {
