@@ -309,6 +309,60 @@ TEST(DIBAssign, OtherGraphicsArePaintedIntoTwentyFourBits) {
   EXPECT_EQ(copy.Pixels(2, 1), static_cast<DWORD>(clLime));
 }
 
+TEST(DIBAssign, BitmapsGiveTheirPaletteLayoutSizeAndPicture) {
+  // A device-dependent bitmap describes itself with the plain record: 16 bits are 5-5-5.
+  TBitmap device;
+  device.SetHandleType(bmDDB);
+  device.SetPixelFormat(pf16bit);
+  device.SetSize(2, 1);
+  device.Canvas()->SetPixels(0, 0, clRed);
+  device.Canvas()->SetPixels(1, 0, clBlue);
+  TDIB dib;
+  dib.Assign(&device);
+  EXPECT_EQ(dib.BitCount(), 16);
+  EXPECT_EQ(dib.Width(), 2);
+  EXPECT_EQ(dib.ImagePixelLayout().RBitMask, 0x7C00);
+  EXPECT_EQ(dib.Pixels(0, 0), 0x7C00u);
+  EXPECT_EQ(dib.Pixels(1, 0), 0x001Fu);
+
+  // A section tells its masks between 9 and 23 bits; 8-8-8 at 32.
+  TBitmap section;
+  section.SetPixelFormat(pf16bit);
+  section.SetSize(1, 2);
+  section.Canvas()->SetPixels(0, 1, clLime);
+  dib.Assign(&section);
+  EXPECT_EQ(dib.ImagePixelLayout().RBitMask, 0xF800);
+  EXPECT_EQ(dib.Pixels(0, 1), 0x07E0u);
+  section.SetPixelFormat(pf32bit);
+  section.Canvas()->SetPixels(0, 0, clRed);
+  dib.Assign(&section);
+  EXPECT_EQ(dib.BitCount(), 32);
+  EXPECT_EQ(dib.Pixels(0, 0), 0xFF0000u);
+
+  // An indexed bitmap's palette becomes the colour table its pixels are matched against.
+  TBitmap indexed;
+  indexed.SetPixelFormat(pf8bit);
+  indexed.SetSize(3, 1);
+  struct {
+    WORD version = 0x300, count = 2;
+    PALETTEENTRY entries[2] = {{0, 0, 0, 0}, {10, 20, 30, 0}};
+  } logical;
+  indexed.SetPalette(CreatePalette(reinterpret_cast<const LOGPALETTE*>(&logical)));
+  indexed.Canvas()->SetPixels(2, 0, static_cast<TColor>(RGB(10, 20, 30)));
+  dib.Assign(&indexed);
+  EXPECT_EQ(dib.BitCount(), 8);
+  EXPECT_EQ(dib.ColorTable()[1].rgbRed, 10);
+  EXPECT_EQ(dib.ColorTable()[1].rgbBlue, 30);
+  EXPECT_EQ(dib.Pixels(2, 0), 1u);
+  EXPECT_EQ(dib.Pixels(0, 0), 0u);
+
+  // An empty bitmap has no handle to describe: its palette is taken, and nothing more.
+  TBitmap empty;
+  dib.Assign(&empty);
+  EXPECT_EQ(dib.Width(), 3);
+  EXPECT_EQ(dib.ColorTable()[1].rgbRed, 0);
+}
+
 TEST(DIBFiles, SavedFileLayout) {
   TDIB empty;
   EXPECT_TRUE(Saved(empty).empty());
