@@ -15,8 +15,8 @@ class TControlSubClass : public TObject {
  public:
   // Installs the hook: saves Control's WindowProc and puts our own in its place.
   TControlSubClass(TControl* Control, TSubClassWindowProc WindowProc);
-  // Puts back the procedure replaced at creation. Hooks stacked on one control must be freed in
-  // the reverse order of their creation, as each restores exactly what it replaced.
+  // Puts back the procedure replaced at creation. Hooks stacked on one control are normally freed
+  // in the reverse order of their creation; one freed earlier leaves the chain through it intact.
   ~TControlSubClass() override;
 
   TControl* Control() const { return FControl; }
@@ -28,7 +28,14 @@ class TControlSubClass : public TObject {
   void WndProc(TMessage& Message);
 
  private:
+  // The hook whose message procedure Method is, or nil when it is some other procedure.
+  static TControlSubClass* HookBehind(const TWndMethod& Method);
+
   TControl* FControl;
   TWndMethod FDefWindowProc;
   TSubClassWindowProc FWindowProc;
+  // Neighbours in the chain of hooks on the same control: the one this hook replaced, and the
+  // one that replaced this hook.
+  TControlSubClass* FEarlier = nullptr;
+  TControlSubClass* FLater = nullptr;
 };

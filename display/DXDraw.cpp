@@ -7,6 +7,7 @@
 #include "display/DXDrawDrivers.h"
 #include "display/ScopeExit.h"
 #include "platform/kernel/MemoryProbe.h"
+#include "runtime/Menus.h"
 
 TD2D* CurrentD2D = nullptr;
 bool SkipNextFlip = false;
@@ -460,26 +461,49 @@ void TCustomDXDraw::Paint() {
 const TClassInfo& TDXDraw::StaticClassInfo() {
   static const TClassInfo info = DefineClass<TDXDraw>({
       Property("Align", &TControl::Align, &TControl::SetAlign).Default(alNone),
+      Property("Anchors", &TControl::Anchors, &TControl::SetAnchors).Default(TAnchors{akLeft, akTop}.Bits()),
       Property("AutoInitialize", &TCustomDXDraw::AutoInitialize, &TCustomDXDraw::SetAutoInitialize)
           .Default(true),
       Property("AutoSize", &TCustomDXDraw::AutoSize, &TCustomDXDraw::SetAutoSize).Default(true),
       Property("Color", ColorTypeInfo(), &TControl::Color, &TControl::SetColor),
+      Property("Constraints", &TControl::Constraints, &TControl::SetConstraints),
       Property("Display", &TCustomDXDraw::Display, &TCustomDXDraw::SetDisplay),
+      Property("DragCursor", CursorTypeInfo(), &TControl::DragCursor, &TControl::SetDragCursor).Default(crDrag),
+      Property("DragMode", &TControl::DragMode, &TControl::SetDragMode).Default(dmManual),
       Property("Enabled", &TControl::Enabled, &TControl::SetEnabled).Default(true),
       Property("Options", &TCustomDXDraw::Options, &TCustomDXDraw::SetOptions),
+      Property("ParentShowHint", &TControl::ParentShowHint, &TControl::SetParentShowHint).Default(true),
+      Property("PopupMenu", &TControl::PopupMenu, &TControl::SetPopupMenu),
+      Property("ShowHint", &TControl::ShowHint, &TControl::SetShowHint).Stored(&TControl::IsShowHintStored),
       Property("SurfaceHeight", &TCustomDXDraw::SurfaceHeight, &TCustomDXDraw::SetSurfaceHeight)
           .Default(480),
       Property("SurfaceWidth", &TCustomDXDraw::SurfaceWidth, &TCustomDXDraw::SetSurfaceWidth)
           .Default(640),
+      Property("TabOrder", &TWinControl::TabOrder, &TWinControl::SetTabOrder).Default(-1),
+      Property("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop).Default(false),
       Property("Visible", &TControl::Visible, &TControl::SetVisible).Default(true),
+      Property("OnClick", &TControl::OnClick, &TControl::OnClick),
+      Property("OnDblClick", &TControl::OnDblClick, &TControl::OnDblClick),
+      Property("OnDragDrop", &TControl::OnDragDrop, &TControl::OnDragDrop),
+      Property("OnDragOver", &TControl::OnDragOver, &TControl::OnDragOver),
+      Property("OnEndDrag", &TControl::OnEndDrag, &TControl::OnEndDrag),
+      Property("OnEnter", &TWinControl::OnEnter, &TWinControl::OnEnter),
+      Property("OnExit", &TWinControl::OnExit, &TWinControl::OnExit),
       Property("OnFinalize", &TCustomDXDraw::OnFinalize, &TCustomDXDraw::OnFinalize),
       Property("OnFinalizeSurface", &TCustomDXDraw::OnFinalizeSurface, &TCustomDXDraw::OnFinalizeSurface),
       Property("OnInitialize", &TCustomDXDraw::OnInitialize, &TCustomDXDraw::OnInitialize),
       Property("OnInitializeSurface", &TCustomDXDraw::OnInitializeSurface,
                &TCustomDXDraw::OnInitializeSurface),
       Property("OnInitializing", &TCustomDXDraw::OnInitializing, &TCustomDXDraw::OnInitializing),
+      Property("OnKeyDown", &TWinControl::OnKeyDown, &TWinControl::OnKeyDown),
+      Property("OnKeyPress", &TWinControl::OnKeyPress, &TWinControl::OnKeyPress),
+      Property("OnKeyUp", &TWinControl::OnKeyUp, &TWinControl::OnKeyUp),
+      Property("OnMouseDown", &TControl::OnMouseDown, &TControl::OnMouseDown),
+      Property("OnMouseMove", &TControl::OnMouseMove, &TControl::OnMouseMove),
+      Property("OnMouseUp", &TControl::OnMouseUp, &TControl::OnMouseUp),
       Property("OnResize", &TControl::OnResize, &TControl::OnResize),
       Property("OnRestoreSurface", &TCustomDXDraw::OnRestoreSurface, &TCustomDXDraw::OnRestoreSurface),
+      Property("OnStartDrag", &TControl::OnStartDrag, &TControl::OnStartDrag),
   });
   return info;
 }

@@ -3,11 +3,8 @@
 
 #include <cstdlib>
 
-#include "display/DirectX.h"
 #include "game/GameState.h"
 #include "game/Program.h"
-#include "images/DIB.h"
-#include "input/DXInput.h"
 #include "platform/host/Platform.h"
 #include "runtime/Forms.h"
 
@@ -15,10 +12,7 @@ const Integer EnemyShipCount = ORVALIS_ENEMY_SHIP_COUNT;
 
 int main() {
   if (!PlatformStartup()) return EXIT_FAILURE;
-  FormsUnitInitialize();
-  DirectXUnitInitialization();
-  ImagesUnitInitialize();
-  DXInputUnitInitialization();
+  StartComponentLayer();
 
   int exitCode = EXIT_SUCCESS;
   try {
@@ -29,11 +23,7 @@ int main() {
     exitCode = EXIT_FAILURE;
   }
 
-  // The forms and their components go before the layer they stand on.
-  FormsUnitFinalize();
-  DXInputUnitFinalization();
-  ImagesUnitFinalize();
-  DirectXUnitFinalization();
+  EndComponentLayer();
   PlatformShutdown();
   return exitCode;
 }

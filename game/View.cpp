@@ -38,10 +38,14 @@ TPictureCollectionItem* Picture(TDXImageList* list, Integer index) {
   return list->Items()->Items(index);
 }
 
+// A pass animates when its tick has reached the period, and resets the tick after its loop, so a
+// drawing that raises leaves the tick as it was.
+
 // One star layer: visible stars step their picture on animation frames (wrapping from `last` to
 // `first`) and are drawn unrotated.
-void DrawStarLayer(TStar* layer, Real cameraX, Real cameraY, bool animate, Integer first,
-                   Integer last) {
+void DrawStarLayer(TStar* layer, Real cameraX, Real cameraY, Integer& tick, Integer period,
+                   Integer first, Integer last) {
+  const bool animate = tick == period;
   TDirectDrawSurface* surface = BackSurface();
   const TViewSquare view(cameraX, cameraY, ViewRange);
   for (Integer i = 1; i <= StarLayerSize; ++i) {
@@ -52,13 +56,15 @@ void DrawStarLayer(TStar* layer, Real cameraX, Real cameraY, bool animate, Integ
     Picture(OrvalisMain->Stars1, star.Frame)
         ->Draw(surface, ScreenX(offset, -15), ScreenY(offset, 0), 0);
   }
+  if (animate) tick = 0;
 }
 
 // Smoke and both kinds of shot: visible entries step their picture on animation frames and are
 // drawn turned to their angle at `size` x `size`.
 template <typename T>
-void DrawMovingTable(T* table, Integer count, TDXImageList* list, bool animate, Integer frames,
-                     Integer size) {
+void DrawMovingTable(T* table, Integer count, TDXImageList* list, Integer& tick, Integer period,
+                     Integer frames, Integer size) {
+  const bool animate = tick == period;
   TDirectDrawSurface* surface = BackSurface();
   const TViewSquare view(PlayerX, PlayerY, ViewRange);
   for (Integer i = 1; i <= count; ++i) {
@@ -70,13 +76,7 @@ void DrawMovingTable(T* table, Integer count, TDXImageList* list, bool animate, 
         ->DrawRotate(surface, ScreenX(offset, -10), ScreenY(offset, 0), size, size, 0, 0.5, 0.5,
                      ScreenAngle(entry.Angle));
   }
-}
-
-// A tick that has reached its period animates this pass and starts counting again.
-bool TickDue(Integer& tick, Integer period) {
-  if (tick != period) return false;
-  tick = 0;
-  return true;
+  if (animate) tick = 0;
 }
 
 void AdvanceBonusFrame(TBonusItem& item) {
@@ -89,8 +89,8 @@ void AdvanceBonusFrame(TBonusItem& item) {
 // star layers and cameras, animates the visible stars on the star ticks, resets the ticks.
 void DrawStars() {
   BackSurface()->Fill(0);
-  DrawStarLayer(FarStarLayer, FarCameraX, FarCameraY, TickDue(FarStarTick, 4), 13, 21);
-  DrawStarLayer(NearStarLayer, PlayerX, PlayerY, TickDue(NearStarTick, 2), 0, 12);
+  DrawStarLayer(FarStarLayer, FarCameraX, FarCameraY, FarStarTick, 4, 13, 21);
+  DrawStarLayer(NearStarLayer, PlayerX, PlayerY, NearStarTick, 2, 0, 12);
 }
 
 // DrawBonus: every frame after the stars, and once in a new game. Reads the bonus items and the
@@ -111,16 +111,16 @@ void DrawBonus() {
 // DrawSmoke, DrawShots, DrawEnemyShots: in frames where their table holds entries, before the
 // table moves. Animate the visible entries on their tick and reset it.
 void DrawSmoke() {
-  DrawMovingTable(SmokePuff, SmokeCount, OrvalisMain->abgas, TickDue(SmokeAnimTick, 3), 7, 10);
+  DrawMovingTable(SmokePuff, SmokeCount, OrvalisMain->abgas, SmokeAnimTick, 3, 7, 10);
 }
 
 void DrawShots() {
-  DrawMovingTable(Shot, ShotCount, OrvalisMain->Weapons, TickDue(ShotAnimTick, 1), 9, 50);
+  DrawMovingTable(Shot, ShotCount, OrvalisMain->Weapons, ShotAnimTick, 1, 9, 50);
 }
 
 void DrawEnemyShots() {
   DrawMovingTable(EnemyShot, EnemyShotCount, OrvalisMain->enemy_weapons,
-                  TickDue(EnemyShotAnimTick, 1), 9, 50);
+                  EnemyShotAnimTick, 1, 9, 50);
 }
 
 // ---- Radar ----

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "images/PaletteManager.h"
 #include "platform/kernel/GlobalMemory.h"
@@ -216,8 +217,14 @@ TCanvas* TDIB::Canvas() {
 
 void TDIB::Draw(TCanvas* ACanvas, const TRect& Rect) {
   if (FSize < 1) return;
-  // The platform draws uncompressed pixels only; reading decodes, as the pixel reader does.
-  Decompress();
+  // The platform draws uncompressed pixels only. Run-length data is decoded into a store of its
+  // own for this drawing, so the bitmap stays compressed and saves what it read.
+  std::unique_ptr<TDIBSharedImage> decoded;
+  if (FImage->Compressed) {
+    decoded = std::make_unique<TDIBSharedImage>();
+    decoded->DecompressFrom(*FImage, true);
+  }
+  const TDIBSharedImage& image = decoded ? *decoded : *FImage;
   HDC dc = ACanvas->Handle();
   HPALETTE oldPalette = nullptr;
   if (PaletteCount() > 0) {
@@ -236,11 +243,11 @@ void TDIB::Draw(TCanvas* ACanvas, const TRect& Rect) {
   } restore{dc, oldPalette, oldStretchMode};
   GdiFlush();
   const int width = Rect.right - Rect.left, height = Rect.bottom - Rect.top;
-  if (FImage->MemoryImage)
-    StretchDIBits(dc, Rect.left, Rect.top, width, height, 0, 0, FWidth, FHeight, FBits, FImage->BitmapInfo(),
+  if (image.MemoryImage)
+    StretchDIBits(dc, Rect.left, Rect.top, width, height, 0, 0, FWidth, FHeight, image.Bits, image.BitmapInfo(),
                   DIB_RGB_COLORS, ACanvas->CopyMode());
   else
-    StretchBlt(dc, Rect.left, Rect.top, width, height, FImage->DC, 0, 0, FWidth, FHeight, ACanvas->CopyMode());
+    StretchBlt(dc, Rect.left, Rect.top, width, height, image.DC, 0, 0, FWidth, FHeight, ACanvas->CopyMode());
 }
 
 // ---- Copying ----
@@ -250,6 +257,8 @@ void TDIB::Assign(TPersistent* Source) {
     Clear();
   } else if (auto* dib = dynamic_cast<TDIB*>(Source)) {
     if (dib != this) SetImage(*dib->FImage);
+  } else if (auto* bitmap = dynamic_cast<TBitmap*>(Source)) {
+    AssignBitmap(bitmap);
   } else if (auto* graphic = dynamic_cast<TGraphic*>(Source)) {
     SetSize(graphic->Width(), graphic->Height(), 24);
     if (FSize > 0) std::memset(Bits(), 0, FSize);
@@ -262,6 +271,36 @@ void TDIB::Assign(TPersistent* Source) {
   } else {
     inherited::Assign(Source);
   }
+}
+
+void TDIB::AssignBitmap(TBitmap* Bitmap) {
+  TPaletteEntryTable entries{};
+  GetPaletteEntries(Bitmap->Palette(), 0, 256, entries.data());
+  PaletteToColorTable(entries, FColorTable);
+  ApplyColorTable();
+
+  // The platform answers with the record that fits the kind of bitmap: a section tells its
+  // masks, a device-dependent bitmap only its size and depth.
+  DIBSECTION described{};
+  const int answer = GetObject(Bitmap->Handle(), sizeof described, &described);
+  const Integer bitCount = described.dsBm.bmBitsPixel;
+  TDIBPixelLayout layout;
+  if (answer == static_cast<int>(sizeof(BITMAP))) {
+    const Integer channelBits = bitCount == 16 ? 5 : 8;
+    MakeDIBPixelLayout(channelBits, channelBits, channelBits, layout);
+  } else if (answer == static_cast<int>(sizeof(DIBSECTION)) && bitCount > 8 && bitCount < 24) {
+    MakeDIBPixelLayoutFromMasks(static_cast<Integer>(described.dsBitfields[0]),
+                                static_cast<Integer>(described.dsBitfields[1]),
+                                static_cast<Integer>(described.dsBitfields[2]), layout);
+  } else if (answer == static_cast<int>(sizeof(DIBSECTION))) {
+    MakeDIBPixelLayout(8, 8, 8, layout);
+  } else {
+    return;
+  }
+  FPixelLayout = layout;
+  SetSize(described.dsBm.bmWidth, described.dsBm.bmHeight, bitCount);
+  if (FSize > 0) std::memset(Bits(), 0, FSize);
+  Canvas()->Draw(0, 0, Bitmap);
 }
 
 // ---- Streams and clipboard ----

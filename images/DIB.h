@@ -68,6 +68,8 @@ class TDIB : public TGraphic {
   void DoSetPalette(HPALETTE Value) override;
 
  private:
+  // The bitmap's palette, layout, size and picture.
+  void AssignBitmap(TBitmap* Bitmap);
   void SetImage(TDIBSharedImage& Value);
   // A store of its own, uncompressed, and a section unless MemoryImageOk.
   void MakeUnique(bool MemoryImageOk);

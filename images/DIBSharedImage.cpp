@@ -70,8 +70,10 @@ void TDIBSharedImage::AllocateImage(Integer AWidth, Integer AHeight, Integer ABi
   // Only 4- and 8-bit pixels have a run-length form; any other store gets its pixels here.
   const bool runLength = ACompressed && (ABitCount == 4 || ABitCount == 8);
   const bool memoryImage = AMemoryImage || runLength;
+  // Worked out in 64 bits and checked by division before anything narrows: the row size alone
+  // can pass 32 bits, and the row size times the height can pass 64.
   const int64_t widthBytes = (static_cast<int64_t>(AWidth) * ABitCount + 31) / 32 * 4;
-  if (widthBytes * AHeight > INT32_MAX) {
+  if (widthBytes > INT32_MAX || (AHeight > 0 && widthBytes > INT32_MAX / AHeight)) {
     if (memoryImage) OutOfMemoryError();
     throw EOutOfResources(Format(MsgCannotBeMade, {"DIB"}));
   }

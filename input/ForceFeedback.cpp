@@ -7,6 +7,7 @@
 #include "display/ScopeExit.h"
 #include "input/DXInput.h"
 #include "runtime/ComponentStream.h"
+#include "runtime/Lists.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ TForceFeedbackEffect::TForceFeedbackEffect(TForceFeedbackEffect* Parent) : FPare
 
 TForceFeedbackEffect::~TForceFeedbackEffect() {
   Clear();
-  if (FParent) std::erase(FParent->FChildren, this);
+  if (FParent) RemoveFromBack(FParent->FChildren, this);
 }
 
 void TForceFeedbackEffect::Clear() {

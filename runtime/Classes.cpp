@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "runtime/ComponentStream.h"
+#include "runtime/Lists.h"
 #include "runtime/TypInfo.h"
 
 namespace {
@@ -11,12 +12,6 @@ bool IsIdentStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= '
 bool IsIdentChar(char c) { return IsIdentStart(c) || (c >= '0' && c <= '9'); }
 
 [[noreturn]] void ListIndexError(Integer index) { throw EListError(SListIndexError, {index}); }
-
-template <class T>
-void RemoveFrom(std::vector<T*>& list, T* item) {
-  auto found = std::find(list.begin(), list.end(), item);
-  if (found != list.end()) list.erase(found);
-}
 
 }  // namespace
 
@@ -78,7 +73,7 @@ TComponent::~TComponent() {
   while (!FFreeNotifies.empty()) {
     TComponent* other = FFreeNotifies.back();
     FFreeNotifies.pop_back();
-    RemoveFrom(other->FFreeNotifies, this);
+    RemoveFromBack(other->FFreeNotifies, this);
     other->Notification(this, opRemove);
   }
   DestroyComponents();
@@ -154,7 +149,7 @@ void TComponent::InsertComponent(TComponent* AComponent) {
 
 void TComponent::RemoveComponent(TComponent* AComponent) {
   Notification(AComponent, opRemove);
-  RemoveFrom(FComponents, AComponent);
+  RemoveFromBack(FComponents, AComponent);
   AComponent->FOwner = nullptr;
 }
 
@@ -184,8 +179,8 @@ void TComponent::FreeNotification(TComponent* AComponent) {
 }
 
 void TComponent::RemoveFreeNotification(TComponent* AComponent) {
-  RemoveFrom(FFreeNotifies, AComponent);
-  RemoveFrom(AComponent->FFreeNotifies, this);
+  RemoveFromBack(FFreeNotifies, AComponent);
+  RemoveFromBack(AComponent->FFreeNotifies, this);
 }
 
 void TComponent::Loaded() { FComponentState.Exclude(csLoading); }
@@ -377,7 +372,7 @@ void TCollection::InsertItem(TCollectionItem* Item) {
 
 void TCollection::RemoveItem(TCollectionItem* Item) {
   Notify(Item, cnExtracting);
-  RemoveFrom(FItems, Item);
+  RemoveFromBack(FItems, Item);
   Item->FCollection = nullptr;
   Changed();
 }

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "runtime/Forms.h"
+#include "runtime/Menus.h"
 
 namespace {
 
@@ -58,13 +59,23 @@ const TTypeInfo& EnumTypeInfo(TypeTag<TAlign>) {
   return info;
 }
 
+const TTypeInfo& EnumTypeInfo(TypeTag<TAnchorKind>) {
+  static const TTypeInfo info = MakeEnumTypeInfo("TAnchorKind", {"akLeft", "akTop", "akRight", "akBottom"});
+  return info;
+}
+
+const TTypeInfo& EnumTypeInfo(TypeTag<TDragMode>) {
+  static const TTypeInfo info = MakeEnumTypeInfo("TDragMode", {"dmManual", "dmAutomatic"});
+  return info;
+}
+
 const TTypeInfo& CursorTypeInfo() {
   static const TTypeInfo info = [] {
     TTypeInfo type = IntegerTypeInfo();
     type.Name = "TCursor";
     type.Idents = {{crDefault, "crDefault"},    {crNone, "crNone"},   {crArrow, "crArrow"},
                    {crCross, "crCross"},        {crIBeam, "crIBeam"}, {crHourGlass, "crHourGlass"},
-                   {crHandPoint, "crHandPoint"}};
+                   {crDrag, "crDrag"},          {crHandPoint, "crHandPoint"}};
     return type;
   }();
   return info;
@@ -95,6 +106,47 @@ TCustomForm* GetParentForm(TControl* Control) {
 
 // ---- TControl ----
 
+// ---- TSizeConstraints ----
+
+const TClassInfo& TSizeConstraints::StaticClassInfo() {
+  static const TClassInfo info = DefineClass<TSizeConstraints>({
+      Property("MaxHeight", &TSizeConstraints::MaxHeight, &TSizeConstraints::SetMaxHeight).Default(0),
+      Property("MaxWidth", &TSizeConstraints::MaxWidth, &TSizeConstraints::SetMaxWidth).Default(0),
+      Property("MinHeight", &TSizeConstraints::MinHeight, &TSizeConstraints::SetMinHeight).Default(0),
+      Property("MinWidth", &TSizeConstraints::MinWidth, &TSizeConstraints::SetMinWidth).Default(0),
+  });
+  return info;
+}
+
+void TSizeConstraints::Constrain(Integer& Width, Integer& Height) const {
+  // A maximum below the minimum gives way to the minimum.
+  if (FMaxWidth > 0) Width = std::min(Width, FMaxWidth);
+  if (FMaxHeight > 0) Height = std::min(Height, FMaxHeight);
+  Width = std::max(Width, FMinWidth);
+  Height = std::max(Height, FMinHeight);
+}
+
+void TSizeConstraints::Change(Integer& Field, Integer Value) {
+  Value = std::max(Value, 0);
+  if (Field == Value) return;
+  Field = Value;
+  FControl->SetBounds(FControl->Left(), FControl->Top(), FControl->Width(), FControl->Height());
+}
+
+void TSizeConstraints::Assign(TPersistent* Source) {
+  auto* source = dynamic_cast<TSizeConstraints*>(Source);
+  if (source == nullptr) {
+    inherited::Assign(Source);
+    return;
+  }
+  SetMaxHeight(source->FMaxHeight);
+  SetMaxWidth(source->FMaxWidth);
+  SetMinHeight(source->FMinHeight);
+  SetMinWidth(source->FMinWidth);
+}
+
+// ---- TControl ----
+
 const TClassInfo& TControl::StaticClassInfo() {
   static const TClassInfo info = DefineClass<TControl>({
       Property("Left", &TControl::Left, &TControl::SetLeft),
@@ -106,10 +158,32 @@ const TClassInfo& TControl::StaticClassInfo() {
 }
 
 TControl::TControl(TComponent* AOwner)
-    : TComponent(AOwner), FWindowProc(MakeEvent<&TControl::WndProc>(this)) {}
+    : TComponent(AOwner), FConstraints(new TSizeConstraints(this)), FWindowProc(MakeEvent<&TControl::WndProc>(this)) {}
 
 TControl::~TControl() {
   if (FParent != nullptr) FParent->RemoveControl(this);
+  delete FConstraints;
+}
+
+void TControl::SetShowHint(bool Value) {
+  FShowHint = Value;
+  FParentShowHint = false;
+}
+
+void TControl::SetParentShowHint(bool Value) {
+  FParentShowHint = Value;
+  if (FParentShowHint && FParent != nullptr) FShowHint = FParent->FShowHint;
+}
+
+void TControl::SetPopupMenu(TPopupMenu* Value) {
+  if (FPopupMenu != nullptr) FPopupMenu->RemoveFreeNotification(this);
+  FPopupMenu = Value;
+  if (FPopupMenu != nullptr) FPopupMenu->FreeNotification(this);
+}
+
+void TControl::Notification(TComponent* AComponent, TOperation Operation) {
+  inherited::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == FPopupMenu) FPopupMenu = nullptr;
 }
 
 void TControl::SetParent(TWinControl* AParent) {
@@ -121,6 +195,7 @@ void TControl::SetParent(TWinControl* AParent) {
 }
 
 void TControl::SetBounds(Integer ALeft, Integer ATop, Integer AWidth, Integer AHeight) {
+  FConstraints->Constrain(AWidth, AHeight);
   if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
   const bool resized = AWidth != FWidth || AHeight != FHeight;
   FLeft = ALeft;
@@ -346,6 +421,7 @@ void TWinControl::InsertControl(TControl* AControl) {
     AControl->FColor = FColor;
     AControl->ColorChanged();
   }
+  if (AControl->FParentShowHint) AControl->FShowHint = FShowHint;
   if (auto* windowed = dynamic_cast<TWinControl*>(AControl); windowed && HandleAllocated())
     windowed->CreateHandle();
   Realign();
@@ -366,6 +442,7 @@ void TWinControl::SetBounds(Integer ALeft, Integer ATop, Integer AWidth, Integer
     TControl::SetBounds(ALeft, ATop, AWidth, AHeight);
     return;
   }
+  FConstraints->Constrain(AWidth, AHeight);
   if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
   // The window reports the new placement back (WM_WINDOWPOSCHANGED, WM_SIZE), which updates
   // the fields and lays out the children.

@@ -47,6 +47,7 @@ inline constexpr TCursor crArrow = -2;
 inline constexpr TCursor crCross = -3;
 inline constexpr TCursor crIBeam = -4;
 inline constexpr TCursor crHourGlass = -11;
+inline constexpr TCursor crDrag = -12;
 inline constexpr TCursor crHandPoint = -21;
 // TCursor as the stream sees it: an integer whose predefined values have names ("crNone").
 const TTypeInfo& CursorTypeInfo();
@@ -63,7 +64,61 @@ using TMouseMoveEvent = TEvent<TObject*, TShiftState, Integer, Integer>;
 using TKeyEvent = TEvent<TObject*, Word&, TShiftState>;
 using TKeyPressEvent = TEvent<TObject*, char&>;
 
+// The edges of its parent a control keeps its distance to.
+enum TAnchorKind { akLeft, akTop, akRight, akBottom };
+using TAnchors = TSet<TAnchorKind>;
+const TTypeInfo& EnumTypeInfo(TypeTag<TAnchorKind>);
+
+// Dragging: started by the program (manual) or by pressing the mouse on the control.
+enum TDragMode { dmManual, dmAutomatic };
+const TTypeInfo& EnumTypeInfo(TypeTag<TDragMode>);
+enum TDragState { dsDragEnter, dsDragLeave, dsDragMove };
+
+// What a drag carries from its source to its target.
+class TDragObject : public TObject {};
+
+// Sender, the dragged object's source (or, ending a drag, its target: nil when it was dropped
+// nowhere), and the position.
+using TDragDropEvent = TEvent<TObject*, TObject*, Integer, Integer>;
+using TEndDragEvent = TDragDropEvent;
+// Setting Accept to false refuses the drop.
+using TDragOverEvent = TEvent<TObject*, TObject*, Integer, Integer, TDragState, bool&>;
+// The handler may provide the object the drag carries.
+using TStartDragEvent = TEvent<TObject*, TDragObject*&>;
+
+class TControl;
+class TPopupMenu;
 class TWinControl;
+
+// The smallest and largest size of a control; 0 leaves that side unlimited.
+class TSizeConstraints : public TPersistent {
+  ORVALIS_CLASS(TSizeConstraints, TPersistent)
+
+  explicit TSizeConstraints(TControl* Control) : FControl(Control) {}
+
+  Integer MaxHeight() const { return FMaxHeight; }
+  void SetMaxHeight(Integer Value) { Change(FMaxHeight, Value); }
+  Integer MaxWidth() const { return FMaxWidth; }
+  void SetMaxWidth(Integer Value) { Change(FMaxWidth, Value); }
+  Integer MinHeight() const { return FMinHeight; }
+  void SetMinHeight(Integer Value) { Change(FMinHeight, Value); }
+  Integer MinWidth() const { return FMinWidth; }
+  void SetMinWidth(Integer Value) { Change(FMinWidth, Value); }
+
+  // Width and height brought within the limits.
+  void Constrain(Integer& Width, Integer& Height) const;
+  void Assign(TPersistent* Source) override;
+
+ private:
+  // Negative limits count as 0; a change sizes the control again.
+  void Change(Integer& Field, Integer Value);
+
+  TControl* FControl;
+  Integer FMaxHeight = 0;
+  Integer FMaxWidth = 0;
+  Integer FMinHeight = 0;
+  Integer FMinWidth = 0;
+};
 
 class TControl : public TComponent {
   ORVALIS_CLASS(TControl, TComponent)
@@ -117,6 +172,26 @@ class TControl : public TComponent {
   TCursor Cursor() const { return FCursor; }
   void SetCursor(TCursor Value);
 
+  TAnchors Anchors() const { return FAnchors; }
+  void SetAnchors(TAnchors Value) { FAnchors = Value; }
+  // Applied to every later size change, and at once when they change.
+  TSizeConstraints* Constraints() const { return FConstraints; }
+  void SetConstraints(TSizeConstraints* Value) { FConstraints->Assign(Value); }
+  TCursor DragCursor() const { return FDragCursor; }
+  void SetDragCursor(TCursor Value) { FDragCursor = Value; }
+  TDragMode DragMode() const { return FDragMode; }
+  void SetDragMode(TDragMode Value) { FDragMode = Value; }
+  // Whether the control's hint shows; while ParentShowHint is set it is the parent's setting,
+  // and setting ShowHint clears ParentShowHint.
+  bool ShowHint() const { return FShowHint; }
+  void SetShowHint(bool Value);
+  bool ParentShowHint() const { return FParentShowHint; }
+  void SetParentShowHint(bool Value);
+  bool IsShowHintStored() const { return !FParentShowHint; }
+  // Cleared when the menu is freed.
+  TPopupMenu* PopupMenu() const { return FPopupMenu; }
+  void SetPopupMenu(TPopupMenu* Value);
+
   // Every message of the control passes through WindowProc, which is WndProc until someone
   // puts a handler of their own in its place (and calls the saved one for default handling).
   TWndMethod WindowProc() const { return FWindowProc; }
@@ -138,11 +213,17 @@ class TControl : public TComponent {
   TMouseEvent OnMouseDown;
   TMouseMoveEvent OnMouseMove;
   TMouseEvent OnMouseUp;
+  TNotifyEvent OnDblClick;
+  TDragDropEvent OnDragDrop;
+  TDragOverEvent OnDragOver;
+  TEndDragEvent OnEndDrag;
+  TStartDragEvent OnStartDrag;
 
  protected:
   friend class TWinControl;
 
   void Loaded() override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
   // After the control's size changed.
   virtual void Resize();
   // Asks the parent to lay out its aligned children again.
@@ -168,6 +249,13 @@ class TControl : public TComponent {
   bool FParentColor = true;
   std::string FCaption;
   TCursor FCursor = crDefault;
+  TAnchors FAnchors{akLeft, akTop};
+  TSizeConstraints* FConstraints;
+  TCursor FDragCursor = crDrag;
+  TDragMode FDragMode = dmManual;
+  bool FShowHint = false;
+  bool FParentShowHint = true;
+  TPopupMenu* FPopupMenu = nullptr;
   TWndMethod FWindowProc;
   // Client size asked for while the stream was loading; applied by Loaded.
   Integer FPendingClientWidth = -1;
@@ -216,6 +304,13 @@ class TWinControl : public TControl {
   // order, then the client ones over what is left.
   void Realign();
 
+  // The control's place in the order the keyboard focus moves in; -1 for none.
+  Integer TabOrder() const { return FTabOrder; }
+  void SetTabOrder(Integer Value) { FTabOrder = Value; }
+  // Whether the focus stops at the control on its way.
+  bool TabStop() const { return FTabStop; }
+  void SetTabStop(bool Value) { FTabStop = Value; }
+
   TKeyEvent OnKeyDown;
   TKeyEvent OnKeyUp;
   TKeyPressEvent OnKeyPress;
@@ -263,6 +358,8 @@ class TWinControl : public TControl {
   HWND FHandle = nullptr;
   std::vector<TControl*> FControls;
   bool FAligning = false;
+  Integer FTabOrder = -1;
+  bool FTabStop = false;
   bool FLeftButtonDown = false;  // pressed over this control: its release is a click
 };
 

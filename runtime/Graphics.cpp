@@ -1,8 +1,10 @@
 #include "runtime/Graphics.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "platform/kernel/Arithmetic.h"
 #include "runtime/ComponentStream.h"
@@ -362,6 +364,138 @@ void TGraphic::LoadFromFile(const std::string& FileName) {
 void TGraphic::SaveToFile(const std::string& FileName) {
   TFileStream stream(FileName, fmCreate);
   SaveToStream(stream);
+}
+
+// ---- TBitmap ----
+
+namespace {
+
+Integer BitsPerPixel(TPixelFormat Format) {
+  static constexpr Integer bits[] = {1, 4, 8, 16, 16, 24, 32};
+  return bits[Format];
+}
+
+// The palette's colours as colour-table entries (blue, green, red), black where it has none.
+std::array<RGBQUAD, 256> ColorsOf(HPALETTE Palette) {
+  std::array<PALETTEENTRY, 256> entries{};
+  GetPaletteEntries(Palette, 0, 256, entries.data());
+  std::array<RGBQUAD, 256> colors{};
+  for (size_t i = 0; i < colors.size(); ++i)
+    colors[i] = {entries[i].peBlue, entries[i].peGreen, entries[i].peRed, 0};
+  return colors;
+}
+
+}  // namespace
+
+const TClassInfo& TBitmap::StaticClassInfo() {
+  static const TClassInfo info = DefineClass<TBitmap>();
+  return info;
+}
+
+TBitmap::TBitmap() : FDC(CreateCompatibleDC(nullptr)), FCanvas(new TCanvas()) {}
+
+TBitmap::~TBitmap() {
+  FreeHandle();
+  delete FCanvas;
+  DeleteDC(FDC);
+  if (FPalette) DeleteObject(FPalette);
+}
+
+void TBitmap::SetHandleType(TBitmapHandleType Value) {
+  if (FHandleType == Value) return;
+  FHandleType = Value;
+  MakeHandle();
+}
+
+void TBitmap::SetPixelFormat(TPixelFormat Value) {
+  if (FPixelFormat == Value) return;
+  FPixelFormat = Value;
+  MakeHandle();
+}
+
+void TBitmap::SetSize(Integer AWidth, Integer AHeight) {
+  if (FWidth == AWidth && FHeight == AHeight) return;
+  FWidth = AWidth;
+  FHeight = AHeight;
+  MakeHandle();
+}
+
+void TBitmap::FreeHandle() {
+  if (!FHandle) return;
+  FCanvas->SetHandle(nullptr);
+  SelectObject(FDC, FOldBitmap);
+  DeleteObject(FHandle);
+  FHandle = nullptr;
+}
+
+HBITMAP TBitmap::MakeSection() const {
+  // Header, the masks of a 5-6-5 section, then the colours.
+  std::vector<BYTE> block(sizeof(BITMAPINFOHEADER) + 3 * sizeof(DWORD) + 256 * sizeof(RGBQUAD));
+  const bool bitFields = FPixelFormat == pf16bit;
+  const Integer bitCount = BitsPerPixel(FPixelFormat);
+  const BITMAPINFOHEADER header{sizeof(BITMAPINFOHEADER), FWidth, FHeight, 1, static_cast<WORD>(bitCount),
+                                bitFields ? BI_BITFIELDS : BI_RGB, 0, 0, 0, 0, 0};
+  std::memcpy(block.data(), &header, sizeof header);
+  size_t colorsAt = sizeof header;
+  if (bitFields) {
+    const DWORD masks[3] = {0xF800, 0x07E0, 0x001F};
+    std::memcpy(block.data() + colorsAt, masks, sizeof masks);
+    colorsAt += sizeof masks;
+  }
+  if (bitCount <= 8) {
+    const std::array<RGBQUAD, 256> colors = ColorsOf(FPalette);
+    std::memcpy(block.data() + colorsAt, colors.data(), (size_t{1} << bitCount) * sizeof(RGBQUAD));
+  }
+  return CreateDIBSection(FDC, reinterpret_cast<const BITMAPINFO*>(block.data()), DIB_RGB_COLORS, nullptr,
+                          nullptr, 0);
+}
+
+void TBitmap::MakeHandle() {
+  FreeHandle();
+  if (FWidth > 0 && FHeight > 0) {
+    FHandle = FHandleType == bmDDB
+                  ? CreateBitmap(FWidth, FHeight, 1, static_cast<UINT>(BitsPerPixel(FPixelFormat)), nullptr)
+                  : MakeSection();
+    if (!FHandle) throw EOutOfResources(SBitmapCannotBeMade);
+    FOldBitmap = SelectObject(FDC, FHandle);
+    FCanvas->SetHandle(FDC);
+  }
+  Changed(this);
+}
+
+void TBitmap::DoSetPalette(HPALETTE Value) {
+  if (FPalette == Value) return;
+  if (FPalette) DeleteObject(FPalette);
+  FPalette = Value;
+  // Device-dependent bitmaps and direct-colour sections have no colour table to set.
+  if (FHandle) {
+    const std::array<RGBQUAD, 256> colors = ColorsOf(FPalette);
+    SetDIBColorTable(FDC, 0, 256, colors.data());
+  }
+  SetPaletteModified(true);
+  Changed(this);
+}
+
+void TBitmap::Draw(TCanvas* ACanvas, const TRect& Rect) {
+  if (!FHandle) return;
+  HDC dc = ACanvas->Handle();
+  HPALETTE oldPalette = nullptr;
+  if (FPalette) {
+    oldPalette = SelectPalette(dc, FPalette, FALSE);
+    RealizePalette(dc);
+  }
+  StretchBlt(dc, Rect.left, Rect.top, Rect.right - Rect.left, Rect.bottom - Rect.top, FDC, 0, 0, FWidth,
+             FHeight, ACanvas->CopyMode());
+  if (oldPalette) SelectPalette(dc, oldPalette, FALSE);
+}
+
+void TBitmap::LoadFromStream(TStream&) { throw EInvalidGraphicOperation(SBitmapStreamsUnsupported); }
+void TBitmap::SaveToStream(TStream&) { throw EInvalidGraphicOperation(SBitmapStreamsUnsupported); }
+void TBitmap::LoadFromClipboardFormat(Word, HGLOBAL, HPALETTE) {
+  throw EInvalidGraphicOperation(SBitmapStreamsUnsupported);
+}
+void TBitmap::SaveToClipboardFormat(Word&, HGLOBAL&, HPALETTE&) {
+  throw EInvalidGraphicOperation(SBitmapStreamsUnsupported);
 }
 
 // ---- TPicture and the registry of picture formats ----

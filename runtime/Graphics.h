@@ -310,6 +310,70 @@ class TGraphic : public TPersistent {
   bool FPaletteModified = false;
 };
 
+// ---- Bitmaps ----
+
+enum TPixelFormat { pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit };
+// A bitmap section, or a bitmap in the screen's own formats (monochrome, 15, 16, 24, 32 bits).
+enum TBitmapHandleType { bmDIB, bmDDB };
+
+inline constexpr const char* SBitmapStreamsUnsupported = "Bitmap-Dateien werden nicht unterstützt";
+inline constexpr const char* SBitmapCannotBeMade = "Bitmap kann nicht erzeugt werden";
+
+// The class library's bitmap: a platform bitmap selected into a memory device context of its
+// own, with an optional palette. A change of size, pixel format or handle type makes a new
+// bitmap, all black. What this system needs of it is the handle, the palette and drawing; its
+// stored form (bitmap files, the clipboard) is not offered and raises EInvalidGraphicOperation.
+class TBitmap : public TGraphic {
+  ORVALIS_CLASS(TBitmap, TGraphic)
+
+  TBitmap();
+  ~TBitmap() override;
+  TGraphic* NewInstance() const override { return new TBitmap(); }
+
+  // Nil while the bitmap is empty.
+  HBITMAP Handle() const { return FHandle; }
+  TBitmapHandleType HandleType() const { return FHandleType; }
+  void SetHandleType(TBitmapHandleType Value);
+  // pf16bit sections are 5-6-5, every other 16-bit bitmap 5-5-5.
+  TPixelFormat PixelFormat() const { return FPixelFormat; }
+  void SetPixelFormat(TPixelFormat Value);
+  // A failure to make the bitmap leaves it empty and raises EOutOfResources.
+  void SetSize(Integer AWidth, Integer AHeight);
+  // Drawing into the bitmap; drawing while it is empty raises the canvas error.
+  TCanvas* Canvas() const { return FCanvas; }
+
+  void LoadFromStream(TStream& Stream) override;
+  void SaveToStream(TStream& Stream) override;
+  void LoadFromClipboardFormat(Word AFormat, HGLOBAL AData, HPALETTE APalette) override;
+  void SaveToClipboardFormat(Word& AFormat, HGLOBAL& AData, HPALETTE& APalette) override;
+
+ protected:
+  void Draw(TCanvas* ACanvas, const TRect& Rect) override;
+  bool GetEmpty() override { return FHandle == nullptr; }
+  Integer GetHeight() override { return FHeight; }
+  Integer GetWidth() override { return FWidth; }
+  HPALETTE GetPalette() override { return FPalette; }
+  void DoSetHeight(Integer Value) override { SetSize(FWidth, Value); }
+  void DoSetWidth(Integer Value) override { SetSize(Value, FHeight); }
+  // Takes the ownership of the handle; a section of up to 8 bits takes its colours.
+  void DoSetPalette(HPALETTE Value) override;
+
+ private:
+  void FreeHandle();
+  void MakeHandle();
+  HBITMAP MakeSection() const;
+
+  HDC FDC;
+  TCanvas* FCanvas;
+  HBITMAP FHandle = nullptr;
+  HGDIOBJ FOldBitmap = nullptr;
+  HPALETTE FPalette = nullptr;
+  TBitmapHandleType FHandleType = bmDIB;
+  TPixelFormat FPixelFormat = pf24bit;
+  Integer FWidth = 0;
+  Integer FHeight = 0;
+};
+
 // A graphic class as the picture registry keeps it: its class information and how to make one
 // (the language's virtual constructor). GraphicClassOf<TDIB>() gives the one for a class.
 struct TGraphicClassRef {

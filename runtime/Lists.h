@@ -1,6 +1,7 @@
 // The class library's list of untyped pointers.
 #pragma once
 
+#include <algorithm>
 #include <vector>
 
 #include "runtime/Object.h"
@@ -50,3 +51,11 @@ class TList : public TObject {
   void CheckIndex(Integer index) const;
   std::vector<void*> FList;
 };
+
+// Removes one entry equal to item from a list of unique entries, searching from the back: owners
+// free what they own last first, and each entry leaving is then found at once.
+template <class T>
+void RemoveFromBack(std::vector<T*>& list, const T* item) {
+  auto found = std::find(list.rbegin(), list.rend(), item);
+  if (found != list.rend()) list.erase(std::next(found).base());
+}

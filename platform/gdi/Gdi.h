@@ -169,7 +169,8 @@ int GetDeviceCaps(HDC dc, int index);
 // Objects.
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 BOOL DeleteObject(HGDIOBJ object);
-// Bitmaps fill a BITMAP, or a DIBSECTION when size allows; palettes a WORD with their entry
+// Bitmap sections fill a BITMAP, or a DIBSECTION when size allows, device-dependent bitmaps a
+// BITMAP only (and answer with its size); palettes a WORD with their entry
 // count; fonts a LOGFONTA. Returns the bytes written, or the size needed when buffer is null.
 int GetObjectA(HGDIOBJ object, int size, void* buffer);
 inline int GetObject(HGDIOBJ object, int size, void* buffer) { return GetObjectA(object, size, buffer); }
@@ -178,6 +179,11 @@ HGDIOBJ GetStockObject(int index);
 // Bitmap sections: uncompressed, 1 to 32 bits, colours as RGB entries (DIB_RGB_COLORS).
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
                          DWORD offset);
+// A device-dependent bitmap: rows word-aligned, top row first, pixels in the screen's formats
+// (monochrome, or 16 bits laid out 5-5-5, 24 or 32 bits); bits (may be null) gives its first
+// contents. GetObject describes it with the plain BITMAP only. Null for planes other than 1,
+// any other bit count, or sides of 0 or less.
+HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitCount, const void* bits);
 // Colour table of the section selected into dc (8 bits or less); returns the entries set/read.
 UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colors);
 UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colors);

@@ -3,6 +3,7 @@
 #include "platform/gdi/GdiObjects.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <new>
 #include <unordered_map>
@@ -225,6 +226,13 @@ int GetObjectA(HGDIOBJ handle, int size, void* buffer) {
                       static_cast<WORD>(bitmap->format.bitCount), bitmap->memory.get()};
       section.dsBmih = bitmap->header;
       std::copy(bitmap->format.masks.begin(), bitmap->format.masks.end(), section.dsBitfields);
+      if (!bitmap->section) {
+        section.dsBm.bmBits = nullptr;  // a device's pixels are not the caller's to touch
+        if (!buffer) return sizeof(BITMAP);
+        if (size < static_cast<int>(sizeof(BITMAP))) return 0;
+        std::memcpy(buffer, &section.dsBm, sizeof(BITMAP));
+        return sizeof(BITMAP);
+      }
       if (!buffer) return sizeof(DIBSECTION);
       const int written = size >= static_cast<int>(sizeof(DIBSECTION)) ? sizeof(DIBSECTION)
                           : size >= static_cast<int>(sizeof(BITMAP))   ? sizeof(BITMAP)
@@ -284,12 +292,36 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
   return AddObject(std::move(bitmap));
 }
 
+HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitCount, const void* bits) {
+  if (planes != 1 || width <= 0 || height <= 0) return nullptr;
+  if (bitCount != 1 && bitCount != 16 && bitCount != 24 && bitCount != 32) return nullptr;
+  auto bitmap = std::make_unique<BitmapObject>();
+  bitmap->section = false;
+  DibFormat& format = bitmap->format;
+  format.width = width;
+  format.height = height;
+  format.topDown = true;
+  format.bitCount = static_cast<int32_t>(bitCount);
+  format.rowBytes = (static_cast<int64_t>(width) * bitCount + 15) / 16 * 2;
+  if (format.rowBytes > INT32_MAX / height) return nullptr;
+  format.masks = bitCount == 16 ? std::array<DWORD, 3>{0x7C00, 0x03E0, 0x001F}
+                                : std::array<DWORD, 3>{0xFF0000, 0x00FF00, 0x0000FF};
+  format.colors[1] = {255, 255, 255, 0};  // monochrome: 0 black, 1 white
+  const size_t size = static_cast<size_t>(format.rowBytes) * height;
+  bitmap->memory.reset(new (std::nothrow) BYTE[size]());
+  if (!bitmap->memory) return nullptr;
+  if (bits) std::memcpy(bitmap->memory.get(), bits, size);
+  bitmap->view = ViewOfDib(format, bitmap->memory.get());
+  return AddObject(std::move(bitmap));
+}
+
 namespace {
 
 // The section selected into dc when it has a colour table; colours are its format's and view's.
 BitmapObject* IndexedSection(HDC handle) {
   DCObject* dc = LookupDC(handle);
-  if (!dc || dc->wrapsPixels || dc->bitmap->stock || !dc->bitmap->view.Indexed()) return nullptr;
+  if (!dc || dc->wrapsPixels || dc->bitmap->stock || !dc->bitmap->section || !dc->bitmap->view.Indexed())
+    return nullptr;
   return dc->bitmap;
 }
 

@@ -66,6 +66,7 @@ struct BitmapObject : GdiObject {
   DibFormat format;
   BITMAPINFOHEADER header{};
   PixelView view;
+  bool section = true;  // false for a device-dependent bitmap
 };
 
 struct PaletteObject : GdiObject {

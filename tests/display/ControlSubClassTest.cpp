@@ -101,3 +101,29 @@ TEST(TControlSubClass, WithoutACallbackTheHookIsTransparent) {
   EXPECT_EQ(control.Perform(kProbe, 0, 0), 7);
   EXPECT_EQ(control.Handled.size(), 1u);
 }
+
+TEST(TControlSubClass, HooksFreedOutOfOrderLeaveASoundChain) {
+  RecordingControl control;
+  std::vector<std::string> log;
+  Watcher a("a", log, Watcher::After), b("b", log, Watcher::After), c("c", log, Watcher::After);
+  TWndMethod original = control.WindowProc();
+  auto* first = new TControlSubClass(&control, a.Callback());
+  auto* middle = new TControlSubClass(&control, b.Callback());
+  auto* last = new TControlSubClass(&control, c.Callback());
+
+  middle->Free();  // from the middle: the outer hook now leads past it
+  EXPECT_TRUE(last->DefWindowProc() == MakeEvent<&TControlSubClass::WndProc>(first));
+  EXPECT_EQ(control.Perform(kProbe, 0, 0), 7);
+  EXPECT_EQ(log, (std::vector<std::string>{"c first", "a first"}));
+
+  first->Free();  // the innermost, while the outermost still leads to it
+  EXPECT_TRUE(last->DefWindowProc() == original);
+  log.clear();
+  EXPECT_EQ(control.Perform(kProbe, 0, 0), 7);
+  EXPECT_EQ(log, (std::vector<std::string>{"c first"}));
+
+  last->Free();
+  EXPECT_TRUE(control.WindowProc() == original);
+  EXPECT_EQ(control.Perform(kProbe, 0, 0), 7);
+  EXPECT_EQ(control.Handled.size(), 3u);
+}

@@ -1,10 +1,13 @@
 #include "display/DXDraw.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "DisplayTestSupport.h"
 #include "display/DXDrawDrivers.h"
+#include "runtime/ComponentStream.h"
+#include "runtime/Menus.h"
 
 namespace {
 
@@ -710,5 +713,143 @@ TEST_F(DXDrawTest, StoredSettingsMakeADisplayThatStartsOnTheFirstShowing) {
   EXPECT_EQ(stored->Initializations, 2);
   EXPECT_EQ(TestDDrawCurrentDisplayMode(), (DDrawDisplayMode{1280, 1024, 32}));
   // The application frees the form (and so the display) at the end, while the form is whole.
+  UnRegisterClass(&TDXDraw::StaticClassInfo());
+}
+
+// ---- The class library's control properties ----
+
+namespace {
+
+// A form with a handler for every kind of event a display control publishes.
+class TControlEventsForm : public TForm {
+  ORVALIS_CLASS(TControlEventsForm, TForm)
+
+  using TForm::TForm;
+  void Load(std::string_view Text) { ReadFormText(Text); }
+  void Notified(TObject*) {}
+  void Dropped(TObject*, TObject*, Integer, Integer) {}
+  void DraggedOver(TObject*, TObject*, Integer, Integer, TDragState, bool&) {}
+  void DragStarted(TObject*, TDragObject*&) {}
+  void KeyChanged(TObject*, Word&, TShiftState) {}
+  void KeyPressed(TObject*, char&) {}
+  void MouseChanged(TObject*, TMouseButton, TShiftState, Integer, Integer) {}
+  void MouseMoved(TObject*, TShiftState, Integer, Integer) {}
+
+  TPopupMenu* Menu = nullptr;
+  TDXDraw* DXDraw = nullptr;
+};
+
+constexpr const char* kStoredControlProperties = R"(
+object ControlEventsForm: TControlEventsForm
+  object Menu: TPopupMenu
+  end
+  object DXDraw: TDXDraw
+    Left = 0
+    Top = 0
+    Width = 300
+    Height = 500
+    Anchors = [akLeft, akTop, akRight]
+    AutoInitialize = False
+    Constraints.MaxHeight = 400
+    Constraints.MinWidth = 50
+    DragCursor = crHandPoint
+    DragMode = dmAutomatic
+    ParentShowHint = False
+    PopupMenu = Menu
+    ShowHint = True
+    TabOrder = 2
+    TabStop = True
+    OnClick = Notified
+    OnDblClick = Notified
+    OnDragDrop = Dropped
+    OnDragOver = DraggedOver
+    OnEndDrag = Dropped
+    OnEnter = Notified
+    OnExit = Notified
+    OnKeyDown = KeyChanged
+    OnKeyPress = KeyPressed
+    OnKeyUp = KeyChanged
+    OnMouseDown = MouseChanged
+    OnMouseMove = MouseMoved
+    OnMouseUp = MouseChanged
+    OnStartDrag = DragStarted
+  end
+end
+)";
+
+}  // namespace
+
+const TClassInfo& TControlEventsForm::StaticClassInfo() {
+  static const TClassInfo info = DefineClass<TControlEventsForm>(
+      {},
+      {PublishedMethod<&TControlEventsForm::Notified>("Notified"),
+       PublishedMethod<&TControlEventsForm::Dropped>("Dropped"),
+       PublishedMethod<&TControlEventsForm::DraggedOver>("DraggedOver"),
+       PublishedMethod<&TControlEventsForm::DragStarted>("DragStarted"),
+       PublishedMethod<&TControlEventsForm::KeyChanged>("KeyChanged"),
+       PublishedMethod<&TControlEventsForm::KeyPressed>("KeyPressed"),
+       PublishedMethod<&TControlEventsForm::MouseChanged>("MouseChanged"),
+       PublishedMethod<&TControlEventsForm::MouseMoved>("MouseMoved")},
+      {PublishedField("Menu", &TControlEventsForm::Menu), PublishedField("DXDraw", &TControlEventsForm::DXDraw)});
+  return info;
+}
+
+TEST_F(DXDrawTest, StoredControlPropertiesLoadAndWriteBack) {
+  RegisterClass(&TDXDraw::StaticClassInfo());
+  RegisterClass(&TPopupMenu::StaticClassInfo());
+  auto expectStored = [](TControlEventsForm* form) {
+    TDXDraw* display = form->DXDraw;
+    ASSERT_NE(display, nullptr);
+    EXPECT_EQ(display->Anchors(), (TAnchors{akLeft, akTop, akRight}));
+    EXPECT_EQ(display->Constraints()->MaxHeight(), 400);
+    EXPECT_EQ(display->Height(), 400) << "the constraints limit the size";
+    EXPECT_EQ(display->Constraints()->MinWidth(), 50);
+    EXPECT_EQ(display->DragCursor(), crHandPoint);
+    EXPECT_EQ(display->DragMode(), dmAutomatic);
+    EXPECT_FALSE(display->ParentShowHint());
+    EXPECT_TRUE(display->ShowHint());
+    EXPECT_EQ(display->PopupMenu(), form->Menu);
+    EXPECT_EQ(display->TabOrder(), 2);
+    EXPECT_TRUE(display->TabStop());
+    EXPECT_TRUE(display->OnClick == MakeEvent<&TControlEventsForm::Notified>(form));
+    EXPECT_TRUE(display->OnDblClick == MakeEvent<&TControlEventsForm::Notified>(form));
+    EXPECT_TRUE(display->OnDragDrop == MakeEvent<&TControlEventsForm::Dropped>(form));
+    EXPECT_TRUE(display->OnDragOver == MakeEvent<&TControlEventsForm::DraggedOver>(form));
+    EXPECT_TRUE(display->OnEndDrag == MakeEvent<&TControlEventsForm::Dropped>(form));
+    EXPECT_TRUE(display->OnEnter == MakeEvent<&TControlEventsForm::Notified>(form));
+    EXPECT_TRUE(display->OnExit == MakeEvent<&TControlEventsForm::Notified>(form));
+    EXPECT_TRUE(display->OnKeyDown == MakeEvent<&TControlEventsForm::KeyChanged>(form));
+    EXPECT_TRUE(display->OnKeyPress == MakeEvent<&TControlEventsForm::KeyPressed>(form));
+    EXPECT_TRUE(display->OnKeyUp == MakeEvent<&TControlEventsForm::KeyChanged>(form));
+    EXPECT_TRUE(display->OnMouseDown == MakeEvent<&TControlEventsForm::MouseChanged>(form));
+    EXPECT_TRUE(display->OnMouseMove == MakeEvent<&TControlEventsForm::MouseMoved>(form));
+    EXPECT_TRUE(display->OnMouseUp == MakeEvent<&TControlEventsForm::MouseChanged>(form));
+    EXPECT_TRUE(display->OnStartDrag == MakeEvent<&TControlEventsForm::DragStarted>(form));
+  };
+  auto* stored = new TControlEventsForm(Application);
+  stored->Load(kStoredControlProperties);
+  expectStored(stored);
+
+  TMemoryStream written;
+  WriteComponent(written, stored);
+  delete stored;  // the copy takes its name
+  auto* reread = new TControlEventsForm(Application);
+  written.SetPosition(0);
+  ReadComponent(written, reread);
+  expectStored(reread);
+  TMemoryStream rewritten;
+  WriteComponent(rewritten, reread);
+  ASSERT_EQ(rewritten.Size(), written.Size());
+  EXPECT_EQ(std::memcmp(rewritten.Memory(), written.Memory(), static_cast<size_t>(written.Size())), 0);
+
+  // The reference goes with the menu; untouched settings are not written.
+  delete reread->Menu;
+  EXPECT_EQ(reread->DXDraw->PopupMenu(), nullptr);
+  auto* plain = new TDXDraw(Application);
+  EXPECT_EQ(plain->DragCursor(), crDrag);
+  EXPECT_TRUE(plain->ParentShowHint());
+  EXPECT_FALSE(GetPropInfo(plain, "ShowHint")->IsStored(plain));
+  EXPECT_EQ(plain->TabOrder(), -1);
+  UnRegisterClass(&TPopupMenu::StaticClassInfo());
   UnRegisterClass(&TDXDraw::StaticClassInfo());
 }

@@ -59,6 +59,22 @@ TEST_F(ProgramRun, StartsOnTheFirstShowingAndEndsWhenTheMainFormCloses) {
   EXPECT_EQ(GetWindowLongA(OrvalisMain->Handle(), GWL_STYLE) & WS_CAPTION, 0);
 }
 
+TEST_F(ProgramRun, TheEndFreesTheLibrariesTheLoaderBoundAfterTheInputLayer) {
+  {
+    TUser user;
+    ProgramMain();
+    ASSERT_TRUE(user.Looked);
+  }
+  // Held once from the start and once by the loader, which bound DirectInput for the input
+  // component and DirectDraw for the display.
+  EXPECT_EQ(ModuleReferenceCount("DInput.dll"), 2);
+  EXPECT_EQ(ModuleReferenceCount("DDraw.dll"), 2);
+  EndComponentLayer();
+  EXPECT_EQ(ModuleReferenceCount("DInput.dll"), 0);
+  EXPECT_EQ(ModuleReferenceCount("DDraw.dll"), 0);
+  EXPECT_EQ(TestDInputLiveInstances(), 0u);
+}
+
 TEST_F(ProgramRun, StoredSettingsMakeTheDisplayAndTheFrameTimer) {
   Application->CreateForm(OrvalisMain);
   EXPECT_EQ(OrvalisMain->BorderStyle(), bsNone);

@@ -117,6 +117,27 @@ TEST_F(DrawingTest, StarsAnimateOnTheirTicksOnlyWhileInView) {
   EXPECT_EQ(FarStarTick, 0);
 }
 
+TEST_F(DrawingTest, ADrawingThatRaisesLeavesTheAnimationTickUnreset) {
+  ShotCount = 1;
+  Shot[1] = {};
+  Shot[1].X = 10000;
+  Shot[1].Y = 10100;
+  Shot[1].Frame = 2;
+  ShotAnimTick = 1;
+  OrvalisMain->Weapons->Items()->Clear();  // a list with too few pictures
+  EXPECT_THROW(DrawShots(), EListError);
+  EXPECT_EQ(Shot[1].Frame, 3) << "the entry animates before it is drawn";
+  EXPECT_EQ(ShotAnimTick, 1);
+
+  NearStarLayer[1] = {10050, 10050, 4};
+  NearStarTick = 2;
+  FarStarTick = 4;
+  OrvalisMain->Stars1->Items()->Clear();
+  EXPECT_THROW(DrawStars(), EListError);
+  EXPECT_EQ(FarStarTick, 0) << "the far layer has no star in view, so its pass ended";
+  EXPECT_EQ(NearStarTick, 2);
+}
+
 TEST_F(DrawingTest, EnergyBarShowsThePictureOfTheShownEnergy) {
   const Integer left = ScreenWidth - 600;
   // Lit pixels of the bar's inside (its frame left out).

@@ -84,6 +84,12 @@ TEST(DIBStoreAllocation, RejectsBitCountsAndLayoutsItCannotHold) {
   EXPECT_THROW(store.AllocateImage(2, 2, 16, Layout(6, 5, 5), Greyscale(), true, false), EInvalidGraphicOperation);
   // More pixels than a 32-bit size can count.
   EXPECT_THROW(store.AllocateImage(70000, 70000, 32, Layout(8, 8, 8), Greyscale(), true, false), EOutOfMemory);
+  // Sides near 2^31: the size check must not overflow itself, nor the row size narrow.
+  EXPECT_THROW(store.AllocateImage(INT32_MAX, INT32_MAX, 32, Layout(8, 8, 8), Greyscale(), true, false),
+               EOutOfMemory);
+  EXPECT_THROW(store.AllocateImage(INT32_MAX, 1, 24, Layout(8, 8, 8), Greyscale(), false, false), EOutOfResources);
+  EXPECT_THROW(store.AllocateImage(INT32_MAX, 0, 24, Layout(8, 8, 8), Greyscale(), true, false), EOutOfMemory);
+  EXPECT_EQ(store.Size, 0);
 }
 
 TEST(DIBStoreAllocation, SectionsLiveInTheirOwnDeviceContextAndAreGivenBack) {
@@ -212,6 +218,8 @@ TEST(DIBDataBlock, AbsurdSizesFailBeforeAnythingIsAllocated) {
   EXPECT_THROW(Read(wide), EReadError);
   Bytes widest = InfoHeader(INT32_MAX, INT32_MAX, 32);  // row size times height overflows 64 bits
   EXPECT_THROW(Read(widest), EReadError);
+  Bytes noRows = InfoHeader(INT32_MAX, 0, 24);  // no pixels to read, but a row no store can hold
+  EXPECT_THROW(Read(noRows), EOutOfMemory);
   Bytes negative = InfoHeader(-5, 1, 8);
   for (int i = 0; i < 256; ++i) PutLE(negative, 0, 4);
   EXPECT_THROW(Read(negative), EInvalidGraphic);

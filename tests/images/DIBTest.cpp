@@ -173,6 +173,11 @@ TEST(DIBSize, SameSizeKeepsPixelsAnythingElseStartsAnew) {
   EXPECT_THROW(sixteen.SetSize(2, 2, 12), EInvalidGraphicOperation);
   EXPECT_EQ(sixteen.BitCount(), 16);
   EXPECT_EQ(sixteen.Width(), 2);
+
+  // Sides near 2^31: the size check itself must not overflow.
+  TDIB huge;
+  EXPECT_THROW(huge.SetSize(INT32_MAX, INT32_MAX, 32), EOutOfMemory);
+  EXPECT_TRUE(huge.Empty());
 }
 
 TEST(DIBColours, ApplyColorTableReachesTheStoreAndThePalette) {
@@ -262,7 +267,8 @@ TEST(DIBDraw, DrawsWithColoursStretchedAndFromEveryKindOfStore) {
   EXPECT_EQ(second.Pixels(0, 0), static_cast<DWORD>(clRed));
   EXPECT_EQ(second.Pixels(1, 0), static_cast<DWORD>(clBlue));
 
-  // Run-length pixels are decoded for drawing.
+  // Run-length pixels are decoded for drawing only: the bitmap stays compressed and saves the
+  // bytes it was read from.
   Bytes block = InfoHeader(2, 1, 8, 1, 4);
   for (int i = 0; i < 256; ++i) PutLE(block, i == 1 ? 0x00FF00u : 0, 4);
   Append(block, {2, 1, 0, 1});
@@ -270,10 +276,13 @@ TEST(DIBDraw, DrawsWithColoursStretchedAndFromEveryKindOfStore) {
   TBytesStream stream(block);
   compressed.ReadData(stream);
   ASSERT_TRUE(compressed.Image().Compressed);
+  const Bytes before = Saved(compressed);
   TDIB third;
   third.SetSize(2, 1, 32);
   third.Canvas()->Draw(0, 0, &compressed);
   EXPECT_EQ(third.Pixels(1, 0), 0x00FF00u);
+  EXPECT_TRUE(compressed.Image().Compressed);
+  EXPECT_EQ(Saved(compressed), before);
 }
 
 TEST(DIBAssign, OtherGraphicsArePaintedIntoTwentyFourBits) {
@@ -298,6 +307,60 @@ TEST(DIBAssign, OtherGraphicsArePaintedIntoTwentyFourBits) {
   EXPECT_EQ(copy.BitCount(), 24);
   EXPECT_EQ(copy.Width(), 3);
   EXPECT_EQ(copy.Pixels(2, 1), static_cast<DWORD>(clLime));
+}
+
+TEST(DIBAssign, BitmapsGiveTheirPaletteLayoutSizeAndPicture) {
+  // A device-dependent bitmap describes itself with the plain record: 16 bits are 5-5-5.
+  TBitmap device;
+  device.SetHandleType(bmDDB);
+  device.SetPixelFormat(pf16bit);
+  device.SetSize(2, 1);
+  device.Canvas()->SetPixels(0, 0, clRed);
+  device.Canvas()->SetPixels(1, 0, clBlue);
+  TDIB dib;
+  dib.Assign(&device);
+  EXPECT_EQ(dib.BitCount(), 16);
+  EXPECT_EQ(dib.Width(), 2);
+  EXPECT_EQ(dib.ImagePixelLayout().RBitMask, 0x7C00);
+  EXPECT_EQ(dib.Pixels(0, 0), 0x7C00u);
+  EXPECT_EQ(dib.Pixels(1, 0), 0x001Fu);
+
+  // A section tells its masks between 9 and 23 bits; 8-8-8 at 32.
+  TBitmap section;
+  section.SetPixelFormat(pf16bit);
+  section.SetSize(1, 2);
+  section.Canvas()->SetPixels(0, 1, clLime);
+  dib.Assign(&section);
+  EXPECT_EQ(dib.ImagePixelLayout().RBitMask, 0xF800);
+  EXPECT_EQ(dib.Pixels(0, 1), 0x07E0u);
+  section.SetPixelFormat(pf32bit);
+  section.Canvas()->SetPixels(0, 0, clRed);
+  dib.Assign(&section);
+  EXPECT_EQ(dib.BitCount(), 32);
+  EXPECT_EQ(dib.Pixels(0, 0), 0xFF0000u);
+
+  // An indexed bitmap's palette becomes the colour table its pixels are matched against.
+  TBitmap indexed;
+  indexed.SetPixelFormat(pf8bit);
+  indexed.SetSize(3, 1);
+  struct {
+    WORD version = 0x300, count = 2;
+    PALETTEENTRY entries[2] = {{0, 0, 0, 0}, {10, 20, 30, 0}};
+  } logical;
+  indexed.SetPalette(CreatePalette(reinterpret_cast<const LOGPALETTE*>(&logical)));
+  indexed.Canvas()->SetPixels(2, 0, static_cast<TColor>(RGB(10, 20, 30)));
+  dib.Assign(&indexed);
+  EXPECT_EQ(dib.BitCount(), 8);
+  EXPECT_EQ(dib.ColorTable()[1].rgbRed, 10);
+  EXPECT_EQ(dib.ColorTable()[1].rgbBlue, 30);
+  EXPECT_EQ(dib.Pixels(2, 0), 1u);
+  EXPECT_EQ(dib.Pixels(0, 0), 0u);
+
+  // An empty bitmap has no handle to describe: its palette is taken, and nothing more.
+  TBitmap empty;
+  dib.Assign(&empty);
+  EXPECT_EQ(dib.Width(), 3);
+  EXPECT_EQ(dib.ColorTable()[1].rgbRed, 0);
 }
 
 TEST(DIBFiles, SavedFileLayout) {

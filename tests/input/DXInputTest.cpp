@@ -283,6 +283,23 @@ TEST_F(DXInputTest, ANewWindowOfTheFormIsBoundAgainAndTheHookGoesWithTheComponen
   EXPECT_TRUE(form->WindowProc() == before);
 }
 
+TEST_F(DXInputTest, TheFirstOfTwoComponentsFreedFirstLeavesTheOtherHooked) {
+  const TWndMethod before = form->WindowProc();
+  TDXInput* first = MakeInput();
+  TDXInput* second = MakeInput();
+  delete first;
+  // The remaining component still re-acquires on activation, through a chain that no longer
+  // leads through the freed hook.
+  ASSERT_FALSE(TestDInputDevices().empty());
+  TestDInputLoseDevices();
+  TestSetApplicationActive(false);
+  TestSetApplicationActive(true);
+  for (const DInputDeviceState& device : TestDInputDevices()) EXPECT_TRUE(device.acquired);
+  delete second;
+  EXPECT_TRUE(form->WindowProc() == before);
+  form->Perform(WM_ACTIVATE, WA_ACTIVE, 0);
+}
+
 TEST_F(DXInputTest, DevicePropertiesTakeNoOtherDevice) {
   TDXInput* input = MakeInput();
   EXPECT_EQ(MessageOf<EConvertError>([&] { input->SetJoystick(nullptr); }),

@@ -269,3 +269,31 @@ TEST(GdiObjects, SelectedObjectsOutliveDeletionAndEverythingIsGivenBack) {
 }
 
 }  // namespace
+
+TEST(GdiDeviceBitmap, DescribesItselfWithThePlainRecordAndDrawsLikeASection) {
+  const WORD rows[2] = {0x7C00, 0x001F};  // one 16-bit pixel per word-aligned row: red, then blue
+  HBITMAP bitmap = CreateBitmap(1, 2, 1, 16, rows);
+  ASSERT_NE(bitmap, nullptr);
+  DIBSECTION described{};
+  ASSERT_EQ(GetObject(bitmap, sizeof described, &described), static_cast<int>(sizeof(BITMAP)));
+  EXPECT_EQ(described.dsBm.bmWidth, 1);
+  EXPECT_EQ(described.dsBm.bmHeight, 2);
+  EXPECT_EQ(described.dsBm.bmWidthBytes, 2);
+  EXPECT_EQ(described.dsBm.bmBitsPixel, 16);
+  EXPECT_EQ(described.dsBm.bmBits, nullptr);
+
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(255, 0, 0)) << "rows run from the top";
+  EXPECT_EQ(GetPixel(dc, 0, 1), RGB(0, 0, 255));
+  const RGBQUAD color{1, 2, 3, 0};
+  EXPECT_EQ(SetDIBColorTable(dc, 0, 1, &color), 0u) << "only sections have colour tables";
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+
+  EXPECT_EQ(CreateBitmap(4, 4, 1, 8, nullptr), nullptr) << "no palette-device formats";
+  EXPECT_EQ(CreateBitmap(4, 4, 2, 16, nullptr), nullptr);
+  EXPECT_EQ(CreateBitmap(0, 4, 1, 16, nullptr), nullptr);
+  EXPECT_EQ(CreateBitmap(INT32_MAX, INT32_MAX, 1, 32, nullptr), nullptr);
+}
