@@ -46,6 +46,12 @@ class DisplayDevice {
   void SurfaceDestroyed() { --liveSurfaces_; }
   uint32_t LiveSurfaces() const { return liveSurfaces_; }
 
+  // The drivers tests listed; empty while the one built-in driver is offered.
+  std::vector<DDrawTestDriver>& ListedDrivers() { return drivers_; }
+  // The position of the driver guid names (null: the primary display driver); false for a GUID
+  // no listed driver has.
+  bool FindDriver(const GUID* guid, uint32_t& index) const;
+
   void CountVerticalBlankWait() { ++verticalBlankWaits_; }
   uint32_t VerticalBlankWaits() const { return verticalBlankWaits_; }
 
@@ -73,6 +79,7 @@ class DisplayDevice {
   uint64_t videoMemoryUsed_ = 0;
   const void* exclusiveOwner_ = nullptr;
   std::set<SurfaceMemory*> memories_;
+  std::vector<DDrawTestDriver> drivers_;
   uint32_t liveSurfaces_ = 0;
   uint32_t verticalBlankWaits_ = 0;
 };
