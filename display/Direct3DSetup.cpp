@@ -110,11 +110,8 @@ struct DeviceSearch {
   Integer BitCount = 0;
   bool Hardware = false;
   bool HardwareAllowed = false;
+  // Of the chosen device.
   GUID Guid{};
-  // Of the chosen device: the version-7 description, or on the DirectX 6 path both.
-  D3DDEVICEDESC7 Chosen{};
-  D3DDEVICEDESC HardwareDesc{};
-  D3DDEVICEDESC SoftwareDesc{};
   DWORD ZBufferDepths = 0;
 };
 
@@ -127,21 +124,18 @@ bool Skips(const DeviceSearch& Search, bool Hardware, const GUID& Guid, DWORD Re
 
 // A hardware device is always taken (a later one replaces an earlier one), a software device
 // only while no hardware device is.
-bool Takes(DeviceSearch& Search, bool Hardware, const GUID& Guid, DWORD ZBufferDepths) {
-  if (!Hardware && Search.Hardware) return false;
+void Consider(DeviceSearch& Search, bool Hardware, const GUID& Guid, DWORD RenderDepths,
+              DWORD ZBufferDepths) {
+  if (Skips(Search, Hardware, Guid, RenderDepths) || (!Hardware && Search.Hardware)) return;
   Search.Found = true;
   Search.Hardware = Hardware;
   Search.Guid = Guid;
   Search.ZBufferDepths = ZBufferDepths;
-  return true;
 }
 
 HRESULT ConsiderDevice7(char*, char*, D3DDEVICEDESC7* Desc, void* Context) {
-  auto& search = *static_cast<DeviceSearch*>(Context);
-  const bool hardware = Desc->dwDevCaps & D3DDEVCAPS_HWRASTERIZATION;
-  if (!Skips(search, hardware, Desc->deviceGUID, Desc->dwDeviceRenderBitDepth) &&
-      Takes(search, hardware, Desc->deviceGUID, Desc->dwDeviceZBufferBitDepth))
-    search.Chosen = *Desc;
+  Consider(*static_cast<DeviceSearch*>(Context), Desc->dwDevCaps & D3DDEVCAPS_HWRASTERIZATION,
+           Desc->deviceGUID, Desc->dwDeviceRenderBitDepth, Desc->dwDeviceZBufferBitDepth);
   return D3DENUMRET_OK;
 }
 
@@ -149,16 +143,11 @@ HRESULT ConsiderDevice7(char*, char*, D3DDEVICEDESC7* Desc, void* Context) {
 // colour model, and is judged by that description, else by its software description.
 HRESULT ConsiderDevice6(GUID* Guid, char*, char*, D3DDEVICEDESC* Hardware,
                         D3DDEVICEDESC* Software, void* Context) {
-  auto& search = *static_cast<DeviceSearch*>(Context);
   const bool hardware = Hardware->dcmColorModel != 0;
   const D3DDEVICEDESC& judged = hardware ? *Hardware : *Software;
-  if (judged.dcmColorModel != D3DCOLOR_RGB ||
-      Skips(search, hardware, *Guid, judged.dwDeviceRenderBitDepth))
-    return D3DENUMRET_OK;
-  if (Takes(search, hardware, *Guid, judged.dwDeviceZBufferBitDepth)) {
-    search.HardwareDesc = *Hardware;
-    search.SoftwareDesc = *Software;
-  }
+  if (judged.dcmColorModel == D3DCOLOR_RGB)
+    Consider(*static_cast<DeviceSearch*>(Context), hardware, *Guid,
+             judged.dwDeviceRenderBitDepth, judged.dwDeviceZBufferBitDepth);
   return D3DENUMRET_OK;
 }
 
