@@ -70,6 +70,7 @@ TEST_F(SetupLibrary, PathIsBuiltBesideTheUninstaller) {
 TEST_F(SetupLibrary, StartHoldsTheOfferedLibrariesUntilTheEnd) {
   RegisterBuiltinModule("DPlayX.dll", {{"Nothing", &Nothing}});
   RegisterBuiltinModule("DSetup.dll", {{"Nothing", &Nothing}});
+  RegisterRetainedModeModule();
   RegistrySetString(HKEY_LOCAL_MACHINE, kDriversKey, "UninstallString", "C:\\DX\\DXSetup.exe");
   int ddrawBefore = ModuleReferenceCount("DDraw.dll");
   DirectXUnitInitialization();
