@@ -3,8 +3,8 @@
 #include <string>
 
 #include "platform/d3d/Direct3DDevice.h"
-#include "platform/d3d/DirectX6Device.h"
 #include "platform/d3d/Direct3DSettings.h"
+#include "platform/d3d/DirectX6Device.h"
 
 namespace {
 

@@ -22,8 +22,8 @@ HRESULT CreateObject(GUID* guid, IUnknown* outer, DirectDrawObject** object) {
   return DD_OK;
 }
 
-char kDriverDescription[] = "Primary Display Driver";
-char kDriverName[] = "display";
+constexpr const char* kDriverDescription = "Primary Display Driver";
+constexpr const char* kDriverName = "display";
 
 }  // namespace
 
@@ -49,12 +49,9 @@ HRESULT DirectDrawCreateEx(GUID* guid, void** directDraw, REFIID iid, IUnknown* 
 HRESULT DirectDrawEnumerateA(LPDDENUMCALLBACKA callback, void* context) {
   if (!callback) return DDERR_INVALIDPARAMS;
   // A copy, so a callback that changes the list does not pull it from under the loop.
-  const std::vector<DDrawTestDriver> drivers = DisplayDevice::Get().ListedDrivers();
-  if (drivers.empty()) {
-    callback(nullptr, kDriverDescription, kDriverName, context);
-    return DD_OK;
-  }
-  for (DDrawTestDriver driver : drivers)
+  std::vector<DDrawTestDriver> drivers = DisplayDevice::Get().ListedDrivers();
+  if (drivers.empty()) drivers.push_back(TestDDrawDefaultDriver());
+  for (DDrawTestDriver& driver : drivers)
     if (!callback(driver.hasGuid ? &driver.guid : nullptr, driver.description.data(),
                   driver.name.data(), context))
       break;
