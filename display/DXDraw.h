@@ -13,6 +13,7 @@
 #include "display/DisplayModes.h"
 #include "images/ColorTable.h"
 #include "platform/d3d/D3D.h"
+#include "platform/d3drm/D3DRM.h"
 #include "runtime/Forms.h"
 
 class TD2D;
@@ -47,6 +48,27 @@ enum TDisplayNotifyCode {
   ncFinalizeSurface,
   ncRestore,
   ncSetSurfaceSize
+};
+
+// The Direct3D objects of the DirectX 6 path and, with retained mode, the retained-mode objects,
+// scene, camera and viewport. Scene and camera (and the retained-mode objects) outlive a new
+// Direct3D set-up on a re-made back surface; the presentation driver's Finalize releases all.
+struct TDirectX6Objects {
+  ComPtr<IDirect3D> D3D;
+  ComPtr<IDirect3D2> D3D2;
+  ComPtr<IDirect3D3> D3D3;
+  ComPtr<IDirect3DDevice> D3DDevice;
+  ComPtr<IDirect3DDevice2> D3DDevice2;
+  ComPtr<IDirect3DDevice3> D3DDevice3;
+  ComPtr<IDirect3DRM> D3DRM;
+  ComPtr<IDirect3DRM2> D3DRM2;
+  ComPtr<IDirect3DRM3> D3DRM3;
+  ComPtr<IDirect3DRMDevice> D3DRMDevice;
+  ComPtr<IDirect3DRMDevice2> D3DRMDevice2;
+  ComPtr<IDirect3DRMDevice3> D3DRMDevice3;
+  ComPtr<IDirect3DRMFrame> Camera;
+  ComPtr<IDirect3DRMFrame> Scene;
+  ComPtr<IDirect3DRMViewport> Viewport;
 };
 
 class TCustomDXDraw;
@@ -119,6 +141,8 @@ class TCustomDXDraw : public TCustomControl {
   // The Direct3D 7 object and device made on the back surface; nil without 3D.
   IDirect3D7* D3D7() const { return FD3D7.Get(); }
   IDirect3DDevice7* D3DDevice7() const { return FD3DDevice7.Get(); }
+  // The DirectX 6 objects; all nil on the DirectX 7 path and without 3D.
+  const TDirectX6Objects& DirectX6() const { return FDirectX6; }
   TColorTable& ColorTable() { return FColorTable; }
   TColorTable& DefColorTable() { return FDefColorTable; }
 
@@ -183,6 +207,7 @@ class TCustomDXDraw : public TCustomControl {
   TDirectDrawSurface* FZBuffer = nullptr;
   ComPtr<IDirect3D7> FD3D7;
   ComPtr<IDirect3DDevice7> FD3DDevice7;
+  TDirectX6Objects FDirectX6;
   TD2D* FD2D = nullptr;
   TColorTable FColorTable{};
   TColorTable FDefColorTable{};

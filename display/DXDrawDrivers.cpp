@@ -68,13 +68,30 @@ TDXDrawDriver::~TDXDrawDriver() {
 }
 
 void TDXDrawDriver::Finalize() {
+  TDirectX6Objects& d3d = FDXDraw->FDirectX6;
+  d3d.Viewport.Reset();
+  d3d.Camera.Reset();
+  d3d.Scene.Reset();
+  d3d.D3DRMDevice.Reset();
+  d3d.D3DRMDevice2.Reset();
+  d3d.D3DRMDevice3.Reset();
+  d3d.D3DDevice.Reset();
+  d3d.D3DDevice2.Reset();
+  d3d.D3DDevice3.Reset();
   FDXDraw->FD3DDevice7.Reset();
+  d3d.D3D.Reset();
+  d3d.D3D2.Reset();
+  d3d.D3D3.Reset();
   FDXDraw->FD3D7.Reset();
   FreeAttachedSurface(FDXDraw->FSurface, FDXDraw->FZBuffer);
   FreeAndNil(FDXDraw->FClipper);
   FreeAndNil(FDXDraw->FPalette);
   FreeAndNil(FDXDraw->FSurface);
   FreeAndNil(FDXDraw->FPrimary);
+  // The retained-mode objects go last, after everything made through them.
+  d3d.D3DRM3.Reset();
+  d3d.D3DRM2.Reset();
+  d3d.D3DRM.Reset();
 }
 
 bool TDXDrawDriver::Restore() {

@@ -339,13 +339,47 @@ void TDirect3DTexture2::LoadFromDIB(TDIB* DIB) {
     std::memcpy(image.GetScanLine(y), DIB->TopRowBits() + y * DIB->NextLine(), rowBytes);
 }
 
+namespace {
+
+// The description a texture is sized by: of a Direct3D 7 device only its texture capabilities
+// and texture widths (its texture heights stay 0, so they limit nothing), else the Direct3D 6
+// device's hardware description whole. False without a device.
+bool ReadTextureDeviceDesc(TCustomDXDraw* DXDraw, D3DDEVICEDESC& Desc) {
+  Desc = D3DDEVICEDESC{};
+  Desc.dwSize = sizeof(D3DDEVICEDESC);
+  if (IDirect3DDevice7* device = DXDraw->D3DDevice7()) {
+    D3DDEVICEDESC7 caps{};
+    device->GetCaps(&caps);
+    Desc.dpcLineCaps.dwTextureCaps = caps.dpcLineCaps.dwTextureCaps;
+    Desc.dpcTriCaps.dwTextureCaps = caps.dpcTriCaps.dwTextureCaps;
+    Desc.dwMinTextureWidth = caps.dwMinTextureWidth;
+    Desc.dwMaxTextureWidth = caps.dwMaxTextureWidth;
+    return true;
+  }
+  if (IDirect3DDevice3* device = DXDraw->DirectX6().D3DDevice3.Get()) {
+    D3DDEVICEDESC software{};
+    device->GetCaps(&Desc, &software);
+    return true;
+  }
+  return false;
+}
+
+void EnumDeviceTextureFormats(TCustomDXDraw* DXDraw, LPD3DENUMPIXELFORMATSCALLBACK Callback,
+                              void* Context) {
+  if (IDirect3DDevice7* device = DXDraw->D3DDevice7())
+    device->EnumTextureFormats(Callback, Context);
+  else
+    DXDraw->DirectX6().D3DDevice3->EnumTextureFormats(Callback, Context);
+}
+
+}  // namespace
+
 void TDirect3DTexture2::Initialize() {
   Finalize();
   try {
-    IDirect3DDevice7* device = FDXDraw ? FDXDraw->D3DDevice7() : nullptr;
-    if (!device) throw EDirect3DTextureError(Format(MsgCannotBeInitialized, {ObjNameTexture}));
-    D3DDEVICEDESC7 caps{};
-    device->GetCaps(&caps);
+    D3DDEVICEDESC caps{};
+    if (!FDXDraw || !ReadTextureDeviceDesc(FDXDraw, caps))
+      throw EDirect3DTextureError(Format(MsgCannotBeInitialized, {ObjNameTexture}));
     FTextureCaps = caps.dpcTriCaps.dwTextureCaps;
 
     Integer width = FImage->Width, height = FImage->Height;
@@ -369,7 +403,7 @@ void TDirect3DTexture2::Initialize() {
                               : FormatSearch{8, 8, 8, FImage->idx_alpha.BitCount,
                                              FImage->idx_index.BitCount};
     FormatOffer offer{&search, rgbImage};
-    device->EnumTextureFormats(&OfferFormat, &offer);
+    EnumDeviceTextureFormats(FDXDraw, &OfferFormat, &offer);
     if (!search.Found)
       throw EDirect3DTextureError(Format(MsgCannotBeInitialized, {ObjNameTexture}));
 

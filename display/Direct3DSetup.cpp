@@ -1,5 +1,6 @@
 #include "display/Direct3DSetup.h"
 
+#include "display/DXClass.h"
 #include "display/DXConsts.h"
 #include "display/DXDrawDrivers.h"
 #include "display/InterfaceQuery.h"
@@ -7,8 +8,18 @@
 
 namespace {
 
+// Fills Target with Source's interface Iid; a missing interface is the class library's
+// interface-conversion error.
+template <class T>
+void QueryOrRaise(IUnknown* Source, REFIID Iid, ComPtr<T>& Target) {
+  QueryInto(Source, Iid, Target);
+  if (!Target) throw EInvalidCast(SInvalidCast);
+}
+
 constexpr DWORD kAnyUsualBitDepth = DDBD_16 | DDBD_24 | DDBD_32;
 constexpr const char* ObjNameDevice7 = "IDirect3DDevice7";
+constexpr const char* ObjNameDevice3 = "IDirect3DDevice3";
+constexpr const char* ObjNameRetainedModeDevice = "IDirect3DRMDevice2";
 
 // ---- Driver selection ----
 
@@ -50,8 +61,7 @@ HRESULT AcceptDevice(GUID*, char*, char*, D3DDEVICEDESC* Hardware, D3DDEVICEDESC
 void ListDriverDevices(TDirectDraw& DirectDraw, DriverSelection& Selection) {
   Selection.Current = {};
   ComPtr<IDirect3D> direct3D;
-  QueryInto(DirectDraw.IDDraw(), IID_IDirect3D, direct3D);
-  if (!direct3D) throw EInvalidCast(SInvalidCast);
+  QueryOrRaise(DirectDraw.IDDraw(), IID_IDirect3D, direct3D);
   direct3D->EnumDevices(&AcceptDevice, &Selection);
 }
 
@@ -98,30 +108,56 @@ BOOL ExamineDriver(GUID* Guid, char*, char*, void* Context) {
 struct DeviceSearch {
   bool Found = false;
   Integer BitCount = 0;
-  D3DDEVICEDESC7 Chosen{};
   bool Hardware = false;
   bool HardwareAllowed = false;
+  // Of the chosen device.
+  GUID Guid{};
+  DWORD ZBufferDepths = 0;
 };
 
-HRESULT ConsiderDevice(char*, char*, D3DDEVICEDESC7* Desc, void* Context) {
-  auto& search = *static_cast<DeviceSearch*>(Context);
-  const bool hardware = Desc->dwDevCaps & D3DDEVCAPS_HWRASTERIZATION;
-  if (hardware && !search.HardwareAllowed) return D3DENUMRET_OK;
-  if (Desc->deviceGUID == IID_IDirect3DRefDevice) return D3DENUMRET_OK;
-  if (!(Desc->dwDeviceRenderBitDepth & BitCountToDDBD(search.BitCount))) return D3DENUMRET_OK;
-  if (hardware || !search.Hardware) {
-    search.Found = true;
-    search.Chosen = *Desc;
-    search.Hardware = hardware;
-  }
+// The reference rasteriser is never taken, nor a hardware device where hardware may not be
+// used, nor one that cannot render at the back surface's bit count.
+bool Skips(const DeviceSearch& Search, bool Hardware, const GUID& Guid, DWORD RenderDepths) {
+  return (Hardware && !Search.HardwareAllowed) || Guid == IID_IDirect3DRefDevice ||
+         !(RenderDepths & BitCountToDDBD(Search.BitCount));
+}
+
+// A hardware device is always taken (a later one replaces an earlier one), a software device
+// only while no hardware device is.
+void Consider(DeviceSearch& Search, bool Hardware, const GUID& Guid, DWORD RenderDepths,
+              DWORD ZBufferDepths) {
+  if (Skips(Search, Hardware, Guid, RenderDepths) || (!Hardware && Search.Hardware)) return;
+  Search.Found = true;
+  Search.Hardware = Hardware;
+  Search.Guid = Guid;
+  Search.ZBufferDepths = ZBufferDepths;
+}
+
+HRESULT ConsiderDevice7(char*, char*, D3DDEVICEDESC7* Desc, void* Context) {
+  Consider(*static_cast<DeviceSearch*>(Context), Desc->dwDevCaps & D3DDEVCAPS_HWRASTERIZATION,
+           Desc->deviceGUID, Desc->dwDeviceRenderBitDepth, Desc->dwDeviceZBufferBitDepth);
   return D3DENUMRET_OK;
 }
 
-DeviceSearch FindDevice(IDirect3D7* Direct3D, Integer BitCount, bool HardwareAllowed) {
+// A device of the DirectX 6 list is a hardware device when its hardware description has a
+// colour model, and is judged by that description, else by its software description.
+HRESULT ConsiderDevice6(GUID* Guid, char*, char*, D3DDEVICEDESC* Hardware,
+                        D3DDEVICEDESC* Software, void* Context) {
+  const bool hardware = Hardware->dcmColorModel != 0;
+  const D3DDEVICEDESC& judged = hardware ? *Hardware : *Software;
+  if (judged.dcmColorModel == D3DCOLOR_RGB)
+    Consider(*static_cast<DeviceSearch*>(Context), hardware, *Guid,
+             judged.dwDeviceRenderBitDepth, judged.dwDeviceZBufferBitDepth);
+  return D3DENUMRET_OK;
+}
+
+// Enumerate lists the devices into the search; no device taken raises "3D device not found".
+template <class Enumerate>
+DeviceSearch FindDevice(Integer BitCount, bool HardwareAllowed, Enumerate enumerate) {
   DeviceSearch search;
   search.BitCount = BitCount;
   search.HardwareAllowed = HardwareAllowed;
-  Direct3D->EnumDevices(&ConsiderDevice, &search);
+  enumerate(search);
   if (!search.Found) throw EDXDrawError(Msg3DDeviceNotFound);
   return search;
 }
@@ -162,9 +198,76 @@ TD3DSetupFlags PrepareDevice(const DeviceSearch& Search, TD3DSetupFlags Requeste
   TD3DSetupFlags result;
   if (Search.Hardware) result.Include(sfHardware);
   if (Requested.Contains(sfZBuffer) &&
-      MakeZBuffer(Surface, ZBuffer, Search.Chosen.dwDeviceZBufferBitDepth, Search.Hardware))
+      MakeZBuffer(Surface, ZBuffer, Search.ZBufferDepths, Search.Hardware))
     result.Include(sfZBuffer);
   return result;
+}
+
+// Hardware may be used for a back surface in video memory, when asked for and when the driver
+// has 3D with textures.
+bool HardwareMayBeUsed(TDirectDrawSurface* Surface, TD3DSetupFlags Requested) {
+  const DDCAPS& caps = Surface->DDraw()->DriverCaps();
+  return (Surface->SurfaceDesc().ddsCaps.dwCaps & DDSCAPS_VIDEOMEMORY) &&
+         Requested.Contains(sfHardware) && (caps.dwCaps & DDCAPS_3D) &&
+         (caps.ddsCaps.dwCaps & DDSCAPS_TEXTURE);
+}
+
+// Searches a device, prepares it and has Create make it; when that fails, searches again among
+// software devices only and tries once more, then raises "<DeviceName> cannot be made". The
+// flags are worked out afresh for the second device, so they never claim hardware not had.
+template <class Enumerate, class Create>
+TD3DSetupFlags MakeDevice(TDirectDrawSurface* Surface, TDirectDrawSurface*& ZBuffer,
+                          TD3DSetupFlags Requested, const char* DeviceName, Enumerate enumerate,
+                          Create create) {
+  bool hardwareAllowed = HardwareMayBeUsed(Surface, Requested);
+  DeviceSearch search = FindDevice(Surface->BitCount(), hardwareAllowed, enumerate);
+  TD3DSetupFlags flags = PrepareDevice(search, Requested, Surface, ZBuffer);
+  if (!create(search)) {
+    hardwareAllowed = false;
+    search = FindDevice(Surface->BitCount(), hardwareAllowed, enumerate);
+    flags = PrepareDevice(search, Requested, Surface, ZBuffer);
+    if (!create(search)) throw EDXDrawError(Format(MsgCannotBeMade, {DeviceName}));
+  }
+  if (hardwareAllowed) flags.Include(sfHardware);
+  return flags;
+}
+
+// Retained mode on the DirectX 6 device: the retained-mode objects (made once), the device, and
+// a scene with a camera (made once) seen through a viewport over the whole back surface.
+void InitializeRetainedMode(TDirectDrawSurface* Surface, TDirectX6Objects& D3D) {
+  if (!D3D.D3DRM) {
+    using CreateProc = HRESULT (*)(IDirect3DRM**);
+    const auto create =
+        reinterpret_cast<CreateProc>(LoadLibraryProc("D3DRM.dll", "Direct3DRMCreate"));
+    if (create(D3D.D3DRM.ReleaseAndGetAddressOf()) != D3DRM_OK)
+      throw EDXDrawError(Format(MsgCannotBeInitialized, {ObjNameRetainedMode}));
+  }
+  QueryOrRaise(D3D.D3DRM.Get(), IID_IDirect3DRM2, D3D.D3DRM2);
+  QueryOrRaise(D3D.D3DRM.Get(), IID_IDirect3DRM3, D3D.D3DRM3);
+  if (D3D.D3DRM2->CreateDeviceFromD3D(D3D.D3D2.Get(), D3D.D3DDevice2.Get(),
+                                      D3D.D3DRMDevice2.ReleaseAndGetAddressOf()) != D3DRM_OK)
+    throw EDXDrawError(Format(MsgCannotBeMade, {ObjNameRetainedModeDevice}));
+  QueryOrRaise(D3D.D3DRMDevice2.Get(), IID_IDirect3DRMDevice, D3D.D3DRMDevice);
+  QueryOrRaise(D3D.D3DRMDevice2.Get(), IID_IDirect3DRMDevice3, D3D.D3DRMDevice3);
+  IDirect3DRMDevice* device = D3D.D3DRMDevice.Get();
+  device->SetBufferCount(2);
+  device->SetQuality(D3DRMRENDER_GOURAUD);
+  device->SetTextureQuality(D3DRMTEXTURE_NEAREST);
+  device->SetDither(TRUE);
+  if (Surface->BitCount() == 8) device->SetShades(8);
+  D3D.D3DRM->SetDefaultTextureColors(64);
+  D3D.D3DRM->SetDefaultTextureShades(32);
+  if (!D3D.Scene) {
+    D3D.D3DRM->CreateFrame(nullptr, D3D.Scene.ReleaseAndGetAddressOf());
+    D3D.D3DRM->CreateFrame(D3D.Scene.Get(), D3D.Camera.ReleaseAndGetAddressOf());
+    if (D3D.Camera) D3D.Camera->SetPosition(D3D.Scene.Get(), 0, 0, 0);
+  }
+  // A frame or viewport retained mode would not make leaves the scene without it; setting the
+  // clipping plane of a viewport that is not there would only crash.
+  D3D.D3DRM->CreateViewport(device, D3D.Camera.Get(), 0, 0, static_cast<DWORD>(Surface->Width()),
+                            static_cast<DWORD>(Surface->Height()),
+                            D3D.Viewport.ReleaseAndGetAddressOf());
+  if (D3D.Viewport) D3D.Viewport->SetBack(5000);
 }
 
 }  // namespace
@@ -248,30 +351,62 @@ void InitializeDirect3D7(TDirectDrawSurface* Surface, TDirectDrawSurface*& ZBuff
   requested.Exclude(sfRetainedMode);
   Flags = {};
   try {
-    QueryInto(Surface->DDraw()->IDDraw7(), IID_IDirect3D7, D3D7);
-    if (!D3D7) throw EInvalidCast(SInvalidCast);
-    const DDCAPS& caps = Surface->DDraw()->DriverCaps();
-    bool hardwareAllowed = (Surface->SurfaceDesc().ddsCaps.dwCaps & DDSCAPS_VIDEOMEMORY) &&
-                           requested.Contains(sfHardware) && (caps.dwCaps & DDCAPS_3D) &&
-                           (caps.ddsCaps.dwCaps & DDSCAPS_TEXTURE);
-    DeviceSearch search = FindDevice(D3D7.Get(), Surface->BitCount(), hardwareAllowed);
-    Flags = PrepareDevice(search, requested, Surface, ZBuffer);
-    IDirect3DDevice7* device = nullptr;
-    if (D3D7->CreateDevice(search.Chosen.deviceGUID, Surface->IDDSurface7(), &device) != D3D_OK) {
-      // The hardware device could not be made: a software device must do. The flags are
-      // worked out afresh, so they never claim the hardware that was not had.
-      hardwareAllowed = false;
-      search = FindDevice(D3D7.Get(), Surface->BitCount(), hardwareAllowed);
-      Flags = PrepareDevice(search, requested, Surface, ZBuffer);
-      if (D3D7->CreateDevice(search.Chosen.deviceGUID, Surface->IDDSurface7(), &device) != D3D_OK)
-        throw EDXDrawError(Format(MsgCannotBeMade, {ObjNameDevice7}));
-    }
-    D3DDevice7 = ComPtr<IDirect3DDevice7>::Attach(device);
-    if (hardwareAllowed) Flags.Include(sfHardware);
+    QueryOrRaise(Surface->DDraw()->IDDraw7(), IID_IDirect3D7, D3D7);
+    Flags = MakeDevice(
+        Surface, ZBuffer, requested, ObjNameDevice7,
+        [&](DeviceSearch& search) { D3D7->EnumDevices(&ConsiderDevice7, &search); },
+        [&](const DeviceSearch& search) {
+          return D3D7->CreateDevice(search.Guid, Surface->IDDSurface7(),
+                                    D3DDevice7.ReleaseAndGetAddressOf()) == D3D_OK;
+        });
   } catch (...) {
     FreeAttachedSurface(Surface, ZBuffer);
     D3D7.Reset();
     D3DDevice7.Reset();
+    throw;
+  }
+}
+
+void InitializeDirect3D(TDirectDrawSurface* Surface, TDirectDrawSurface*& ZBuffer,
+                        TDirectX6Objects& D3D, TD3DSetupFlags& Flags) {
+  D3D.D3D.Reset();
+  D3D.D3D2.Reset();
+  D3D.D3D3.Reset();
+  D3D.D3DDevice.Reset();
+  D3D.D3DDevice2.Reset();
+  D3D.D3DDevice3.Reset();
+  D3D.D3DRMDevice.Reset();
+  D3D.D3DRMDevice2.Reset();
+  D3D.D3DRMDevice3.Reset();
+  D3D.Viewport.Reset();
+  const TD3DSetupFlags requested = Flags;
+  Flags = {};
+  try {
+    IDirectDraw* directDraw = Surface->DDraw()->IDDraw();
+    QueryOrRaise(directDraw, IID_IDirect3D, D3D.D3D);
+    QueryOrRaise(directDraw, IID_IDirect3D2, D3D.D3D2);
+    QueryOrRaise(directDraw, IID_IDirect3D3, D3D.D3D3);
+    Flags = MakeDevice(
+        Surface, ZBuffer, requested, ObjNameDevice3,
+        [&](DeviceSearch& search) { D3D.D3D3->EnumDevices(&ConsiderDevice6, &search); },
+        [&](const DeviceSearch& search) {
+          return D3D.D3D3->CreateDevice(search.Guid, Surface->IDDSurface4(),
+                                        D3D.D3DDevice3.ReleaseAndGetAddressOf(),
+                                        nullptr) == D3D_OK;
+        });
+    QueryOrRaise(D3D.D3DDevice3.Get(), IID_IDirect3DDevice2, D3D.D3DDevice2);
+    QueryOrRaise(D3D.D3DDevice3.Get(), IID_IDirect3DDevice, D3D.D3DDevice);
+    const DWORD depthTest = ZBuffer ? TRUE : FALSE;
+    D3D.D3DDevice3->SetRenderState(D3DRENDERSTATE_DITHERENABLE, TRUE);
+    D3D.D3DDevice3->SetRenderState(D3DRENDERSTATE_ZENABLE, depthTest);
+    D3D.D3DDevice3->SetRenderState(D3DRENDERSTATE_ZWRITEENABLE, depthTest);
+    if (requested.Contains(sfRetainedMode)) {
+      Flags.Include(sfRetainedMode);
+      InitializeRetainedMode(Surface, D3D);
+    }
+  } catch (...) {
+    FreeAttachedSurface(Surface, ZBuffer);
+    D3D = {};
     throw;
   }
 }
@@ -286,13 +421,10 @@ void TDXDrawDriver::Initialize3D() {
   if (dx.EffectiveOptions().Contains(doRetainedMode)) flags.Include(sfRetainedMode);
   if (requested.Contains(doSelectDriver)) flags.Include(sfSelectDriver);
   if (requested.Contains(doZBuffer)) flags.Include(sfZBuffer);
-  if (!requested.Contains(doDirectX7Mode)) {
-    // The Direct3D 6 set-up needs IDirect3D2 and IDirect3D3, which this platform does not
-    // offer: the interface conversion fails as on a system without them.
-    FreeAttachedSurface(dx.FSurface, dx.FZBuffer);
-    throw EInvalidCast(SInvalidCast);
-  }
-  InitializeDirect3D7(dx.FSurface, dx.FZBuffer, dx.FD3D7, flags, dx.FD3DDevice7);
+  if (requested.Contains(doDirectX7Mode))
+    InitializeDirect3D7(dx.FSurface, dx.FZBuffer, dx.FD3D7, flags, dx.FD3DDevice7);
+  else
+    InitializeDirect3D(dx.FSurface, dx.FZBuffer, dx.FDirectX6, flags);
   dx.FEffectiveOptions =
       dx.FEffectiveOptions - TDXDrawOptions{doRetainedMode, doHardware, doSelectDriver, doZBuffer};
   if (flags.Contains(sfHardware)) dx.FEffectiveOptions.Include(doHardware);

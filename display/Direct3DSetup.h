@@ -1,8 +1,8 @@
 // Direct3D set-up of a display: choosing the DirectDraw driver (and, where allowed, the bit
-// count) before the display is built, and making the Direct3D 7 device on its back surface
-// after. Devices are searched among those Direct3D lists; the reference rasteriser is never
-// taken, a hardware device is preferred when it may be used, and a software device is tried
-// when the hardware device cannot be made.
+// count) before the display is built, and making the Direct3D 7 device (or the DirectX 6 device
+// with, on request, retained mode) on its back surface after. Devices are searched among those
+// Direct3D lists; the reference rasteriser is never taken, a hardware device is preferred when
+// it may be used, and a software device is tried when the hardware device cannot be made.
 #pragma once
 
 #include <initializer_list>
@@ -35,3 +35,11 @@ void ApplyDriverSelection(TD3DSetupFlags Flags, TCustomDXDraw* DXDraw);
 void InitializeDirect3D7(TDirectDrawSurface* Surface, TDirectDrawSurface*& ZBuffer,
                          ComPtr<IDirect3D7>& D3D7, TD3DSetupFlags& Flags,
                          ComPtr<IDirect3DDevice7>& D3DDevice7);
+// The DirectX 6 counterpart: D3D to D3D3 and D3DDevice to D3DDevice3 on Surface, with dithering
+// and the depth test set on the device, and with sfRetainedMode the retained-mode objects, a
+// retained-mode device, a scene with its camera (both kept when they exist) and a viewport.
+// Raises as InitializeDirect3D7 ("IDirect3DDevice3 cannot be made"), "Direct3D RetainedMode
+// cannot be initialized", "IDirect3DRMDevice2 cannot be made", and the interface-conversion
+// error for a missing interface; then leaves no depth buffer and no reference behind.
+void InitializeDirect3D(TDirectDrawSurface* Surface, TDirectDrawSurface*& ZBuffer,
+                        TDirectX6Objects& D3D, TD3DSetupFlags& Flags);

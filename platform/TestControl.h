@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/d3d/D3DTestControl.h"
+#include "platform/d3drm/D3DRMTestControl.h"
 #include "platform/ddraw/DDrawTestControl.h"
 #include "platform/dinput/DInputTestControl.h"
 #include "platform/gdi/GdiTestControl.h"
@@ -72,11 +73,12 @@ inline bool TestLastFrame(std::vector<uint32_t>& pixels, int32_t& width, int32_t
 inline uint32_t TestFrameCount() { return ScreenFrameCount(); }
 
 // Back to a fresh platform: no windows, classes, messages, keys, joysticks or registry values;
-// the host focused; the real clock; Direct3D offered with its default devices. Built-in modules
-// stay registered.
+// the host focused; the real clock; Direct3D offered with its default devices, retained mode
+// without refusals. Built-in modules stay registered.
 inline void TestResetPlatform() {
   InstallDirect3D();
   TestD3DReset();
+  TestD3DRMReset();
   ResetWindowSystem();
   HostJoysticks().clear();
   RegistryClear();

@@ -1,5 +1,6 @@
-// Direct3D immediate mode, reached by asking a DirectDraw object for IID_IDirect3D7 (or
-// IID_IDirect3D for the device list with hardware and software descriptions).
+// Direct3D immediate mode, reached by asking a DirectDraw object for IID_IDirect3D7, or for
+// IID_IDirect3D, IID_IDirect3D2 and IID_IDirect3D3 (the DirectX 6 interfaces, whose device list
+// carries hardware and software descriptions).
 //
 // Two devices are offered at start: a software RGB device and a device that reports hardware
 // rasterisation. Both rasterise in software: transformed, lit vertices (D3DFVF_TLVERTEX) drawn as
@@ -7,9 +8,10 @@
 // bilinear sampling, modulated by the vertex colour, colour-keyed with the texture's source colour
 // key and alpha-blended as the render states say. No scene needs to be open to draw.
 //
-// Not offered: the Direct3D interfaces of versions 2 and 3 and the devices of versions 1 to 3
-// (QueryInterface answers E_NOINTERFACE, so callers take their own failure paths), and the
-// retained-mode library. Records accept the size values of the 32-bit originals in dwSize.
+// The DirectX 6 device (IDirect3DDevice3, answering also as IDirect3DDevice2 and
+// IDirect3DDevice) keeps its render states and lists texture formats; it does not draw, as
+// nothing here draws through it. Records accept the size values of the 32-bit originals in
+// dwSize.
 #pragma once
 
 #include "platform/ddraw/DDraw.h"
@@ -46,6 +48,12 @@ constexpr GUID IID_IDirect3DHALDevice = {
     0x84E63DE0, 0x46AA, 0x11CF, {0x81, 0x6F, 0x00, 0x00, 0xC0, 0x20, 0x15, 0x6E}};
 constexpr GUID IID_IDirect3DTnLHalDevice = {
     0xF5049E78, 0x4861, 0x11D2, {0xA4, 0x07, 0x00, 0xA0, 0xC9, 0x06, 0x29, 0xA8}};
+constexpr GUID IID_IDirect3DDevice = {
+    0x64108800, 0x957D, 0x11D0, {0x89, 0xAB, 0x00, 0xA0, 0xC9, 0x05, 0x41, 0x29}};
+constexpr GUID IID_IDirect3DDevice2 = {
+    0x93281501, 0x8CF8, 0x11D0, {0x89, 0xAB, 0x00, 0xA0, 0xC9, 0x05, 0x41, 0x29}};
+constexpr GUID IID_IDirect3DDevice3 = {
+    0xB0AB3B60, 0x33D7, 0x11D1, {0xA9, 0x81, 0x00, 0xC0, 0x4F, 0xD7, 0xB1, 0x74}};
 // The reference rasteriser; never listed here, but callers test for it.
 constexpr GUID IID_IDirect3DRefDevice = {
     0x50936643, 0x13E9, 0x11D1, {0x89, 0xAA, 0x00, 0xA0, 0xC9, 0x05, 0x41, 0x29}};
@@ -318,11 +326,35 @@ using LPD3DENUMDEVICESCALLBACK7 = HRESULT (*)(char* description, char* name,
                                               D3DDEVICEDESC7* desc, void* context);
 using LPD3DENUMPIXELFORMATSCALLBACK = HRESULT (*)(DDPIXELFORMAT* format, void* context);
 
-// Lists the devices with separate hardware and software descriptions: a hardware device fills
-// the first (colour model RGB) and leaves the second's colour model 0, a software device the
-// other way round.
+// The DirectX 6 interfaces: each version offers what the one before it does.
+//
+// EnumDevices lists the devices with separate hardware and software descriptions: a hardware
+// device fills the first (colour model RGB) and leaves the second's colour model 0, a software
+// device the other way round.
 struct IDirect3D : IUnknown {
   virtual HRESULT EnumDevices(LPD3DENUMDEVICESCALLBACK callback, void* context) = 0;
+};
+
+struct IDirect3D2 : IDirect3D {};
+
+struct IDirect3DDevice : IUnknown {
+  virtual HRESULT GetCaps(D3DDEVICEDESC* hardwareDesc, D3DDEVICEDESC* softwareDesc) = 0;
+};
+
+struct IDirect3DDevice2 : IDirect3DDevice {
+  virtual HRESULT GetRenderTarget(IDirectDrawSurface4** surface) = 0;
+  virtual HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) = 0;
+  virtual HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) = 0;
+};
+
+struct IDirect3DDevice3 : IDirect3DDevice2 {
+  virtual HRESULT EnumTextureFormats(LPD3DENUMPIXELFORMATSCALLBACK callback, void* context) = 0;
+};
+
+struct IDirect3D3 : IDirect3D2 {
+  // As IDirect3D7::CreateDevice; outer must be null.
+  virtual HRESULT CreateDevice(REFIID deviceGuid, IDirectDrawSurface4* renderTarget,
+                               IDirect3DDevice3** device, IUnknown* outer) = 0;
 };
 
 struct IDirect3DDevice7 : IUnknown {
@@ -355,14 +387,6 @@ struct IDirect3D7 : IUnknown {
                                IDirect3DDevice7** device) = 0;
 };
 
-// Interfaces of the earlier versions that callers may keep references of. They are never handed
-// out here.
-struct IDirect3D2 : IUnknown {};
-struct IDirect3D3 : IUnknown {};
-struct IDirect3DDevice : IUnknown {};
-struct IDirect3DDevice2 : IUnknown {};
-struct IDirect3DDevice3 : IUnknown {};
-
-// Makes DirectDraw objects answer for IID_IDirect3D and IID_IDirect3D7. Called by the host's
+// Makes DirectDraw objects answer for the Direct3D interfaces. Called by the host's
 // start-up; tests call it themselves.
 void InstallDirect3D();

@@ -8,7 +8,7 @@
 #include "platform/d3d/D3D.h"
 
 // The kinds of call a refusal can be aimed at. QueryInterface covers asking a DirectDraw object
-// for either Direct3D interface.
+// for any Direct3D interface; CreateDevice and SetRenderState cover the devices of both versions.
 enum class D3DCall {
   QueryInterface,
   EnumDevices,
@@ -39,6 +39,14 @@ std::vector<D3DTestDevice> TestD3DDefaultDevices();
 // Devices listed from now on, in this order (existing devices keep their description).
 void TestD3DSetDevices(const std::vector<D3DTestDevice>& devices);
 
+// The devices each DirectDraw driver lists, in the order of DirectDrawEnumerate's list (see
+// TestDDrawSetDrivers); a driver beyond the given lists lists the devices of TestD3DSetDevices.
+void TestD3DSetDriverDevices(const std::vector<std::vector<D3DTestDevice>>& devicesPerDriver);
+
+// From now on no Direct3D object, DirectDraw object or device answers for this interface, as on
+// a system whose Direct3D lacks it.
+void TestD3DWithholdInterface(REFIID iid);
+
 // The texture formats at start: 16-bit 5-6-5, X1R5G5B5, A1R5G5B5, A4R4G4B4, 32-bit X8R8G8B8 and
 // A8R8G8B8, and 8-bit palette-indexed.
 std::vector<DDPIXELFORMAT> TestD3DDefaultTextureFormats();
@@ -51,5 +59,6 @@ void TestD3DSetRasterizing(bool on);
 // Direct3D objects and devices alive now.
 uint32_t TestD3DLiveObjects();
 
-// Back to the state at start: no refusals, the default devices and texture formats, rasterizing.
+// Back to the state at start: no refusals, every interface offered, the default devices for
+// every driver and the default texture formats, rasterizing.
 void TestD3DReset();

@@ -126,12 +126,7 @@ HRESULT Direct3DDevice::GetCaps(D3DDEVICEDESC7* desc) {
 
 HRESULT Direct3DDevice::EnumTextureFormats(LPD3DENUMPIXELFORMATSCALLBACK callback,
                                            void* context) {
-  if (!callback) return DDERR_INVALIDPARAMS;
-  if (const HRESULT refused = Refusal(D3DCall::EnumTextureFormats)) return refused;
-  const std::vector<DDPIXELFORMAT> formats = Direct3DSettings::Get().textureFormats;
-  for (DDPIXELFORMAT format : formats)
-    if (callback(&format, context) == D3DENUMRET_CANCEL) break;
-  return D3D_OK;
+  return Direct3DSettings::Get().ListTextureFormats(callback, context);
 }
 
 HRESULT Direct3DDevice::BeginScene() {

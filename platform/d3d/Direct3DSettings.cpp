@@ -1,8 +1,12 @@
 #include "platform/d3d/Direct3DSettings.h"
 
+#include <algorithm>
+
 #include "platform/ddraw/PixelFormats.h"
 
 namespace {
+
+constexpr DWORD kDeviceDescSizeTag = 252;
 
 D3DPRIMCAPS PrimitiveCaps() {
   D3DPRIMCAPS caps{};
@@ -80,10 +84,61 @@ HRESULT Direct3DSettings::TakeRefusal(D3DCall call) {
   return result;
 }
 
-const D3DTestDevice* Direct3DSettings::FindDevice(const GUID& guid) const {
-  for (const D3DTestDevice& device : devices)
+const std::vector<D3DTestDevice>& Direct3DSettings::DevicesOf(uint32_t driver) const {
+  return driver < devicesPerDriver.size() ? devicesPerDriver[driver] : devices;
+}
+
+const D3DTestDevice* Direct3DSettings::FindDevice(uint32_t driver, const GUID& guid) const {
+  for (const D3DTestDevice& device : DevicesOf(driver))
     if (device.desc.deviceGUID == guid) return &device;
   return nullptr;
+}
+
+bool Direct3DSettings::Offers(REFIID iid) const {
+  return std::find(withheld.begin(), withheld.end(), iid) == withheld.end();
+}
+
+HRESULT Direct3DSettings::ListTextureFormats(LPD3DENUMPIXELFORMATSCALLBACK callback,
+                                             void* context) {
+  if (!callback) return DDERR_INVALIDPARAMS;
+  if (const HRESULT refused = TakeRefusal(D3DCall::EnumTextureFormats)) return refused;
+  const std::vector<DDPIXELFORMAT> formats = textureFormats;
+  for (DDPIXELFORMAT format : formats)
+    if (callback(&format, context) == D3DENUMRET_CANCEL) break;
+  return D3D_OK;
+}
+
+bool IsHardwareDevice(const D3DDEVICEDESC7& desc) {
+  return (desc.dwDevCaps & D3DDEVCAPS_HWRASTERIZATION) != 0;
+}
+
+void DescribeForVersion1(const D3DDEVICEDESC7& desc, D3DDEVICEDESC& hardware,
+                         D3DDEVICEDESC& software) {
+  D3DDEVICEDESC described{};
+  described.dwSize = kDeviceDescSizeTag;
+  described.dwFlags = D3DDD_COLORMODEL | D3DDD_DEVCAPS | D3DDD_LINECAPS | D3DDD_TRICAPS |
+                      D3DDD_DEVICERENDERBITDEPTH | D3DDD_DEVICEZBUFFERBITDEPTH;
+  described.dcmColorModel = D3DCOLOR_RGB;
+  described.dwDevCaps = desc.dwDevCaps;
+  described.dpcLineCaps = desc.dpcLineCaps;
+  described.dpcTriCaps = desc.dpcTriCaps;
+  described.dwDeviceRenderBitDepth = desc.dwDeviceRenderBitDepth;
+  described.dwDeviceZBufferBitDepth = desc.dwDeviceZBufferBitDepth;
+  described.dwMinTextureWidth = desc.dwMinTextureWidth;
+  described.dwMinTextureHeight = desc.dwMinTextureHeight;
+  described.dwMaxTextureWidth = desc.dwMaxTextureWidth;
+  described.dwMaxTextureHeight = desc.dwMaxTextureHeight;
+  described.dwMaxTextureRepeat = desc.dwMaxTextureRepeat;
+  described.dwMaxTextureAspectRatio = desc.dwMaxTextureAspectRatio;
+  described.dwMaxAnisotropy = desc.dwMaxAnisotropy;
+  described.dwFVFCaps = desc.dwFVFCaps;
+  described.dwTextureOpCaps = desc.dwTextureOpCaps;
+  described.wMaxTextureBlendStages = desc.wMaxTextureBlendStages;
+  described.wMaxSimultaneousTextures = desc.wMaxSimultaneousTextures;
+  D3DDEVICEDESC unused{};
+  unused.dwSize = kDeviceDescSizeTag;
+  hardware = IsHardwareDevice(desc) ? described : unused;
+  software = IsHardwareDevice(desc) ? unused : described;
 }
 
 void TestD3DRefuseNext(D3DCall call, HRESULT result, uint32_t times) {
@@ -94,6 +149,12 @@ void TestD3DRefuseNext(D3DCall call, HRESULT result, uint32_t times) {
 void TestD3DSetDevices(const std::vector<D3DTestDevice>& devices) {
   Direct3DSettings::Get().devices = devices;
 }
+
+void TestD3DSetDriverDevices(const std::vector<std::vector<D3DTestDevice>>& devicesPerDriver) {
+  Direct3DSettings::Get().devicesPerDriver = devicesPerDriver;
+}
+
+void TestD3DWithholdInterface(REFIID iid) { Direct3DSettings::Get().withheld.push_back(iid); }
 
 void TestD3DSetTextureFormats(const std::vector<DDPIXELFORMAT>& formats) {
   Direct3DSettings::Get().textureFormats = formats;
@@ -106,6 +167,8 @@ uint32_t TestD3DLiveObjects() { return Direct3DSettings::Get().liveObjects; }
 void TestD3DReset() {
   Direct3DSettings& settings = Direct3DSettings::Get();
   settings.devices = TestD3DDefaultDevices();
+  settings.devicesPerDriver.clear();
+  settings.withheld.clear();
   settings.textureFormats = TestD3DDefaultTextureFormats();
   settings.refusals.clear();
   settings.rasterizing = true;

@@ -1,6 +1,7 @@
 // DirectDraw: the display device, its surfaces, palettes and clippers.
 //
-// One display adapter is offered (the primary display driver, enumerated without a GUID). Its
+// One display adapter is offered (the primary display driver, enumerated without a GUID); tests
+// may list several. Its
 // surfaces are memory blocks in 8-bit palette-indexed, 16-bit 5-6-5, 24-bit and 32-bit formats
 // (other RGB layouts and depth buffers on request). "Video memory" is a budget: a surface that
 // asks for video memory beyond it is refused, one that names no placement falls back to system
@@ -565,7 +566,7 @@ struct IDirectDraw7 : IUnknown {
 // ---------------------------------------------------------------------------------------------
 // Entry points (exported by the built-in module "DDraw.dll").
 
-// guid: null for the primary display driver, the only one there is.
+// guid: null for the primary display driver, else the GUID a listed driver was enumerated with.
 HRESULT DirectDrawCreate(GUID* guid, IDirectDraw** directDraw, IUnknown* outer);
 // iid must be IID_IDirectDraw7.
 HRESULT DirectDrawCreateEx(GUID* guid, void** directDraw, REFIID iid, IUnknown* outer);
@@ -586,3 +587,6 @@ using DirectDrawSurfaceInterfaceProvider = HRESULT (*)(IDirectDrawSurface7* surf
                                                        void** object);
 void SetDirectDrawInterfaceProviders(DirectDrawInterfaceProvider directDrawProvider,
                                      DirectDrawSurfaceInterfaceProvider surfaceProvider);
+// The position in DirectDrawEnumerate's list of the driver a DirectDraw object was opened on, so
+// Direct3D can offer that driver's devices.
+uint32_t DirectDrawDriverOf(IDirectDraw7* directDraw);

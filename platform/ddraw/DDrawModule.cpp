@@ -12,17 +12,18 @@ GUID* const kEmulationOnly = reinterpret_cast<GUID*>(2);
 
 HRESULT CreateObject(GUID* guid, IUnknown* outer, DirectDrawObject** object) {
   *object = nullptr;
-  if (const HRESULT refused = DisplayDevice::Get().TakeRefusal(DDrawCall::DirectDrawCreate))
-    return refused;
+  DisplayDevice& device = DisplayDevice::Get();
+  if (const HRESULT refused = device.TakeRefusal(DDrawCall::DirectDrawCreate)) return refused;
   if (outer) return CLASS_E_NOAGGREGATION;
-  // The only driver is enumerated without a GUID, so no other GUID names one.
-  if (guid && guid != kHardwareOnly && guid != kEmulationOnly) return DDERR_INVALIDDIRECTDRAWGUID;
-  *object = new DirectDrawObject();
+  if (guid == kHardwareOnly || guid == kEmulationOnly) guid = nullptr;
+  uint32_t driver;
+  if (!device.FindDriver(guid, driver)) return DDERR_INVALIDDIRECTDRAWGUID;
+  *object = new DirectDrawObject(driver);
   return DD_OK;
 }
 
-char kDriverDescription[] = "Primary Display Driver";
-char kDriverName[] = "display";
+constexpr const char* kDriverDescription = "Primary Display Driver";
+constexpr const char* kDriverName = "display";
 
 }  // namespace
 
@@ -47,8 +48,29 @@ HRESULT DirectDrawCreateEx(GUID* guid, void** directDraw, REFIID iid, IUnknown* 
 
 HRESULT DirectDrawEnumerateA(LPDDENUMCALLBACKA callback, void* context) {
   if (!callback) return DDERR_INVALIDPARAMS;
-  callback(nullptr, kDriverDescription, kDriverName, context);
+  // A copy, so a callback that changes the list does not pull it from under the loop.
+  std::vector<DDrawTestDriver> drivers = DisplayDevice::Get().ListedDrivers();
+  if (drivers.empty()) drivers.push_back(TestDDrawDefaultDriver());
+  for (DDrawTestDriver& driver : drivers)
+    if (!callback(driver.hasGuid ? &driver.guid : nullptr, driver.description.data(),
+                  driver.name.data(), context))
+      break;
   return DD_OK;
+}
+
+uint32_t DirectDrawDriverOf(IDirectDraw7* directDraw) {
+  return static_cast<DirectDrawObject*>(directDraw)->Driver();
+}
+
+DDrawTestDriver TestDDrawDefaultDriver() {
+  DDrawTestDriver driver;
+  driver.description = kDriverDescription;
+  driver.name = kDriverName;
+  driver.driverCaps.dwSize = sizeof(DDCAPS);
+  driver.emulationCaps.dwSize = sizeof(DDCAPS);
+  DirectDrawObject::DescribeDefaultDriver(driver.driverCaps, false);
+  DirectDrawObject::DescribeDefaultDriver(driver.emulationCaps, true);
+  return driver;
 }
 
 void SetDirectDrawInterfaceProviders(DirectDrawInterfaceProvider directDrawProvider,

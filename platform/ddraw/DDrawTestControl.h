@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/ddraw/DDraw.h"
@@ -69,6 +70,25 @@ void TestDDrawLoseAllSurfaces();
 uint32_t TestDDrawLiveSurfaces();
 uint32_t TestDDrawVerticalBlankWaits();
 
-// Back to the state at start: no refusals, the default budget and mode list, the host's mode.
+// One display driver DirectDrawEnumerate lists. The primary display driver is listed without a
+// GUID (hasGuid false); DirectDrawCreate opens a listed driver by its GUID, and the primary one
+// (or, without one, the first) for none. GetCaps answers the capabilities given here.
+struct DDrawTestDriver {
+  bool hasGuid = false;
+  GUID guid{};
+  std::string description;
+  std::string name;
+  DDCAPS driverCaps{};
+  DDCAPS emulationCaps{};
+};
+
+// The one driver listed at start, with the capabilities it reports now.
+DDrawTestDriver TestDDrawDefaultDriver();
+// Drivers listed from now on, in this order; an empty list brings back the one at start. The
+// devices Direct3D offers on each are set with TestD3DSetDriverDevices.
+void TestDDrawSetDrivers(const std::vector<DDrawTestDriver>& drivers);
+
+// Back to the state at start: no refusals, the default driver, budget and mode list, the host's
+// mode.
 // Meant to run while no DirectDraw object is alive.
 void TestDDrawReset();

@@ -200,9 +200,23 @@ HRESULT DirectDrawObject::GetCaps(DDCAPS* driverCaps, DDCAPS* emulationCaps) {
   if (!driverCaps && !emulationCaps) return DDERR_INVALIDPARAMS;
   for (DDCAPS* caps : {driverCaps, emulationCaps})
     if (caps && caps->dwSize != kCapsSizeTag) return DDERR_INVALIDPARAMS;
-  if (driverCaps) DescribeDriver(*driverCaps, false);
-  if (emulationCaps) DescribeDriver(*emulationCaps, true);
+  const std::vector<DDrawTestDriver>& listed = DisplayDevice::Get().ListedDrivers();
+  const auto answer = [&](DDCAPS* caps, bool emulation) {
+    if (!caps) return;
+    const DWORD size = caps->dwSize;
+    if (driver_ < listed.size())
+      *caps = emulation ? listed[driver_].emulationCaps : listed[driver_].driverCaps;
+    else
+      DescribeDriver(*caps, emulation);
+    caps->dwSize = size;
+  };
+  answer(driverCaps, false);
+  answer(emulationCaps, true);
   return DD_OK;
+}
+
+void DirectDrawObject::DescribeDefaultDriver(DDCAPS& caps, bool emulation) {
+  DescribeDriver(caps, emulation);
 }
 
 HRESULT DirectDrawObject::RestoreAllSurfaces() {

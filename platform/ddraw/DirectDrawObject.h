@@ -11,7 +11,11 @@ class Surface;
 
 class DirectDrawObject final : public IDirectDraw7, public IDirectDraw4, public IDirectDraw {
  public:
-  DirectDrawObject() = default;
+  // On the driver at this position of the driver list.
+  explicit DirectDrawObject(uint32_t driver) : driver_(driver) {}
+
+  // What the built-in driver (or its emulation layer) reports.
+  static void DescribeDefaultDriver(DDCAPS& caps, bool emulation);
 
   HRESULT QueryInterface(REFIID iid, void** object) override;
   ULONG AddRef() override;
@@ -49,6 +53,7 @@ class DirectDrawObject final : public IDirectDraw7, public IDirectDraw4, public 
                            LPDDENUMMODESCALLBACK callback) override;
   HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bitCount) override;
 
+  uint32_t Driver() const { return driver_; }
   bool HasCooperativeLevel() const { return level_ != 0; }
   bool IsExclusive() const { return (level_ & DDSCL_EXCLUSIVE) != 0; }
 
@@ -66,6 +71,7 @@ class DirectDrawObject final : public IDirectDraw7, public IDirectDraw4, public 
   template <class Desc, class Callback>
   HRESULT ListModes(Desc* filter, void* context, Callback callback);
 
+  uint32_t driver_;
   ULONG references_ = 1;
   DWORD level_ = 0;
   HWND cooperativeWindow_ = nullptr;

@@ -106,8 +106,22 @@ void DisplayDevice::LoseMemory(bool systemMemoryToo) {
     if (systemMemoryToo || memory->InVideoMemory()) memory->Lose();
 }
 
+bool DisplayDevice::FindDriver(const GUID* guid, uint32_t& index) const {
+  index = 0;
+  for (uint32_t i = 0; i < drivers_.size(); ++i) {
+    const DDrawTestDriver& driver = drivers_[i];
+    if (guid ? driver.hasGuid && driver.guid == *guid : !driver.hasGuid) {
+      index = i;
+      return true;
+    }
+  }
+  // The built-in driver, or a list without a primary display driver, answers for no GUID.
+  return !guid;
+}
+
 void DisplayDevice::Reset() {
   refusals_ = {};
+  drivers_.clear();
   modes_.clear();
   modesReady_ = false;
   haveCurrentMode_ = false;
@@ -142,5 +156,9 @@ void TestDDrawLoseAllSurfaces() { DisplayDevice::Get().LoseMemory(true); }
 uint32_t TestDDrawLiveSurfaces() { return DisplayDevice::Get().LiveSurfaces(); }
 
 uint32_t TestDDrawVerticalBlankWaits() { return DisplayDevice::Get().VerticalBlankWaits(); }
+
+void TestDDrawSetDrivers(const std::vector<DDrawTestDriver>& drivers) {
+  DisplayDevice::Get().ListedDrivers() = drivers;
+}
 
 void TestDDrawReset() { DisplayDevice::Get().Reset(); }

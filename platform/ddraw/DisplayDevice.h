@@ -50,6 +50,12 @@ class DisplayDevice {
   bool MipmapsOffered() const { return mipmapsOffered_; }
   void SetMipmapsOffered(bool offered) { mipmapsOffered_ = offered; }
 
+  // The drivers tests listed; empty while the one built-in driver is offered.
+  std::vector<DDrawTestDriver>& ListedDrivers() { return drivers_; }
+  // The position of the driver guid names (null: the primary display driver); false for a GUID
+  // no listed driver has.
+  bool FindDriver(const GUID* guid, uint32_t& index) const;
+
   void CountVerticalBlankWait() { ++verticalBlankWaits_; }
   uint32_t VerticalBlankWaits() const { return verticalBlankWaits_; }
 
@@ -77,6 +83,7 @@ class DisplayDevice {
   uint64_t videoMemoryUsed_ = 0;
   const void* exclusiveOwner_ = nullptr;
   std::set<SurfaceMemory*> memories_;
+  std::vector<DDrawTestDriver> drivers_;
   uint32_t liveSurfaces_ = 0;
   uint32_t verticalBlankWaits_ = 0;
   bool mipmapsOffered_ = true;

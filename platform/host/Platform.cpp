@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/d3d/D3D.h"
+#include "platform/d3drm/D3DRM.h"
 #include "platform/ddraw/DDraw.h"
 #include "platform/dinput/DInput.h"
 #include "platform/host/Host.h"
@@ -52,6 +53,7 @@ bool PlatformStartup() {
   // Built-in modules are offered from here, one call per module.
   RegisterDirectDrawModule();
   InstallDirect3D();
+  RegisterRetainedModeModule();
   RegisterDirectInputModule();
   return true;
 }

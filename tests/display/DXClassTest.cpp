@@ -67,7 +67,7 @@ TEST_F(LibraryLoader, AMissingExportNamesTheLibraryAndKeepsItCached) {
 
 TEST_F(LibraryLoader, AMissingLibraryIsNotCachedSoALaterCallTriesAgain) {
   EXPECT_EQ(NotLoadedText("Later.dll", "Proc"), "Later.dll is not loaded");
-  EXPECT_EQ(NotLoadedText("D3DRM.dll", "Direct3DRMCreate"), "D3DRM.dll is not loaded");
+  EXPECT_EQ(NotLoadedText("D3DXOF.DLL", "DirectXFileCreate"), "D3DXOF.DLL is not loaded");
   RegisterBuiltinModule("Later.dll", {{"Proc", Proc(ExportA)}});
   EXPECT_EQ(LoadLibraryProc("Later.dll", "Proc"), Proc(ExportA));
   FreeLoadedLibraries();

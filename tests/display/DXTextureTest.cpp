@@ -99,6 +99,19 @@ TEST_F(DXTextureTest, SidesFollowTheDevicesTextureRules) {
   EXPECT_EQ(square.cy, 64);
 }
 
+TEST_F(DXTextureTest, ADirect3D7DeviceLimitsOnlyTheTexturesWidth) {
+  std::vector<D3DTestDevice> devices = TestD3DDefaultDevices();
+  for (D3DTestDevice& device : devices) {
+    device.desc.dwMaxTextureWidth = 16;
+    device.desc.dwMaxTextureHeight = 16;
+  }
+  TestD3DSetDevices(devices);
+  dx->Initialize();
+  const SIZE limited = TextureSize(32, 32);
+  EXPECT_EQ(limited.cx, 16);
+  EXPECT_EQ(limited.cy, 32);
+}
+
 TEST_F(DXTextureTest, FormatChoiceMatchesTheImagesChannels) {
   dx->Initialize();
   TestD3DSetTextureFormats({X8R8G8B8, A8R8G8B8});

@@ -70,13 +70,16 @@ TEST_F(SetupLibrary, PathIsBuiltBesideTheUninstaller) {
 TEST_F(SetupLibrary, StartHoldsTheOfferedLibrariesUntilTheEnd) {
   RegisterBuiltinModule("DPlayX.dll", {{"Nothing", &Nothing}});
   RegisterBuiltinModule("DSetup.dll", {{"Nothing", &Nothing}});
+  RegisterRetainedModeModule();
   RegistrySetString(HKEY_LOCAL_MACHINE, kDriversKey, "UninstallString", "C:\\DX\\DXSetup.exe");
   int ddrawBefore = ModuleReferenceCount("DDraw.dll");
   DirectXUnitInitialization();
   EXPECT_EQ(ModuleReferenceCount("DPlayX.dll"), 1);
   EXPECT_EQ(ModuleReferenceCount("DSetup.dll"), 1);
-  EXPECT_EQ(ModuleReferenceCount("D3DRM.dll"), 0);  // not offered here: stays nil, silently
+  EXPECT_EQ(ModuleReferenceCount("D3DRM.dll"), 1);
+  EXPECT_EQ(ModuleReferenceCount("D3DXOF.DLL"), 0);  // not offered here: stays nil, silently
   DirectXUnitFinalization();
+  EXPECT_EQ(ModuleReferenceCount("D3DRM.dll"), 0);
   EXPECT_EQ(ModuleReferenceCount("DPlayX.dll"), 0);
   EXPECT_EQ(ModuleReferenceCount("DSetup.dll"), 0);
   EXPECT_EQ(ModuleReferenceCount("DDraw.dll"), ddrawBefore);

@@ -15,6 +15,7 @@ class DisplayTest : public ::testing::Test {
   void SetUp() override {
     TestResetPlatform();
     RegisterDirectDrawModule();
+    RegisterRetainedModeModule();
     TestDDrawReset();
     ScreenReset();
     FormsUnitInitialize();

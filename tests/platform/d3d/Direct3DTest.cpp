@@ -48,15 +48,19 @@ ULONG References(IUnknown* object) {
 
 using Direct3DSetupTest = D3DFixture;
 
-TEST_F(Direct3DSetupTest, DirectDrawAnswersOnlyForTheOfferedDirect3DInterfaces) {
-  void* object = nullptr;
-  ASSERT_EQ(dd->QueryInterface(IID_IDirect3D, &object), S_OK);
-  static_cast<IDirect3D*>(object)->Release();
-  for (const GUID& iid : {IID_IDirect3D2, IID_IDirect3D3}) {
-    object = reinterpret_cast<void*>(1);
-    EXPECT_EQ(dd->QueryInterface(iid, &object), E_NOINTERFACE);
-    EXPECT_EQ(object, nullptr);
+TEST_F(Direct3DSetupTest, DirectDrawAnswersForEveryDirect3DVersionUnlessWithheld) {
+  for (const GUID& iid : {IID_IDirect3D, IID_IDirect3D2, IID_IDirect3D3}) {
+    void* object = nullptr;
+    ASSERT_EQ(dd->QueryInterface(iid, &object), S_OK);
+    static_cast<IUnknown*>(object)->Release();
   }
+  TestD3DWithholdInterface(IID_IDirect3D2);
+  void* object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(dd->QueryInterface(IID_IDirect3D2, &object), E_NOINTERFACE);
+  EXPECT_EQ(object, nullptr);
+  EXPECT_EQ(d3d->QueryInterface(IID_IDirect3D2, &object), E_NOINTERFACE);
+  ASSERT_EQ(d3d->QueryInterface(IID_IDirect3D3, &object), S_OK);
+  static_cast<IDirect3D3*>(object)->Release();
 }
 
 TEST_F(Direct3DSetupTest, Direct3DKeepsItsDirectDrawObjectAlive) {
@@ -321,4 +325,80 @@ TEST_F(Direct3DSetupTest, RefusedCallsFailOnceAndDoNothing) {
   // The refusal is used up.
   EXPECT_EQ(DrawStrip(device.Get(), quad), D3D_OK);
   EXPECT_EQ(ReadPixels(target.Get()), std::vector<uint32_t>(16, 0xFFFFFF));
+}
+
+TEST_F(Direct3DSetupTest, DirectX6DeviceDescribesItselfAndKeepsItsStates) {
+  void* object = nullptr;
+  ASSERT_EQ(dd->QueryInterface(IID_IDirect3D3, &object), S_OK);
+  const ComPtr<IDirect3D3> version3 = ComPtr<IDirect3D3>::Attach(static_cast<IDirect3D3*>(object));
+  ComPtr<IDirectDrawSurface7> inSystemMemory = MakeTarget(64, 32, 32, DDSCAPS_SYSTEMMEMORY);
+  ComPtr<IDirectDrawSurface7> inVideoMemory = MakeTarget(64, 32);
+  auto asVersion4 = [](IDirectDrawSurface7* surface) {
+    void* result = nullptr;
+    surface->QueryInterface(IID_IDirectDrawSurface4, &result);
+    return ComPtr<IDirectDrawSurface4>::Attach(static_cast<IDirectDrawSurface4*>(result));
+  };
+
+  // The checks of the version-7 device hold: hardware renders only into video memory.
+  IDirect3DDevice3* made = nullptr;
+  EXPECT_EQ(version3->CreateDevice(IID_IDirect3DHALDevice, asVersion4(inSystemMemory.Get()).Get(),
+                                   &made, nullptr),
+            DDERR_INVALIDCAPS);
+  EXPECT_EQ(made, nullptr);
+  const ComPtr<IDirectDrawSurface4> target = asVersion4(inVideoMemory.Get());
+  ASSERT_EQ(version3->CreateDevice(IID_IDirect3DHALDevice, target.Get(), &made, nullptr), D3D_OK);
+  const ComPtr<IDirect3DDevice3> device = ComPtr<IDirect3DDevice3>::Attach(made);
+
+  D3DDEVICEDESC hardware{}, software{};
+  ASSERT_EQ(device->GetCaps(&hardware, &software), D3D_OK);
+  EXPECT_EQ(hardware.dcmColorModel, D3DCOLOR_RGB);
+  EXPECT_EQ(software.dcmColorModel, 0u);
+  EXPECT_EQ(hardware.dwDeviceZBufferBitDepth, DDBD_16 | DDBD_24 | DDBD_32);
+
+  IDirectDrawSurface4* renderTarget = nullptr;
+  ASSERT_EQ(device->GetRenderTarget(&renderTarget), D3D_OK);
+  EXPECT_EQ(renderTarget, target.Get());
+  renderTarget->Release();
+
+  ASSERT_EQ(device->SetRenderState(D3DRENDERSTATE_DITHERENABLE, TRUE), D3D_OK);
+  TestD3DRefuseNext(D3DCall::SetRenderState);
+  EXPECT_EQ(device->SetRenderState(D3DRENDERSTATE_ZENABLE, TRUE), DDERR_GENERIC);
+  DWORD dither = 0, depthTest = 1;
+  device->GetRenderState(D3DRENDERSTATE_DITHERENABLE, &dither);
+  device->GetRenderState(D3DRENDERSTATE_ZENABLE, &depthTest);
+  EXPECT_EQ(dither, DWORD{TRUE});
+  EXPECT_EQ(depthTest, DWORD{FALSE});
+
+  // One object answers for the three device versions, until a version is withheld.
+  ASSERT_EQ(device->QueryInterface(IID_IDirect3DDevice, &object), S_OK);
+  EXPECT_EQ(object, static_cast<void*>(device.Get()));
+  static_cast<IDirect3DDevice*>(object)->Release();
+  TestD3DWithholdInterface(IID_IDirect3DDevice2);
+  EXPECT_EQ(device->QueryInterface(IID_IDirect3DDevice2, &object), E_NOINTERFACE);
+}
+
+TEST_F(Direct3DSetupTest, EachDriverListsItsOwnDevices) {
+  DDrawTestDriver primary = TestDDrawDefaultDriver();
+  DDrawTestDriver second = primary;
+  second.hasGuid = true;
+  second.guid = {0x12345678, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
+  TestDDrawSetDrivers({primary, second});
+  TestD3DSetDriverDevices({{TestD3DDefaultDevices()[0]}});
+
+  auto countDevices = [](IDirectDraw7* directDraw) {
+    void* object = nullptr;
+    EXPECT_EQ(directDraw->QueryInterface(IID_IDirect3D7, &object), S_OK);
+    const ComPtr<IDirect3D7> direct3D = ComPtr<IDirect3D7>::Attach(static_cast<IDirect3D7*>(object));
+    std::vector<ListedDevice> devices;
+    direct3D->EnumDevices(&CollectDevice, &devices);
+    return devices.size();
+  };
+  void* object = nullptr;
+  ASSERT_EQ(DirectDrawCreateEx(&second.guid, &object, IID_IDirectDraw7, nullptr), DD_OK);
+  const ComPtr<IDirectDraw7> onSecond = ComPtr<IDirectDraw7>::Attach(static_cast<IDirectDraw7*>(object));
+  ASSERT_EQ(DirectDrawCreateEx(nullptr, &object, IID_IDirectDraw7, nullptr), DD_OK);
+  const ComPtr<IDirectDraw7> onPrimary = ComPtr<IDirectDraw7>::Attach(static_cast<IDirectDraw7*>(object));
+  EXPECT_EQ(countDevices(onPrimary.Get()), 1u);
+  // Beyond the given lists, a driver lists the common devices.
+  EXPECT_EQ(countDevices(onSecond.Get()), 2u);
 }

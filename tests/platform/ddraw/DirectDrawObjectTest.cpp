@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <string>
 
 #include "DDrawTestSupport.h"
 #include "platform/kernel/Modules.h"
@@ -75,6 +76,48 @@ TEST_F(DirectDrawObjectTest, IsOfferedAsABuiltInModuleWithOneDriver) {
   EXPECT_EQ(enumerate(callback, &seen), DD_OK);
   EXPECT_EQ(seen.count, 1);
   EXPECT_TRUE(seen.withoutGuid);
+}
+
+TEST_F(DirectDrawObjectTest, ListsTheDriversTestsGiveAndOpensEachByItsGuid) {
+  DDrawTestDriver primary = TestDDrawDefaultDriver();
+  DDrawTestDriver second = primary;
+  second.hasGuid = true;
+  second.guid = {0xABCDEF01, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
+  second.name = "second";
+  second.driverCaps.dwVidMemTotal = 12345;
+  TestDDrawSetDrivers({primary, second});
+
+  struct Listed {
+    std::vector<std::string> names;
+    std::vector<bool> withGuid;
+  } listed;
+  DirectDrawEnumerateA(
+      [](GUID* guid, char*, char* name, void* context) -> BOOL {
+        auto* seen = static_cast<Listed*>(context);
+        seen->names.push_back(name);
+        seen->withGuid.push_back(guid != nullptr);
+        return TRUE;
+      },
+      &listed);
+  EXPECT_EQ(listed.names, (std::vector<std::string>{"display", "second"}));
+  EXPECT_EQ(listed.withGuid, (std::vector<bool>{false, true}));
+
+  auto totalVideoMemory = [](GUID* guid) {
+    void* object = nullptr;
+    EXPECT_EQ(DirectDrawCreateEx(guid, &object, IID_IDirectDraw7, nullptr), DD_OK);
+    auto* directDraw = static_cast<IDirectDraw7*>(object);
+    DDCAPS caps{};
+    caps.dwSize = 380;
+    directDraw->GetCaps(&caps, nullptr);
+    directDraw->Release();
+    return caps.dwVidMemTotal;
+  };
+  EXPECT_EQ(totalVideoMemory(&second.guid), 12345u);
+  EXPECT_EQ(totalVideoMemory(nullptr), primary.driverCaps.dwVidMemTotal);
+  GUID unknown{1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
+  void* object = nullptr;
+  EXPECT_EQ(DirectDrawCreateEx(&unknown, &object, IID_IDirectDraw7, nullptr),
+            DDERR_INVALIDDIRECTDRAWGUID);
 }
 
 TEST_F(DirectDrawObjectTest, ExclusiveUseBelongsToOneObjectAtATime) {

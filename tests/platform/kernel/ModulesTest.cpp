@@ -32,7 +32,7 @@ TEST_F(ModulesTest, NamesMatchWithoutRegardToCaseOrDirectoryOrExtension) {
 
 TEST_F(ModulesTest, ModulesNotOfferedFailToLoad) {
   SetLastError(0);
-  EXPECT_EQ(LoadLibraryA("D3DRM.dll"), nullptr);
+  EXPECT_EQ(LoadLibraryA("D3DXOF.DLL"), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
   EXPECT_EQ(LoadLibraryA(""), nullptr);
   EXPECT_EQ(LoadLibraryA(nullptr), nullptr);
