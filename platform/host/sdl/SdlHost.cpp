@@ -77,11 +77,23 @@ int32_t MouseButtonKey(Uint8 button) {
 }  // namespace
 
 bool SdlHost::Available() {
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-  const char* driver = SDL_GetCurrentVideoDriver();
+  const bool started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  const char* driver = started ? SDL_GetCurrentVideoDriver() : nullptr;
   const bool real = driver && std::strcmp(driver, "offscreen") != 0 &&
                     std::strcmp(driver, "dummy") != 0;
-  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  // A display that is named but cannot be reached is a fault of the set-up, not a machine
+  // without a screen: say so, or the program would go on without a window unnoticed.
+  const char* display = std::getenv("DISPLAY");
+  if (!display || !*display) display = std::getenv("WAYLAND_DISPLAY");
+  if (!real && display && *display) {
+    if (driver)
+      std::fprintf(stderr, "SDL host: display \"%s\" is set, but SDL fell back to its \"%s\" "
+                   "video driver, so no window can be opened\n", display, driver);
+    else
+      std::fprintf(stderr, "SDL host: display \"%s\" is set, but SDL video failed (%s); "
+                   "so no window can be opened\n", display, SDL_GetError());
+  }
+  if (started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
   return real;
 }
 
