@@ -45,7 +45,7 @@ uint32_t TestDInputLiveInstances();
 struct DInputDeviceState {
   GUID instance;
   DWORD devType;
-  int32_t joystick;  // the host joystick's number, -1 for keyboard and mouse
+  int32_t joystick;  // the host joystick's number now; -1 for keyboard, mouse and unplugged ones
   bool acquired;
   DWORD cooperativeLevel;  // DISCL_* as last set, 0 before
   HWND window;

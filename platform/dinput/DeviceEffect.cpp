@@ -218,7 +218,7 @@ void DeviceEffect::DeviceReleased() {
 
 DInputEffectState DeviceEffect::Describe() const {
   const Parameters& p = parameters_;
-  return {*kind_.guid,     device_->Identity().joystick,
+  return {*kind_.guid,     JoystickNumber(device_->Identity()),
           downloaded_,     PlayingNow(),
           starts_,         iterations_,
           p.flags,         p.duration,

@@ -451,7 +451,7 @@ void InputDevice::StopEffectsExcept(const DeviceEffect* keep) {
 DInputDeviceState InputDevice::Describe() const {
   return {InstanceGuid(identity_),
           DeviceType(identity_),
-          identity_.joystick,
+          JoystickNumber(identity_),
           acquired_,
           level_,
           window_,

@@ -120,7 +120,7 @@ bool SdlHost::Open() {
   if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
   if (!renderer_) return false;
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
-  RefreshJoysticks();
+  for (int index = 0; index < SDL_NumJoysticks(); ++index) JoystickAdded(index);
   InstallScreenSink(this);
   InstallEventSource(this);
   Redraw();
@@ -130,8 +130,7 @@ bool SdlHost::Open() {
 SdlHost::~SdlHost() {
   InstallScreenSink(nullptr);
   InstallEventSource(nullptr);
-  for (SDL_Joystick* joystick : joysticks_) SDL_JoystickClose(joystick);
-  HostJoysticks().clear();
+  while (!joysticks_.empty()) JoystickRemoved(joysticks_.back().sdlInstance);
   if (texture_) SDL_DestroyTexture(texture_);
   if (renderer_) SDL_DestroyRenderer(renderer_);
   if (window_) SDL_DestroyWindow(window_);
@@ -239,8 +238,10 @@ void SdlHost::Pump() {
           HostMouseButton(button, event.type == SDL_MOUSEBUTTONDOWN);
         break;
       case SDL_JOYDEVICEADDED:
+        JoystickAdded(event.jdevice.which);
+        break;
       case SDL_JOYDEVICEREMOVED:
-        RefreshJoysticks();
+        JoystickRemoved(event.jdevice.which);
         break;
       default:
         break;
@@ -267,34 +268,43 @@ void SdlHost::ShowMainWindowCaption() {
 
 void SdlHost::Wait(uint32_t timeoutMs) { SDL_WaitEventTimeout(nullptr, static_cast<int>(timeoutMs)); }
 
-void SdlHost::RefreshJoysticks() {
-  for (SDL_Joystick* joystick : joysticks_) SDL_JoystickClose(joystick);
-  joysticks_.clear();
-  HostJoysticks().clear();
-  for (int index = 0; index < SDL_NumJoysticks(); ++index) {
-    SDL_Joystick* joystick = SDL_JoystickOpen(index);
-    if (!joystick) continue;
-    joysticks_.push_back(joystick);
-    HostJoystick entry;
-    const char* name = SDL_JoystickName(joystick);
-    entry.name = name ? name : "Joystick";
-    entry.axisCount = std::clamp(SDL_JoystickNumAxes(joystick), 0, 6);
-    entry.buttonCount = std::clamp(SDL_JoystickNumButtons(joystick), 0, 32);
-    entry.hasPov = SDL_JoystickNumHats(joystick) > 0;
-    HostJoysticks().push_back(entry);
-  }
+void SdlHost::JoystickAdded(int deviceIndex) {
+  // The joysticks present at start are announced once more as added; they are open already.
+  const SDL_JoystickID sdlInstance = SDL_JoystickGetDeviceInstanceID(deviceIndex);
+  for (const OpenJoystick& open : joysticks_)
+    if (open.sdlInstance == sdlInstance) return;
+  SDL_Joystick* joystick = SDL_JoystickOpen(deviceIndex);
+  if (!joystick) return;
+  HostJoystick entry;
+  const char* name = SDL_JoystickName(joystick);
+  entry.name = name ? name : "Joystick";
+  entry.axisCount = std::clamp(SDL_JoystickNumAxes(joystick), 0, 6);
+  entry.buttonCount = std::clamp(SDL_JoystickNumButtons(joystick), 0, 32);
+  entry.hasPov = SDL_JoystickNumHats(joystick) > 0;
+  joysticks_.push_back({SDL_JoystickInstanceID(joystick), joystick, AttachHostJoystick(entry)});
   ReadJoysticks();
 }
 
+void SdlHost::JoystickRemoved(int32_t sdlInstance) {
+  const auto gone = std::find_if(joysticks_.begin(), joysticks_.end(), [&](const OpenJoystick& open) {
+    return open.sdlInstance == sdlInstance;
+  });
+  if (gone == joysticks_.end()) return;
+  RemoveHostJoystick(gone->number);
+  SDL_JoystickClose(gone->joystick);
+  joysticks_.erase(gone);
+}
+
 void SdlHost::ReadJoysticks() {
-  for (size_t i = 0; i < joysticks_.size() && i < HostJoysticks().size(); ++i) {
-    SDL_Joystick* joystick = joysticks_[i];
-    HostJoystick& entry = HostJoysticks()[i];
-    for (int32_t axis = 0; axis < entry.axisCount; ++axis)
-      entry.axes[axis] = static_cast<uint32_t>(SDL_JoystickGetAxis(joystick, axis) + 32768);
-    entry.buttons = 0;
-    for (int32_t button = 0; button < entry.buttonCount; ++button)
-      if (SDL_JoystickGetButton(joystick, button)) entry.buttons |= uint32_t{1} << button;
-    entry.pov = entry.hasPov ? PovFromHat(SDL_JoystickGetHat(joystick, 0)) : 0xFFFF;
+  for (const OpenJoystick& open : joysticks_) {
+    HostJoystick* entry = HostJoystickAt(open.number);
+    if (!entry) continue;
+    SDL_Joystick* joystick = open.joystick;
+    for (int32_t axis = 0; axis < entry->axisCount; ++axis)
+      entry->axes[axis] = static_cast<uint32_t>(SDL_JoystickGetAxis(joystick, axis) + 32768);
+    entry->buttons = 0;
+    for (int32_t button = 0; button < entry->buttonCount; ++button)
+      if (SDL_JoystickGetButton(joystick, button)) entry->buttons |= uint32_t{1} << button;
+    entry->pov = entry->hasPov ? PovFromHat(SDL_JoystickGetHat(joystick, 0)) : 0xFFFF;
   }
 }
