@@ -378,7 +378,7 @@ HRESULT InputDevice::CreateEffect(REFGUID effect, const DIEFFECT* parameters,
   const std::vector<EffectKind>& kinds = ForceFeedbackEffectKinds();
   auto kind = std::find_if(kinds.begin(), kinds.end(),
                            [&](const EffectKind& candidate) { return *candidate.guid == effect; });
-  if (kind == kinds.end()) return DIERR_DEVICENOTREG;
+  if (kind == kinds.end() || !Offers(*kind)) return DIERR_DEVICENOTREG;
   ComPtr<DeviceEffect> made = ComPtr<DeviceEffect>::Attach(new DeviceEffect(this, *kind));
   if (parameters) {
     const HRESULT applied = made->Apply(parameters, DIEP_ALLPARAMS);
@@ -397,6 +397,7 @@ HRESULT InputDevice::EnumEffects(LPDIENUMEFFECTSCALLBACK callback, void* context
   if (!HasForceFeedback(identity_)) return DI_OK;
   for (const EffectKind& kind : ForceFeedbackEffectKinds()) {
     if (effectType != DIEFT_ALL && DIEFT_GETTYPE(kind.effectType) != effectType) continue;
+    if (!Offers(kind)) continue;
     DIEFFECTINFO info{};
     info.dwSize = sizeof(info);
     info.guid = *kind.guid;
@@ -431,6 +432,16 @@ bool InputDevice::IsActuator(DWORD axis, DWORD identifyBy) const {
 bool InputDevice::IsTrigger(DWORD button, DWORD identifyBy) const {
   const int32_t found = FindObject(button, identifyBy);
   return found >= 0 && (slots_[found].object.type & DIDFT_FFEFFECTTRIGGER);
+}
+
+bool InputDevice::Offers(const EffectKind& kind) const {
+  const ForceFeedbackOutput* output = CurrentForceFeedbackOutput();
+  return !output || output->Offers(identity_.joystick, *kind.guid);
+}
+
+int32_t InputDevice::ObjectSource(DWORD object, DWORD identifyBy) const {
+  const int32_t found = FindObject(object, identifyBy);
+  return found >= 0 ? slots_[found].object.source : -1;
 }
 
 int32_t InputDevice::ActuatorCount() const {

@@ -281,7 +281,10 @@ void SdlHost::JoystickAdded(int deviceIndex) {
   entry.axisCount = std::clamp(SDL_JoystickNumAxes(joystick), 0, 6);
   entry.buttonCount = std::clamp(SDL_JoystickNumButtons(joystick), 0, 32);
   entry.hasPov = SDL_JoystickNumHats(joystick) > 0;
-  joysticks_.push_back({SDL_JoystickInstanceID(joystick), joystick, AttachHostJoystick(entry)});
+  const int32_t number = AttachHostJoystick(entry);
+  HostJoystick* attached = HostJoystickAt(number);
+  attached->forceFeedback = haptics_.Open(attached->instance, joystick);
+  joysticks_.push_back({SDL_JoystickInstanceID(joystick), joystick, number});
   ReadJoysticks();
 }
 
@@ -290,6 +293,7 @@ void SdlHost::JoystickRemoved(int32_t sdlInstance) {
     return open.sdlInstance == sdlInstance;
   });
   if (gone == joysticks_.end()) return;
+  if (const HostJoystick* entry = HostJoystickAt(gone->number)) haptics_.Close(entry->instance);
   RemoveHostJoystick(gone->number);
   SDL_JoystickClose(gone->joystick);
   joysticks_.erase(gone);

@@ -1,6 +1,7 @@
 // The host on a real display through SDL2: one borderless window filling the desktop (or a
 // resizable window with ORVALIS_WINDOWED=1) that shows each presented frame scaled with its
-// aspect ratio kept; keyboard, mouse, focus, close and joysticks become the platform's input.
+// aspect ratio kept; keyboard, mouse, focus, close and joysticks become the platform's input, and
+// force feedback is played on joysticks with haptics.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "platform/host/Host.h"
+#include "platform/host/sdl/HapticPlayer.h"
 #include "platform/user/MessageQueue.h"
 #include "platform/user/Screen.h"
 
@@ -61,6 +63,7 @@ class SdlHost : public Host, public ScreenSink, public EventSource {
     int32_t number;  // in the host's joystick table
   };
   std::vector<OpenJoystick> joysticks_;
+  HapticPlayer haptics_;
   bool cursorShown_ = true;
   std::string caption_;
 };
