@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/host/sdl/KeyMap.h"
 #include "platform/mmsystem/Joysticks.h"
@@ -74,27 +75,45 @@ int32_t MouseButtonKey(Uint8 button) {
   }
 }
 
+// The display the environment names, or null.
+const char* NamedDisplay() {
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY"})
+    if (const char* display = std::getenv(variable); display && *display) return display;
+  return nullptr;
+}
+
+// Starts SDL's video on a driver that shows something (not "offscreen" or "dummy"). A busy X
+// server now and then turns a connection away ("try again"), and SDL then falls back to a driver
+// without a screen; with a display named, it is tried a few times more before giving up, and
+// giving up is said on standard error, or the program would go on without a window unnoticed.
+bool StartVideo() {
+  constexpr int kAttempts = 5;
+  const char* display = NamedDisplay();
+  for (int attempt = 1;; ++attempt) {
+    const bool started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    const char* driver = started ? SDL_GetCurrentVideoDriver() : nullptr;
+    if (driver && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0)
+      return true;
+    const std::string why = driver ? std::string("SDL fell back to its \"") + driver +
+                                         "\" video driver"
+                                   : std::string("SDL video failed (") + SDL_GetError() + ")";
+    if (started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (!display) return false;
+    if (attempt == kAttempts) {
+      std::fprintf(stderr, "SDL host: display \"%s\" is set, but %s, so no window can be opened\n",
+                   display, why.c_str());
+      return false;
+    }
+    SDL_Delay(100 * attempt);
+  }
+}
+
 }  // namespace
 
 bool SdlHost::Available() {
-  const bool started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-  const char* driver = started ? SDL_GetCurrentVideoDriver() : nullptr;
-  const bool real = driver && std::strcmp(driver, "offscreen") != 0 &&
-                    std::strcmp(driver, "dummy") != 0;
-  // A display that is named but cannot be reached is a fault of the set-up, not a machine
-  // without a screen: say so, or the program would go on without a window unnoticed.
-  const char* display = std::getenv("DISPLAY");
-  if (!display || !*display) display = std::getenv("WAYLAND_DISPLAY");
-  if (!real && display && *display) {
-    if (driver)
-      std::fprintf(stderr, "SDL host: display \"%s\" is set, but SDL fell back to its \"%s\" "
-                   "video driver, so no window can be opened\n", display, driver);
-    else
-      std::fprintf(stderr, "SDL host: display \"%s\" is set, but SDL video failed (%s); "
-                   "so no window can be opened\n", display, SDL_GetError());
-  }
-  if (started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
-  return real;
+  if (!StartVideo()) return false;
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  return true;
 }
 
 std::unique_ptr<Host> SdlHost::Create() {
@@ -107,7 +126,7 @@ std::unique_ptr<Host> SdlHost::Create() {
 }
 
 bool SdlHost::Open() {
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) != 0) return false;
+  if (!StartVideo() || SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) return false;
   const bool windowed = Windowed();
   SDL_DisplayMode desktop{};
   if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) return false;

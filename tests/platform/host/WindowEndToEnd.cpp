@@ -210,6 +210,10 @@ int Fail(pid_t pid, const std::string& why) {
   return 1;
 }
 
+// Windows may go while they are looked at (SDL makes its window over again as it sets up); such
+// a request fails quietly instead of ending this program.
+int IgnoreXError(Display*, XErrorEvent*) { return 0; }
+
 void Nap() { std::this_thread::sleep_for(std::chrono::milliseconds(250)); }
 
 }  // namespace
@@ -222,8 +226,14 @@ int main(int argc, char** argv) {
   }
   const int frameWidth = std::atoi(argv[3]);
   const int frameHeight = std::atoi(argv[4]);
+  // A busy X server turns a connection away now and then; it is asked again.
   Display* display = XOpenDisplay(nullptr);
+  for (int attempt = 1; !display && attempt < 5; ++attempt) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100 * attempt));
+    display = XOpenDisplay(nullptr);
+  }
   if (!display) return Fail(0, "cannot reach the X server");
+  XSetErrorHandler(&IgnoreXError);
 
   const pid_t pid = fork();
   if (pid == 0) {
