@@ -36,34 +36,32 @@ inline void TestSetApplicationActive(bool active) { HostFocusEvent(active); }
 // The user closes the program's window: WM_CLOSE is posted to the main window.
 inline void TestCloseMainWindow() { HostCloseRequest(); }
 
-// Joysticks: attach returns the new joystick's number; axes start centred, buttons released.
+// Joysticks, by number. Attaching plugs one in under the lowest free number and returns that
+// number; axes start centred, buttons released. Removing unplugs it: the others keep their
+// numbers, and whoever read it finds it gone even after another joystick has taken its number.
 inline int32_t TestAttachJoystick(int32_t axisCount, int32_t buttonCount, bool hasPov = false) {
   HostJoystick joystick;
   joystick.name = "Test joystick";
   joystick.axisCount = axisCount;
   joystick.buttonCount = buttonCount;
   joystick.hasPov = hasPov;
-  HostJoysticks().push_back(joystick);
-  return static_cast<int32_t>(HostJoysticks().size()) - 1;
+  return AttachHostJoystick(joystick);
 }
+inline void TestRemoveJoystick(int32_t joystick) { RemoveHostJoystick(joystick); }
 // axis 0..5 (X, Y, Z, R, U, V), position 0..65535.
 inline void TestSetJoystickAxis(int32_t joystick, int32_t axis, uint32_t position) {
-  if (joystick >= 0 && joystick < static_cast<int32_t>(HostJoysticks().size()) && axis >= 0 &&
-      axis < 6)
-    HostJoysticks()[joystick].axes[axis] = position;
+  if (HostJoystick* attached = HostJoystickAt(joystick); attached && axis >= 0 && axis < 6)
+    attached->axes[axis] = position;
 }
 inline void TestSetJoystickButtons(int32_t joystick, uint32_t heldMask) {
-  if (joystick >= 0 && joystick < static_cast<int32_t>(HostJoysticks().size()))
-    HostJoysticks()[joystick].buttons = heldMask;
+  if (HostJoystick* attached = HostJoystickAt(joystick)) attached->buttons = heldMask;
 }
 inline void TestSetJoystickPov(int32_t joystick, uint32_t hundredthsOfDegree) {
-  if (joystick >= 0 && joystick < static_cast<int32_t>(HostJoysticks().size()))
-    HostJoysticks()[joystick].pov = hundredthsOfDegree;
+  if (HostJoystick* attached = HostJoystickAt(joystick)) attached->pov = hundredthsOfDegree;
 }
-// Later joysticks move down one number, as when a device is unplugged.
-inline void TestRemoveJoystick(int32_t joystick) {
-  if (joystick >= 0 && joystick < static_cast<int32_t>(HostJoysticks().size()))
-    HostJoysticks().erase(HostJoysticks().begin() + joystick);
+// Whether the host can play force feedback on the joystick (as a haptic device would).
+inline void TestSetJoystickForceFeedback(int32_t joystick, bool on) {
+  if (HostJoystick* attached = HostJoystickAt(joystick)) attached->forceFeedback = on;
 }
 
 // The last presented frame (0x00RRGGBB, packed rows) and the number of frames presented.
@@ -80,7 +78,7 @@ inline void TestResetPlatform() {
   TestD3DReset();
   TestD3DRMReset();
   ResetWindowSystem();
-  HostJoysticks().clear();
+  RemoveAllHostJoysticks();
   RegistryClear();
   SetManualClock(false);
 }

@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libsdl2-dev libfreetype-dev fonts-dejavu-core libxbyak-dev libtbb-dev
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick libx11-dev
 )
 
 missing=()

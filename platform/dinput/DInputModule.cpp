@@ -68,4 +68,5 @@ void TestDInputReset() {
   DInputState& state = DInputState::Get();
   state.refusals.clear();
   state.forceFeedback = false;
+  TestDInputRecordForceFeedback(false);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/dinput/DInput.h"
+#include "platform/dinput/ForceFeedbackOutput.h"
 
 // The kinds of call a refusal can be aimed at. QueryDevice2 is QueryInterface for
 // IID_IDirectInputDevice2; StartEffect covers SetParameters with DIEP_START too.
@@ -45,7 +46,7 @@ uint32_t TestDInputLiveInstances();
 struct DInputDeviceState {
   GUID instance;
   DWORD devType;
-  int32_t joystick;  // the host joystick's number, -1 for keyboard and mouse
+  int32_t joystick;  // the host joystick's number now; -1 for keyboard, mouse and unplugged ones
   bool acquired;
   DWORD cooperativeLevel;  // DISCL_* as last set, 0 before
   HWND window;
@@ -82,6 +83,21 @@ struct DInputEffectState {
 // Effect objects alive now, in creation order.
 std::vector<DInputEffectState> TestDInputEffects();
 
-// Back to the state at start: no refusals, no force feedback. Meant to run while no DirectInput
-// object is alive.
+// What a force-feedback output is told, one entry per call (see ForceFeedbackOutput).
+enum class ForceFeedbackStep { Load, Start, Stop, Unload };
+struct ForceFeedbackEvent {
+  ForceFeedbackStep step;
+  uint32_t effect;
+  int32_t joystick;    // the joystick's number at the time; Load only
+  DWORD iterations;    // Start only
+  PlayedEffect played; // Load only
+};
+
+// While on, effects are sent to a recorder instead of the installed output;
+// TestDInputForceFeedbackEvents lists what the recorder was told since it was turned on.
+void TestDInputRecordForceFeedback(bool on);
+std::vector<ForceFeedbackEvent> TestDInputForceFeedbackEvents();
+
+// Back to the state at start: no refusals, no force feedback, no recorder. Meant to run while no
+// DirectInput object is alive.
 void TestDInputReset();

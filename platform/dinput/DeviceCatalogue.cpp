@@ -124,7 +124,8 @@ constexpr KeyEntry kKeys[] = {
     {DIK_APPS, VK_APPS},
 };
 
-// Joystick n's instance GUID is this one with n added to Data1; its product GUID likewise.
+// The instance GUID of the joystick with host instance n is this one with n added to Data1; its
+// product GUID likewise.
 constexpr GUID kJoystickInstanceBase = {
     0x0A5E0000, 0x4F52, 0x11D3, {0x80, 0x01, 0x4F, 0x52, 0x56, 0x4C, 0x53, 0x00}};
 constexpr GUID kJoystickProductBase = {
@@ -146,7 +147,9 @@ constexpr DWORD kJoystickButtonsOffset = 48;
 constexpr DWORD kMouseButtonsOffset = 12;
 constexpr int32_t kForceFeedbackAxes = 2;
 
-int32_t JoystickCount() { return static_cast<int32_t>(HostJoysticks().size()); }
+const HostJoystick* Attached(const DeviceIdentity& device) {
+  return device.kind == DeviceKind::Joystick ? HostJoystickAt(JoystickNumber(device)) : nullptr;
+}
 
 GUID WithIndex(GUID base, int32_t index) {
   base.Data1 += static_cast<uint32_t>(index);
@@ -170,25 +173,36 @@ void CopyName(char (&target)[260], const std::string& name) {
 std::optional<DeviceIdentity> FindDevice(const GUID& guid) {
   if (guid == GUID_SysKeyboard) return DeviceIdentity{DeviceKind::Keyboard, -1};
   if (guid == GUID_SysMouse) return DeviceIdentity{DeviceKind::Mouse, -1};
-  const int32_t joystick = guid == GUID_Joystick ? 0 : IndexIn(guid, kJoystickInstanceBase);
-  if (joystick >= 0 && joystick < JoystickCount())
-    return DeviceIdentity{DeviceKind::Joystick, joystick};
+  if (guid == GUID_Joystick) {
+    for (int32_t number = 0; number < HostJoystickNumberLimit(); ++number)
+      if (const HostJoystick* joystick = HostJoystickAt(number))
+        return DeviceIdentity{DeviceKind::Joystick, joystick->instance};
+    return std::nullopt;
+  }
+  const DeviceIdentity joystick{DeviceKind::Joystick, IndexIn(guid, kJoystickInstanceBase)};
+  if (joystick.joystick >= 0 && IsAttached(joystick)) return joystick;
   return std::nullopt;
 }
 
 std::vector<DeviceIdentity> AttachedDevices() {
   std::vector<DeviceIdentity> devices = {{DeviceKind::Keyboard, -1}, {DeviceKind::Mouse, -1}};
-  for (int32_t joystick = 0; joystick < JoystickCount(); ++joystick)
-    devices.push_back({DeviceKind::Joystick, joystick});
+  for (int32_t number = 0; number < HostJoystickNumberLimit(); ++number)
+    if (const HostJoystick* joystick = HostJoystickAt(number))
+      devices.push_back({DeviceKind::Joystick, joystick->instance});
   return devices;
 }
 
 bool IsAttached(const DeviceIdentity& device) {
-  return device.kind != DeviceKind::Joystick || device.joystick < JoystickCount();
+  return device.kind != DeviceKind::Joystick || JoystickNumber(device) >= 0;
+}
+
+int32_t JoystickNumber(const DeviceIdentity& device) {
+  return device.kind == DeviceKind::Joystick ? HostJoystickNumber(device.joystick) : -1;
 }
 
 bool HasForceFeedback(const DeviceIdentity& device) {
-  return device.kind == DeviceKind::Joystick && DInputState::Get().forceFeedback;
+  const HostJoystick* joystick = Attached(device);
+  return joystick && (joystick->forceFeedback || DInputState::Get().forceFeedback);
 }
 
 DWORD DeviceType(const DeviceIdentity& device) {
@@ -231,7 +245,8 @@ void DescribeDevice(const DeviceIdentity& device, DIDEVICEINSTANCE* instance) {
       break;
     case DeviceKind::Joystick:
       instance->guidProduct = WithIndex(kJoystickProductBase, device.joystick);
-      CopyName(instance->tszInstanceName, HostJoysticks()[device.joystick].name);
+      if (const HostJoystick* joystick = Attached(device))
+        CopyName(instance->tszInstanceName, joystick->name);
       instance->wUsagePage = 1;  // generic desktop controls
       instance->wUsage = 4;      // joystick
       break;
@@ -259,7 +274,9 @@ std::vector<DeviceObject> DeviceObjects(const DeviceIdentity& device) {
                            "Button " + std::to_string(button), button});
       break;
     case DeviceKind::Joystick: {
-      const HostJoystick& joystick = HostJoysticks()[device.joystick];
+      const HostJoystick* attached = Attached(device);
+      if (!attached) break;
+      const HostJoystick& joystick = *attached;
       const bool forceFeedback = HasForceFeedback(device);
       // Joysticks carry a top-level collection that holds no data, as every HID device does.
       objects.push_back({GUID_Unknown, 0, DIDFT_COLLECTION | DIDFT_NODATA | DIDFT_MAKEINSTANCE(0),
@@ -304,11 +321,11 @@ DeviceReading ReadDevice(const DeviceIdentity& device) {
       break;
     }
     case DeviceKind::Joystick: {
-      if (!IsAttached(device)) break;
-      const HostJoystick& joystick = HostJoysticks()[device.joystick];
-      std::memcpy(reading.axes, joystick.axes, sizeof(reading.axes));
-      reading.buttons = joystick.buttons;
-      reading.pov = joystick.pov == 0xFFFF ? 0xFFFFFFFF : joystick.pov;
+      const HostJoystick* joystick = Attached(device);
+      if (!joystick) break;
+      std::memcpy(reading.axes, joystick->axes, sizeof(reading.axes));
+      reading.buttons = joystick->buttons;
+      reading.pov = joystick->pov == 0xFFFF ? 0xFFFFFFFF : joystick->pov;
       break;
     }
   }

@@ -13,7 +13,9 @@ enum class DeviceKind { Keyboard, Mouse, Joystick };
 
 struct DeviceIdentity {
   DeviceKind kind;
-  int32_t joystick;  // the host joystick's number; -1 for keyboard and mouse
+  // The host joystick's instance, which no other joystick ever has; -1 for keyboard and mouse.
+  // A device made for a joystick stays with that joystick, whatever its number becomes.
+  int32_t joystick;
   friend bool operator==(const DeviceIdentity&, const DeviceIdentity&) = default;
 };
 
@@ -27,12 +29,15 @@ struct DeviceObject {
   int32_t source;
 };
 
-// The device a GUID names: the system devices, GUID_Joystick for the first attached joystick,
-// or a joystick's instance GUID. Nothing for an unknown GUID or a joystick no longer attached.
+// The device a GUID names: the system devices, GUID_Joystick for the attached joystick with the
+// lowest number, or a joystick's instance GUID. Nothing for an unknown GUID or a joystick no
+// longer attached.
 std::optional<DeviceIdentity> FindDevice(const GUID& guid);
 // Every attached device in enumeration order: keyboard, mouse, joysticks.
 std::vector<DeviceIdentity> AttachedDevices();
 bool IsAttached(const DeviceIdentity& device);
+// The joystick's number in the host's table; -1 for keyboard, mouse and unplugged joysticks.
+int32_t JoystickNumber(const DeviceIdentity& device);
 bool HasForceFeedback(const DeviceIdentity& device);
 // DIDEVTYPE_* kind, sub-type and attributes.
 DWORD DeviceType(const DeviceIdentity& device);

@@ -32,6 +32,11 @@ bool TypeSpecificSizeFits(DWORD effectType, DWORD size, size_t axisCount) {
   }
 }
 
+uint32_t NextEffectSerial() {
+  static uint32_t next = 1;
+  return next++;
+}
+
 }  // namespace
 
 const std::vector<EffectKind>& ForceFeedbackEffectKinds() {
@@ -52,12 +57,13 @@ const std::vector<EffectKind>& ForceFeedbackEffectKinds() {
 }
 
 DeviceEffect::DeviceEffect(InputDevice* device, const EffectKind& kind)
-    : device_(device), kind_(kind) {
+    : device_(device), kind_(kind), serial_(NextEffectSerial()) {
   device->AddEffect(this);
   DInputState::Get().effects.push_back(this);
 }
 
 DeviceEffect::~DeviceEffect() {
+  TakeOffDevice();
   device_->RemoveEffect(this);
   std::erase(DInputState::Get().effects, this);
 }
@@ -135,11 +141,11 @@ HRESULT DeviceEffect::Apply(const DIEFFECT* effect, DWORD flags) {
   // Parameters reach the device only while it is held exclusively; they wait otherwise.
   if ((flags & DIEP_NODOWNLOAD) || !Complete() || device_->EffectAccess() != DI_OK)
     return DI_DOWNLOADSKIPPED;
-  downloaded_ = true;
+  PutOnDevice();
   if (flags & DIEP_START) {
     if (const HRESULT refused = DInputState::Get().TakeRefusal(DInputCall::StartEffect))
       return refused;
-    return StartPlaying(1, 0);
+    return StartPlaying(1, DIES_NODOWNLOAD);
   }
   return DI_OK;
 }
@@ -154,13 +160,40 @@ bool DeviceEffect::Complete() const {
   return !parameters_.axes.empty() && !parameters_.typeSpecific.empty();
 }
 
-HRESULT DeviceEffect::StartPlaying(DWORD iterations, DWORD flags) {
+void DeviceEffect::PutOnDevice() {
   downloaded_ = true;
+  ForceFeedbackOutput* output = CurrentForceFeedbackOutput();
+  if (!output) return;
+  const DWORD identifyBy = parameters_.flags & (DIEFF_OBJECTIDS | DIEFF_OBJECTOFFSETS);
+  PlayedEffect played{*kind_.guid, parameters_, {}, -1};
+  for (DWORD axis : parameters_.axes) played.axes.push_back(device_->ObjectSource(axis, identifyBy));
+  if (parameters_.triggerButton != DIEB_NOTRIGGER)
+    played.triggerButton = device_->ObjectSource(parameters_.triggerButton, identifyBy);
+  output->Load(serial_, device_->Identity().joystick, played);
+}
+
+void DeviceEffect::TakeOffDevice() {
+  if (!downloaded_) return;
+  started_ = false;
+  downloaded_ = false;
+  if (ForceFeedbackOutput* output = CurrentForceFeedbackOutput()) output->Unload(serial_);
+}
+
+void DeviceEffect::Halt() {
+  if (!started_) return;
+  started_ = false;
+  if (ForceFeedbackOutput* output = CurrentForceFeedbackOutput()) output->Stop(serial_);
+}
+
+HRESULT DeviceEffect::StartPlaying(DWORD iterations, DWORD flags) {
+  // Starting downloads the parameters as they are now, unless told to play what is there.
+  if (!(flags & DIES_NODOWNLOAD)) PutOnDevice();
   if (flags & DIES_SOLO) device_->StopEffectsExcept(this);
   started_ = true;
   startTime_ = GetTickCount();
   iterations_ = iterations;
   ++starts_;
+  if (ForceFeedbackOutput* output = CurrentForceFeedbackOutput()) output->Start(serial_, iterations);
   return DI_OK;
 }
 
@@ -176,7 +209,7 @@ HRESULT DeviceEffect::Start(DWORD iterations, DWORD flags) {
 
 HRESULT DeviceEffect::Stop() {
   if (const HRESULT access = device_->EffectAccess()) return access;
-  started_ = false;
+  Halt();
   return DI_OK;
 }
 
@@ -200,25 +233,21 @@ HRESULT DeviceEffect::GetEffectStatus(DWORD* status) {
 HRESULT DeviceEffect::Download() {
   if (const HRESULT access = device_->EffectAccess()) return access;
   if (!Complete()) return DIERR_INCOMPLETEEFFECT;
-  downloaded_ = true;
+  PutOnDevice();
   return DI_OK;
 }
 
 HRESULT DeviceEffect::Unload() {
   if (const HRESULT access = device_->EffectAccess()) return access;
-  started_ = false;
-  downloaded_ = false;
+  TakeOffDevice();
   return DI_OK;
 }
 
-void DeviceEffect::DeviceReleased() {
-  started_ = false;
-  downloaded_ = false;
-}
+void DeviceEffect::DeviceReleased() { TakeOffDevice(); }
 
 DInputEffectState DeviceEffect::Describe() const {
   const Parameters& p = parameters_;
-  return {*kind_.guid,     device_->Identity().joystick,
+  return {*kind_.guid,     JoystickNumber(device_->Identity()),
           downloaded_,     PlayingNow(),
           starts_,         iterations_,
           p.flags,         p.duration,

@@ -1,10 +1,11 @@
-// One force-feedback effect made on a device: its parameters, download and playing state. The
-// host plays nothing; the state is kept so that tests can look at it.
+// One force-feedback effect made on a device: its parameters, download and playing state. What it
+// puts on the device, starts, stops and takes off again goes to the force-feedback output too.
 #pragma once
 
 #include <vector>
 
 #include "platform/dinput/DInputTestControl.h"
+#include "platform/dinput/ForceFeedbackOutput.h"
 #include "platform/kernel/ComPtr.h"
 #include "platform/kernel/CountedObject.h"
 
@@ -37,31 +38,22 @@ class DeviceEffect final : public CountedObject<IDirectInputEffect> {
 
   // The parameters given at creation; no refusal applies.
   HRESULT Apply(const DIEFFECT* effect, DWORD flags);
-  // The device stopped playing this effect (Stop, a solo start, or the end of acquisition).
-  void Halt() { started_ = false; }
+  // The device stopped playing this effect (Stop or a solo start).
+  void Halt();
   // The device's acquisition ended: the effect is stopped and no longer on the device.
   void DeviceReleased();
   DInputEffectState Describe() const;
 
  private:
-  struct Parameters {
-    DWORD flags = 0;
-    DWORD duration = 0;
-    DWORD samplePeriod = 0;
-    DWORD gain = DI_FFNOMINALMAX;
-    DWORD triggerButton = DIEB_NOTRIGGER;
-    DWORD triggerRepeatInterval = 0;
-    DWORD startDelay = 0;
-    std::vector<DWORD> axes;
-    std::vector<LONG> direction;
-    bool hasEnvelope = false;
-    DIENVELOPE envelope{};
-    std::vector<BYTE> typeSpecific;
-  };
+  using Parameters = EffectParameters;
 
   ~DeviceEffect() override;
 
   HRESULT Validate(const DIEFFECT& effect, DWORD flags, Parameters& next) const;
+  // Puts the parameters onto the device (or refreshes them there) and tells the output.
+  void PutOnDevice();
+  // Takes the effect off the device, stopped.
+  void TakeOffDevice();
   HRESULT StartPlaying(DWORD iterations, DWORD flags);
   bool Complete() const;
   bool PlayingNow() const;
@@ -74,4 +66,5 @@ class DeviceEffect final : public CountedObject<IDirectInputEffect> {
   DWORD startTime_ = 0;
   DWORD iterations_ = 0;
   uint32_t starts_ = 0;
+  const uint32_t serial_;  // how the force-feedback output knows this effect
 };

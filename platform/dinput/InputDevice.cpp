@@ -378,7 +378,7 @@ HRESULT InputDevice::CreateEffect(REFGUID effect, const DIEFFECT* parameters,
   const std::vector<EffectKind>& kinds = ForceFeedbackEffectKinds();
   auto kind = std::find_if(kinds.begin(), kinds.end(),
                            [&](const EffectKind& candidate) { return *candidate.guid == effect; });
-  if (kind == kinds.end()) return DIERR_DEVICENOTREG;
+  if (kind == kinds.end() || !Offers(*kind)) return DIERR_DEVICENOTREG;
   ComPtr<DeviceEffect> made = ComPtr<DeviceEffect>::Attach(new DeviceEffect(this, *kind));
   if (parameters) {
     const HRESULT applied = made->Apply(parameters, DIEP_ALLPARAMS);
@@ -397,6 +397,7 @@ HRESULT InputDevice::EnumEffects(LPDIENUMEFFECTSCALLBACK callback, void* context
   if (!HasForceFeedback(identity_)) return DI_OK;
   for (const EffectKind& kind : ForceFeedbackEffectKinds()) {
     if (effectType != DIEFT_ALL && DIEFT_GETTYPE(kind.effectType) != effectType) continue;
+    if (!Offers(kind)) continue;
     DIEFFECTINFO info{};
     info.dwSize = sizeof(info);
     info.guid = *kind.guid;
@@ -433,6 +434,16 @@ bool InputDevice::IsTrigger(DWORD button, DWORD identifyBy) const {
   return found >= 0 && (slots_[found].object.type & DIDFT_FFEFFECTTRIGGER);
 }
 
+bool InputDevice::Offers(const EffectKind& kind) const {
+  const ForceFeedbackOutput* output = CurrentForceFeedbackOutput();
+  return !output || output->Offers(identity_.joystick, *kind.guid);
+}
+
+int32_t InputDevice::ObjectSource(DWORD object, DWORD identifyBy) const {
+  const int32_t found = FindObject(object, identifyBy);
+  return found >= 0 ? slots_[found].object.source : -1;
+}
+
 int32_t InputDevice::ActuatorCount() const {
   return static_cast<int32_t>(std::count_if(slots_.begin(), slots_.end(), [](const Slot& slot) {
     return (slot.object.type & DIDFT_FFACTUATOR) != 0;
@@ -451,7 +462,7 @@ void InputDevice::StopEffectsExcept(const DeviceEffect* keep) {
 DInputDeviceState InputDevice::Describe() const {
   return {InstanceGuid(identity_),
           DeviceType(identity_),
-          identity_.joystick,
+          JoystickNumber(identity_),
           acquired_,
           level_,
           window_,

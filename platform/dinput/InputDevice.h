@@ -10,6 +10,7 @@
 #include "platform/kernel/CountedObject.h"
 
 class DeviceEffect;
+struct EffectKind;
 
 class InputDevice final : public CountedObject<IDirectInputDevice2> {
  public:
@@ -41,6 +42,9 @@ class InputDevice final : public CountedObject<IDirectInputDevice2> {
   bool IsActuator(DWORD axis, DWORD identifyBy) const;
   bool IsTrigger(DWORD button, DWORD identifyBy) const;
   int32_t ActuatorCount() const;
+  // Which of the host device's axes or buttons an object names (as IsActuator takes it); -1 for
+  // none.
+  int32_t ObjectSource(DWORD object, DWORD identifyBy) const;
   void AddEffect(DeviceEffect* effect);
   void RemoveEffect(DeviceEffect* effect);
   // Stops every effect but `keep` (null: all).
@@ -63,6 +67,8 @@ class InputDevice final : public CountedObject<IDirectInputDevice2> {
 
   ~InputDevice() override;
 
+  // Whether the effect kind can be played here (the host's device may offer fewer kinds).
+  bool Offers(const EffectKind& kind) const;
   bool IsAxis(const Slot& slot) const;
   LONG AbsoluteAxis(const Slot& slot, const DeviceReading& reading) const;
   // Acquired and not lost; a loss found here ends the acquisition.

@@ -14,8 +14,7 @@ constexpr UINT kPeriodMin = 10;
 constexpr UINT kPeriodMax = 1000;
 
 const HostJoystick* Attached(uintptr_t id) {
-  const auto& joysticks = HostJoysticks();
-  return id < joysticks.size() ? &joysticks[id] : nullptr;
+  return id < kSupportedJoysticks ? HostJoystickAt(static_cast<int32_t>(id)) : nullptr;
 }
 
 }  // namespace

@@ -200,6 +200,38 @@ TEST_F(JoystickTest, AnUnpluggedDirectInputJoystickReportsNothing) {
   EXPECT_TRUE(input->Joystick()->Initialized());
 }
 
+// Two joysticks and the game reading the first: unplugging the first silences the game's joystick
+// instead of handing it the second, on the DirectInput path and on the multimedia one.
+TEST_F(JoystickTest, UnpluggingTheJoystickInUseSilencesItInsteadOfSwitchingToAnother) {
+  for (const bool directInput : {true, false}) {
+    SCOPED_TRACE(directInput ? "DirectInput" : "multimedia");
+    if (!directInput) WithdrawDirectInput();
+    const int32_t first = TestAttachJoystick(2, 2);
+    const int32_t second = TestAttachJoystick(2, 2);
+    TDXInput* input = MakeInput();
+    EXPECT_EQ(input->Joystick()->Device() != nullptr, directInput);
+    TestSetJoystickAxis(first, 0, kLeftEnd);
+    TestSetJoystickAxis(second, 0, kRightEnd);
+    input->Update();
+    EXPECT_EQ(input->States(), (TInputStates{StateLeft}));
+
+    TestRemoveJoystick(first);
+    input->Update();
+    input->Update();
+    EXPECT_TRUE(input->States().Empty()) << "the second joystick must not take the first's place";
+
+    // Plugged in again, a joystick takes the free first number: the multimedia joystick reads it
+    // under that number; the DirectInput device stays with the joystick it was made for.
+    EXPECT_EQ(TestAttachJoystick(2, 2), first);
+    TestSetJoystickAxis(first, 1, kLeftEnd);
+    input->Update();
+    EXPECT_EQ(input->States(), directInput ? TInputStates{} : TInputStates{StateUp});
+    delete input;
+    TestRemoveJoystick(first);
+    TestRemoveJoystick(second);
+  }
+}
+
 TEST_F(JoystickTest, WithoutAutoCenterTheStickIsHeldExclusively) {
   TestAttachJoystick(2, 2);
   TDXInput* input = MakeInput();

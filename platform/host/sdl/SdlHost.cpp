@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/host/sdl/KeyMap.h"
 #include "platform/mmsystem/Joysticks.h"
@@ -74,15 +75,45 @@ int32_t MouseButtonKey(Uint8 button) {
   }
 }
 
+// The display the environment names, or null.
+const char* NamedDisplay() {
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY"})
+    if (const char* display = std::getenv(variable); display && *display) return display;
+  return nullptr;
+}
+
+// Starts SDL's video on a driver that shows something (not "offscreen" or "dummy"). A busy X
+// server now and then turns a connection away ("try again"), and SDL then falls back to a driver
+// without a screen; with a display named, it is tried a few times more before giving up, and
+// giving up is said on standard error, or the program would go on without a window unnoticed.
+bool StartVideo() {
+  constexpr int kAttempts = 5;
+  const char* display = NamedDisplay();
+  for (int attempt = 1;; ++attempt) {
+    const bool started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    const char* driver = started ? SDL_GetCurrentVideoDriver() : nullptr;
+    if (driver && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0)
+      return true;
+    const std::string why = driver ? std::string("SDL fell back to its \"") + driver +
+                                         "\" video driver"
+                                   : std::string("SDL video failed (") + SDL_GetError() + ")";
+    if (started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (!display) return false;
+    if (attempt == kAttempts) {
+      std::fprintf(stderr, "SDL host: display \"%s\" is set, but %s, so no window can be opened\n",
+                   display, why.c_str());
+      return false;
+    }
+    SDL_Delay(100 * attempt);
+  }
+}
+
 }  // namespace
 
 bool SdlHost::Available() {
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-  const char* driver = SDL_GetCurrentVideoDriver();
-  const bool real = driver && std::strcmp(driver, "offscreen") != 0 &&
-                    std::strcmp(driver, "dummy") != 0;
+  if (!StartVideo()) return false;
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
-  return real;
+  return true;
 }
 
 std::unique_ptr<Host> SdlHost::Create() {
@@ -95,7 +126,7 @@ std::unique_ptr<Host> SdlHost::Create() {
 }
 
 bool SdlHost::Open() {
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) != 0) return false;
+  if (!StartVideo() || SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) return false;
   const bool windowed = Windowed();
   SDL_DisplayMode desktop{};
   if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) return false;
@@ -108,7 +139,7 @@ bool SdlHost::Open() {
   if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
   if (!renderer_) return false;
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
-  RefreshJoysticks();
+  for (int index = 0; index < SDL_NumJoysticks(); ++index) JoystickAdded(index);
   InstallScreenSink(this);
   InstallEventSource(this);
   Redraw();
@@ -118,8 +149,7 @@ bool SdlHost::Open() {
 SdlHost::~SdlHost() {
   InstallScreenSink(nullptr);
   InstallEventSource(nullptr);
-  for (SDL_Joystick* joystick : joysticks_) SDL_JoystickClose(joystick);
-  HostJoysticks().clear();
+  while (!joysticks_.empty()) JoystickRemoved(joysticks_.back().sdlInstance);
   if (texture_) SDL_DestroyTexture(texture_);
   if (renderer_) SDL_DestroyRenderer(renderer_);
   if (window_) SDL_DestroyWindow(window_);
@@ -227,8 +257,10 @@ void SdlHost::Pump() {
           HostMouseButton(button, event.type == SDL_MOUSEBUTTONDOWN);
         break;
       case SDL_JOYDEVICEADDED:
+        JoystickAdded(event.jdevice.which);
+        break;
       case SDL_JOYDEVICEREMOVED:
-        RefreshJoysticks();
+        JoystickRemoved(event.jdevice.which);
         break;
       default:
         break;
@@ -255,34 +287,47 @@ void SdlHost::ShowMainWindowCaption() {
 
 void SdlHost::Wait(uint32_t timeoutMs) { SDL_WaitEventTimeout(nullptr, static_cast<int>(timeoutMs)); }
 
-void SdlHost::RefreshJoysticks() {
-  for (SDL_Joystick* joystick : joysticks_) SDL_JoystickClose(joystick);
-  joysticks_.clear();
-  HostJoysticks().clear();
-  for (int index = 0; index < SDL_NumJoysticks(); ++index) {
-    SDL_Joystick* joystick = SDL_JoystickOpen(index);
-    if (!joystick) continue;
-    joysticks_.push_back(joystick);
-    HostJoystick entry;
-    const char* name = SDL_JoystickName(joystick);
-    entry.name = name ? name : "Joystick";
-    entry.axisCount = std::clamp(SDL_JoystickNumAxes(joystick), 0, 6);
-    entry.buttonCount = std::clamp(SDL_JoystickNumButtons(joystick), 0, 32);
-    entry.hasPov = SDL_JoystickNumHats(joystick) > 0;
-    HostJoysticks().push_back(entry);
-  }
+void SdlHost::JoystickAdded(int deviceIndex) {
+  // The joysticks present at start are announced once more as added; they are open already.
+  const SDL_JoystickID sdlInstance = SDL_JoystickGetDeviceInstanceID(deviceIndex);
+  for (const OpenJoystick& open : joysticks_)
+    if (open.sdlInstance == sdlInstance) return;
+  SDL_Joystick* joystick = SDL_JoystickOpen(deviceIndex);
+  if (!joystick) return;
+  HostJoystick entry;
+  const char* name = SDL_JoystickName(joystick);
+  entry.name = name ? name : "Joystick";
+  entry.axisCount = std::clamp(SDL_JoystickNumAxes(joystick), 0, 6);
+  entry.buttonCount = std::clamp(SDL_JoystickNumButtons(joystick), 0, 32);
+  entry.hasPov = SDL_JoystickNumHats(joystick) > 0;
+  const int32_t number = AttachHostJoystick(entry);
+  HostJoystick* attached = HostJoystickAt(number);
+  attached->forceFeedback = haptics_.Open(attached->instance, joystick);
+  joysticks_.push_back({SDL_JoystickInstanceID(joystick), joystick, number});
   ReadJoysticks();
 }
 
+void SdlHost::JoystickRemoved(int32_t sdlInstance) {
+  const auto gone = std::find_if(joysticks_.begin(), joysticks_.end(), [&](const OpenJoystick& open) {
+    return open.sdlInstance == sdlInstance;
+  });
+  if (gone == joysticks_.end()) return;
+  if (const HostJoystick* entry = HostJoystickAt(gone->number)) haptics_.Close(entry->instance);
+  RemoveHostJoystick(gone->number);
+  SDL_JoystickClose(gone->joystick);
+  joysticks_.erase(gone);
+}
+
 void SdlHost::ReadJoysticks() {
-  for (size_t i = 0; i < joysticks_.size() && i < HostJoysticks().size(); ++i) {
-    SDL_Joystick* joystick = joysticks_[i];
-    HostJoystick& entry = HostJoysticks()[i];
-    for (int32_t axis = 0; axis < entry.axisCount; ++axis)
-      entry.axes[axis] = static_cast<uint32_t>(SDL_JoystickGetAxis(joystick, axis) + 32768);
-    entry.buttons = 0;
-    for (int32_t button = 0; button < entry.buttonCount; ++button)
-      if (SDL_JoystickGetButton(joystick, button)) entry.buttons |= uint32_t{1} << button;
-    entry.pov = entry.hasPov ? PovFromHat(SDL_JoystickGetHat(joystick, 0)) : 0xFFFF;
+  for (const OpenJoystick& open : joysticks_) {
+    HostJoystick* entry = HostJoystickAt(open.number);
+    if (!entry) continue;
+    SDL_Joystick* joystick = open.joystick;
+    for (int32_t axis = 0; axis < entry->axisCount; ++axis)
+      entry->axes[axis] = static_cast<uint32_t>(SDL_JoystickGetAxis(joystick, axis) + 32768);
+    entry->buttons = 0;
+    for (int32_t button = 0; button < entry->buttonCount; ++button)
+      if (SDL_JoystickGetButton(joystick, button)) entry->buttons |= uint32_t{1} << button;
+    entry->pov = entry->hasPov ? PovFromHat(SDL_JoystickGetHat(joystick, 0)) : 0xFFFF;
   }
 }

@@ -1,6 +1,7 @@
 // The host on a real display through SDL2: one borderless window filling the desktop (or a
 // resizable window with ORVALIS_WINDOWED=1) that shows each presented frame scaled with its
-// aspect ratio kept; keyboard, mouse, focus, close and joysticks become the platform's input.
+// aspect ratio kept; keyboard, mouse, focus, close and joysticks become the platform's input, and
+// force feedback is played on joysticks with haptics.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "platform/host/Host.h"
+#include "platform/host/sdl/HapticPlayer.h"
 #include "platform/user/MessageQueue.h"
 #include "platform/user/Screen.h"
 
@@ -42,7 +44,10 @@ class SdlHost : public Host, public ScreenSink, public EventSource {
   bool Open();
   void Redraw();
   void MouseMoved(int32_t windowX, int32_t windowY);
-  void RefreshJoysticks();
+  // A joystick plugged in (SDL's device index) or unplugged (SDL's instance id). SDL's instance
+  // id says which one went, so the others keep their numbers in the host's table.
+  void JoystickAdded(int deviceIndex);
+  void JoystickRemoved(int32_t sdlInstance);
   void ReadJoysticks();
   // The window's title follows the program's main window.
   void ShowMainWindowCaption();
@@ -52,7 +57,13 @@ class SdlHost : public Host, public ScreenSink, public EventSource {
   SDL_Texture* texture_ = nullptr;
   int32_t frameWidth_ = 0;
   int32_t frameHeight_ = 0;
-  std::vector<_SDL_Joystick*> joysticks_;
+  struct OpenJoystick {
+    int32_t sdlInstance;
+    _SDL_Joystick* joystick;
+    int32_t number;  // in the host's joystick table
+  };
+  std::vector<OpenJoystick> joysticks_;
+  HapticPlayer haptics_;
   bool cursorShown_ = true;
   std::string caption_;
 };

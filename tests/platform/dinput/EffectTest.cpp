@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "DInputTestSupport.h"
 
@@ -336,4 +338,124 @@ TEST_F(EffectTest, EffectsHoldTheirDeviceAndRefusalsLeaveNothingBehind) {
   EXPECT_EQ(Status(effect.Get()), DIEGES_PLAYING);
   effect.Reset();
   EXPECT_TRUE(TestDInputDevices().empty());
+}
+
+namespace {
+
+// What the force-feedback output was told, one line per call, effects named a, b, ... in the
+// order they first appear.
+std::vector<std::string> Told() {
+  std::vector<uint32_t> seen;
+  std::vector<std::string> lines;
+  for (const ForceFeedbackEvent& event : TestDInputForceFeedbackEvents()) {
+    auto found = std::find(seen.begin(), seen.end(), event.effect);
+    if (found == seen.end()) found = seen.insert(seen.end(), event.effect);
+    const std::string name(1, static_cast<char>('a' + (found - seen.begin())));
+    switch (event.step) {
+      case ForceFeedbackStep::Load:
+        lines.push_back("load " + name + " on " + std::to_string(event.joystick));
+        break;
+      case ForceFeedbackStep::Start:
+        lines.push_back("start " + name + " x" + std::to_string(event.iterations));
+        break;
+      case ForceFeedbackStep::Stop:
+        lines.push_back("stop " + name);
+        break;
+      case ForceFeedbackStep::Unload:
+        lines.push_back("unload " + name);
+        break;
+    }
+  }
+  return lines;
+}
+
+using Lines = std::vector<std::string>;
+
+}  // namespace
+
+TEST_F(EffectTest, TheOutputIsToldWhatToPlayAsTheEffectsLive) {
+  TestDInputRecordForceFeedback(true);
+  ConstantForce constant(kEndless);
+  constant.axes[0] = 4;  // Y, then X
+  constant.axes[1] = 0;
+  constant.effect.dwTriggerButton = offsetof(DIJOYSTATE2, rgbButtons) + 2;
+  ComPtr<IDirectInputEffect> first = Make(GUID_ConstantForce, &constant.effect);
+  ASSERT_TRUE(first);
+  EXPECT_TRUE(Told().empty()) << "nothing reaches a device that is not held exclusively";
+
+  ASSERT_EQ(joystick->Acquire(), DI_OK);
+  ASSERT_EQ(first->Start(3, 0), DI_OK);
+  EXPECT_EQ(Told(), (Lines{"load a on 0", "start a x3"}));
+  const PlayedEffect played = TestDInputForceFeedbackEvents()[0].played;
+  EXPECT_EQ(played.kind, GUID_ConstantForce);
+  EXPECT_EQ(played.axes, (std::vector<int32_t>{1, 0})) << "the joystick's own axes";
+  EXPECT_EQ(played.triggerButton, 2);
+  EXPECT_EQ(played.parameters.duration, kEndless);
+  EXPECT_EQ(played.parameters.direction, (std::vector<LONG>{-3, -4}));
+  EXPECT_EQ(played.parameters.envelope.dwAttackTime, 200000u);
+  EXPECT_EQ(played.parameters.typeSpecific.size(), sizeof(DICONSTANTFORCE));
+
+  // Changes reach the device at once, also while the effect plays.
+  constant.effect.dwGain = 4000;
+  ASSERT_EQ(first->SetParameters(&constant.effect, DIEP_GAIN), DI_OK);
+  EXPECT_EQ(TestDInputForceFeedbackEvents().back().played.parameters.gain, 4000u);
+  // Made while the device is held, an effect is loaded at once; started solo, it stops the rest.
+  ComPtr<IDirectInputEffect> second = Make(GUID_ConstantForce, &constant.effect);
+  ASSERT_EQ(second->Start(1, DIES_SOLO | DIES_NODOWNLOAD), DI_OK);
+  EXPECT_EQ(first->Stop(), DI_OK);
+  EXPECT_EQ(first->Unload(), DI_OK);
+  EXPECT_EQ(Told(), (Lines{"load a on 0", "start a x3", "load a on 0", "load b on 0", "stop a",
+                           "start b x1", "unload a"}));
+
+  // Letting go of the device takes its effects off; releasing them then tells nothing more.
+  ASSERT_EQ(joystick->Unacquire(), DI_OK);
+  second.Reset();
+  first.Reset();
+  EXPECT_EQ(Told().back(), "unload b");
+  EXPECT_EQ(Told().size(), 8u);
+  // A released effect leaves the device.
+  ASSERT_EQ(joystick->Acquire(), DI_OK);
+  Make(GUID_ConstantForce, &constant.effect).Reset();
+  EXPECT_EQ(Told().size(), 10u);
+  EXPECT_EQ(Told().back(), "unload c");
+}
+
+namespace {
+
+// An output whose joysticks play sine waves only.
+class SineOnly final : public ForceFeedbackOutput {
+ public:
+  bool Offers(int32_t, const GUID& kind) const override { return kind == GUID_Sine; }
+  void Load(uint32_t, int32_t, const PlayedEffect&) override { ++loads; }
+  void Start(uint32_t, DWORD) override {}
+  void Stop(uint32_t) override {}
+  void Unload(uint32_t) override {}
+  int loads = 0;
+};
+
+}  // namespace
+
+TEST_F(EffectTest, AJoystickPlaysOnlyWhatItsHostDeviceOffers) {
+  SineOnly output;
+  InstallForceFeedbackOutput(&output);
+  struct Uninstall {
+    ~Uninstall() { InstallForceFeedbackOutput(nullptr); }
+  } uninstall;
+  EXPECT_EQ(ListEffects(joystick.Get(), DIEFT_ALL, false), (std::vector<GUID>{GUID_Sine}));
+  ConstantForce constant(kEndless);
+  IDirectInputEffect* refused = nullptr;
+  EXPECT_EQ(joystick->CreateEffect(GUID_ConstantForce, &constant.effect, &refused, nullptr),
+            DIERR_DEVICENOTREG);
+  ASSERT_EQ(joystick->Acquire(), DI_OK);
+  DIPERIODIC wave = {5000, 0, 0, 50000};
+  constant.effect.cbTypeSpecificParams = sizeof(wave);
+  constant.effect.lpvTypeSpecificParams = &wave;
+  EXPECT_TRUE(Make(GUID_Sine, &constant.effect));
+  EXPECT_EQ(output.loads, 1);
+
+  // Whether a joystick can be shaken at all is the host's to say, joystick by joystick.
+  TestDInputSetForceFeedback(false);
+  EXPECT_TRUE(ListEffects(joystick.Get(), DIEFT_ALL, false).empty());
+  TestSetJoystickForceFeedback(0, true);
+  EXPECT_EQ(ListEffects(joystick.Get(), DIEFT_ALL, false), (std::vector<GUID>{GUID_Sine}));
 }

@@ -241,6 +241,22 @@ TEST_F(JoystickTest, EachJoystickReadsItsOwnHostJoystick) {
   EXPECT_EQ(firstState.lX, 32767);
   EXPECT_EQ(secondState.rgbButtons[0], 0);
   EXPECT_EQ(secondState.lX, 100);
+
+  // Unplugging the first: its device reports the input lost, the other reads on as number 1.
+  TestRemoveJoystick(0);
+  EXPECT_EQ(joystick->GetDeviceState(sizeof(firstState), &firstState), DIERR_INPUTLOST);
+  ASSERT_EQ(other->GetDeviceState(sizeof(secondState), &secondState), DI_OK);
+  EXPECT_EQ(secondState.lX, 100);
+  EXPECT_EQ(TestDInputDevices()[0].joystick, -1);
+  EXPECT_EQ(TestDInputDevices()[1].joystick, 1);
+
+  // A joystick plugged in again takes number 0 but is a new device: the old device stays lost.
+  EXPECT_EQ(TestAttachJoystick(2, 1), 0);
+  EXPECT_EQ(joystick->Acquire(), DIERR_INPUTLOST);
+  ComPtr<IDirectInputDevice> replugged = CreateDevice(GUID_Joystick);
+  ASSERT_TRUE(replugged);
+  EXPECT_EQ(TestDInputDevices()[2].joystick, 0);
+  EXPECT_FALSE(TestDInputDevices()[2].instance == instances[0]);
 }
 
 TEST_F(JoystickTest, PropertiesSentToEveryOffsetAreTakenOnlyByTheAxes) {

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 #include <cstdlib>
+#include <string>
 
 #include "platform/TestControl.h"
 #include "platform/host/Host.h"
@@ -55,6 +60,31 @@ TEST_F(HeadlessHostTest, UnknownOrUnavailableForcedHostFailsToStart) {
   setenv("ORVALIS_HOST", "teletype", 1);
   EXPECT_FALSE(PlatformStartup());
   EXPECT_EQ(PlatformHost(), nullptr);
+}
+
+TEST_F(HeadlessHostTest, ANamedDisplayThatCannotBeUsedIsSaidAndTheProgramRunsHeadless) {
+  const char* before = std::getenv("DISPLAY");
+  const std::string display = before ? before : "";
+  unsetenv("ORVALIS_HOST");
+  unsetenv("WAYLAND_DISPLAY");
+  setenv("DISPLAY", ":9999", 1);  // no X server there
+  testing::internal::CaptureStderr();
+  bool started = false;
+  {
+#if defined(__SANITIZE_ADDRESS__)
+    // Trying SDL's video opens a D-Bus connection that stays for the rest of the process.
+    __lsan::ScopedDisabler keptForTheProcess;
+#endif
+    started = PlatformStartup();
+  }
+  const std::string said = testing::internal::GetCapturedStderr();
+  if (display.empty())
+    unsetenv("DISPLAY");
+  else
+    setenv("DISPLAY", display.c_str(), 1);
+  ASSERT_TRUE(started);
+  EXPECT_STREQ(PlatformHost()->Name(), "headless");
+  EXPECT_NE(said.find("display \":9999\" is set"), std::string::npos) << said;
 }
 
 TEST_F(HeadlessHostTest, ClosesTheMainWindowAfterTheConfiguredFrames) {

@@ -71,14 +71,23 @@ TEST_F(MMSystemTest, PositionReadsOnlyWhatTheFlagsAskFor) {
   EXPECT_EQ(joyGetPosEx(0, nullptr), JOYERR_PARMS);
 }
 
-TEST_F(MMSystemTest, RemovingAJoystickRenumbersTheOthers) {
+TEST_F(MMSystemTest, AnUnpluggedJoysticksNumberStaysFreeUntilTheNextOneIsPluggedIn) {
   TestAttachJoystick(2, 1);
   TestAttachJoystick(2, 7);
   TestRemoveJoystick(0);
   JOYCAPSA caps{};
+  EXPECT_EQ(joyGetDevCapsA(0, &caps, sizeof caps), JOYERR_UNPLUGGED);
+  JOYINFOEX info{};
+  info.dwSize = sizeof info;
+  info.dwFlags = JOY_RETURNALL;
+  EXPECT_EQ(joyGetPosEx(0, &info), JOYERR_UNPLUGGED);
+  ASSERT_EQ(joyGetDevCapsA(1, &caps, sizeof caps), JOYERR_NOERROR);
+  EXPECT_EQ(caps.wNumButtons, 7u) << "the other keeps its number";
+
+  EXPECT_EQ(TestAttachJoystick(2, 3), 0) << "the lowest free number";
   ASSERT_EQ(joyGetDevCapsA(0, &caps, sizeof caps), JOYERR_NOERROR);
-  EXPECT_EQ(caps.wNumButtons, 7u);
-  EXPECT_EQ(joyGetDevCapsA(1, &caps, sizeof caps), JOYERR_UNPLUGGED);
+  EXPECT_EQ(caps.wNumButtons, 3u);
+  EXPECT_EQ(TestAttachJoystick(2, 2), 2);
 }
 
 }  // namespace
