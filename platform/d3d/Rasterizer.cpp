@@ -109,6 +109,14 @@ int64_t Whole(double position) {
   return static_cast<double>(truncated) > clamped ? truncated - 1 : truncated;
 }
 
+constexpr int kSubTexelBits = 8;
+
+// The whole texel a texture coordinate falls in, after rounding it to the nearest 1/256 texel.
+int64_t SnappedTexel(double coordinate, DWORD size) {
+  const int64_t snapped = Whole(coordinate * size * (1 << kSubTexelBits) + 0.5);
+  return snapped >> kSubTexelBits;  // arithmetic: the floor for negative positions too
+}
+
 // Rounds a value known not to be negative.
 int RoundUp(double value) { return static_cast<int>(value + 0.5); }
 
@@ -147,9 +155,12 @@ class TextureSampler {
     return codec_.Decode(raw);
   }
 
+  // The texel under the coordinate once snapped to a 1/256-texel grid, as hardware keeps it.
+  // Interpolated in double, a coordinate meant to lie on a texel edge can come out a hair short
+  // of it, and the pixel would then take the texel before: texels would get unequal shares.
   std::optional<Color> Point(double u, double v) const {
-    return Texel(WrapIndex(Whole(u * texture_.pixels.width), texture_.pixels.width),
-                 WrapIndex(Whole(v * texture_.pixels.height), texture_.pixels.height));
+    return Texel(WrapIndex(SnappedTexel(u, texture_.pixels.width), texture_.pixels.width),
+                 WrapIndex(SnappedTexel(v, texture_.pixels.height), texture_.pixels.height));
   }
 
   // Bilinear: keyed texels weigh nothing, and the pixel stays transparent when they make up
