@@ -6,6 +6,10 @@
 #include <cstring>
 #include <optional>
 #include <utility>
+#include <vector>
+
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
 
 #include "platform/ddraw/PixelFormats.h"
 #include "platform/gdi/PixelChannels.h"
@@ -290,102 +294,343 @@ bool Minified(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c,
   return texels > pixels;
 }
 
-}  // namespace
+// Rows of the target one worker draws at a time. Bands share no pixel, so they can be drawn at
+// once on several threads, each with the batch in its own order.
+constexpr int64_t kBandRows = 16;
 
-void DrawTriangle(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c,
-                  const RasterStates& states, const LockedPixels& target) {
+// A triangle made ready to draw: corners snapped and put clockwise, and all that stays the same
+// across its pixels worked out once.
+struct Triangle {
+  FixedPoint a, b, c;
+  bool ownsBC, ownsCA, ownsAB;
+  int64_t stepBC, stepCA, stepAB;   // what each edge function loses from one pixel to the next
+  int64_t minX, minY, maxX, maxY;   // the pixels it may cover, within its clip
+  double inverseArea;
+  double tu[3], tv[3], w[3];
+  Color color[3];
+  bool affine, flatColor, linear;
+  const RasterStates* states;
+  const TextureSampler* sampler;    // null: the vertex colour alone
+};
+
+// Sets up the triangle (a, b, c); false when it draws nothing: culled, without area, off the
+// clip, or beyond the coordinates drawn at all.
+bool SetUp(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c,
+           const RasterStates& states, const TextureSource* texture,
+           const TextureSampler* sampler, Triangle& triangle) {
   std::optional<FixedPoint> pa = Snap(a), pb = Snap(b), pc = Snap(c);
-  if (!pa || !pb || !pc) return;
+  if (!pa || !pb || !pc) return false;
   const D3DTLVERTEX* vertices[3] = {&a, &b, &c};
   int64_t area = Edge(*pa, *pb, pc->x, pc->y);
-  if (area == 0) return;
+  if (area == 0) return false;
   if ((states.cullMode == D3DCULL_CCW && area < 0) || (states.cullMode == D3DCULL_CW && area > 0))
-    return;
+    return false;
   if (area < 0) {
     std::swap(pb, pc);
     std::swap(vertices[1], vertices[2]);
     area = -area;
   }
+  triangle.a = *pa;
+  triangle.b = *pb;
+  triangle.c = *pc;
+  triangle.minX = std::max<int64_t>(CeilPixel(std::min({pa->x, pb->x, pc->x})), states.clip.left);
+  triangle.minY = std::max<int64_t>(CeilPixel(std::min({pa->y, pb->y, pc->y})), states.clip.top);
+  triangle.maxX =
+      std::min<int64_t>(FloorPixel(std::max({pa->x, pb->x, pc->x})), states.clip.right - 1);
+  triangle.maxY =
+      std::min<int64_t>(FloorPixel(std::max({pa->y, pb->y, pc->y})), states.clip.bottom - 1);
+  if (triangle.minX > triangle.maxX || triangle.minY > triangle.maxY) return false;
+
   const D3DTLVERTEX& va = *vertices[0];
   const D3DTLVERTEX& vb = *vertices[1];
   const D3DTLVERTEX& vc = *vertices[2];
-
-  const bool linear =
-      states.texture && (Minified(va, vb, vc, *states.texture, area) ? states.linearMinify
+  triangle.linear = texture && (Minified(va, vb, vc, *texture, area) ? states.linearMinify
                                                                      : states.linearMagnify);
-  const bool ownsBC = IsTopOrLeft(*pb, *pc), ownsCA = IsTopOrLeft(*pc, *pa),
-             ownsAB = IsTopOrLeft(*pa, *pb);
-  const double wa = ReciprocalW(va), wb = ReciprocalW(vb), wc = ReciprocalW(vc);
-  const bool affine = wa == wb && wb == wc;
-  const bool flatColor = va.color == vb.color && vb.color == vc.color;
-  const PixelCodec targetCodec(target.format);
-  const uint32_t targetBytesPerPixel = BytesPerPixel(target.format);
-  const double inverseArea = 1.0 / static_cast<double>(area);
-  std::optional<TextureSampler> sampler;
-  if (states.texture) sampler.emplace(*states.texture, states.colorKey);
-  const Color ca = FromD3DColor(va.color), cb = FromD3DColor(vb.color),
-              cc = FromD3DColor(vc.color);
+  triangle.ownsBC = IsTopOrLeft(*pb, *pc);
+  triangle.ownsCA = IsTopOrLeft(*pc, *pa);
+  triangle.ownsAB = IsTopOrLeft(*pa, *pb);
+  triangle.stepBC = (pc->y - pb->y) * kSubPixels;
+  triangle.stepCA = (pa->y - pc->y) * kSubPixels;
+  triangle.stepAB = (pb->y - pa->y) * kSubPixels;
+  triangle.inverseArea = 1.0 / static_cast<double>(area);
+  for (int corner = 0; corner < 3; ++corner) {
+    const D3DTLVERTEX& vertex = *vertices[corner];
+    triangle.tu[corner] = vertex.tu;
+    triangle.tv[corner] = vertex.tv;
+    triangle.w[corner] = ReciprocalW(vertex);
+    triangle.color[corner] = FromD3DColor(vertex.color);
+  }
+  triangle.affine = triangle.w[0] == triangle.w[1] && triangle.w[1] == triangle.w[2];
+  triangle.flatColor = va.color == vb.color && vb.color == vc.color;
+  triangle.states = &states;
+  triangle.sampler = sampler;
+  return true;
+}
 
-  const int64_t minX = std::max<int64_t>(CeilPixel(std::min({pa->x, pb->x, pc->x})),
-                                         states.clip.left);
-  const int64_t minY = std::max<int64_t>(CeilPixel(std::min({pa->y, pb->y, pc->y})),
-                                         states.clip.top);
-  const int64_t maxX = std::min<int64_t>(FloorPixel(std::max({pa->x, pb->x, pc->x})),
-                                         states.clip.right - 1);
-  const int64_t maxY = std::min<int64_t>(FloorPixel(std::max({pa->y, pb->y, pc->y})),
-                                         states.clip.bottom - 1);
+// The pixels of row y the triangle covers, as [first, last]; false when it covers none.
+//
+// Each edge test holds on one side of a line, so along a row it holds for a run of whole x (or
+// for all or none of them when the edge is level), and the pixels passing all three tests are
+// one run. NarrowToRow leaves a range holding that run, so trimming pixels that fail the exact
+// test off both ends finds exactly the pixels that testing each one would.
+bool CoveredSpan(const Triangle& triangle, int64_t y, int64_t& first, int64_t& last) {
+  int64_t start = triangle.minX, end = triangle.maxX;
+  NarrowToRow(triangle.b, triangle.c, y, start, end);
+  NarrowToRow(triangle.c, triangle.a, y, start, end);
+  NarrowToRow(triangle.a, triangle.b, y, start, end);
+  const int64_t py = y * kSubPixels;
+  auto covers = [&](int64_t x) {
+    return Covers(Edge(triangle.b, triangle.c, x * kSubPixels, py), triangle.ownsBC) &&
+           Covers(Edge(triangle.c, triangle.a, x * kSubPixels, py), triangle.ownsCA) &&
+           Covers(Edge(triangle.a, triangle.b, x * kSubPixels, py), triangle.ownsAB);
+  };
+  while (start <= end && !covers(start)) ++start;
+  while (end > start && !covers(end)) --end;
+  first = start;
+  last = end;
+  return start <= end;
+}
 
-  const int64_t stepBC = (pc->y - pb->y) * kSubPixels, stepCA = (pa->y - pc->y) * kSubPixels,
-                stepAB = (pb->y - pa->y) * kSubPixels;
-  for (int64_t y = minY; y <= maxY; ++y) {
-    int64_t rowStart = minX, rowEnd = maxX;
-    NarrowToRow(*pb, *pc, y, rowStart, rowEnd);
-    NarrowToRow(*pc, *pa, y, rowStart, rowEnd);
-    NarrowToRow(*pa, *pb, y, rowStart, rowEnd);
-    if (rowStart > rowEnd) continue;
-    // The edge functions are linear in x: start them at the row's first pixel and step them
-    // exactly, in whole numbers, from pixel to pixel.
-    const int64_t py = y * kSubPixels;
-    BYTE* targetRow = target.bits + y * target.pitch;
-    int64_t ea = Edge(*pb, *pc, rowStart * kSubPixels, py);
-    int64_t eb = Edge(*pc, *pa, rowStart * kSubPixels, py);
-    int64_t ec = Edge(*pa, *pb, rowStart * kSubPixels, py);
-    for (int64_t x = rowStart; x <= rowEnd;
-         ++x, ea -= stepBC, eb -= stepCA, ec -= stepAB) {
-      if (!Covers(ea, ownsBC) || !Covers(eb, ownsCA) || !Covers(ec, ownsAB)) continue;
-      const double ba = ea * inverseArea, bb = eb * inverseArea, bc = ec * inverseArea;
-      auto interpolate = [&](int first, int second, int third) {
-        return RoundUp(ba * first + bb * second + bc * third);
-      };
-      Color color = ca;
-      if (!flatColor)
-        color = {interpolate(ca.r, cb.r, cc.r), interpolate(ca.g, cb.g, cc.g),
-                 interpolate(ca.b, cb.b, cc.b), interpolate(ca.a, cb.a, cc.a)};
-      if (states.texture) {
-        // Equal w at every corner (sprites) makes the perspective division a no-op: w is one
-        // then, and multiplying and dividing by one are exact, so they are left out.
-        double u, v;
-        if (affine) {
-          u = ba * va.tu + bb * vb.tu + bc * vc.tu;
-          v = ba * va.tv + bb * vb.tv + bc * vc.tv;
-        } else {
-          const double w = ba * wa + bb * wb + bc * wc;
-          u = (ba * wa * va.tu + bb * wb * vb.tu + bc * wc * vc.tu) / w;
-          v = (ba * wa * va.tv + bb * wb * vb.tv + bc * wc * vc.tv) / w;
-        }
-        const std::optional<Color> texel = linear ? sampler->Linear(u, v) : sampler->Point(u, v);
-        if (!texel) continue;
-        if (states.modulate) {
-          color = {Modulate(texel->r, color.r), Modulate(texel->g, color.g),
-                   Modulate(texel->b, color.b), texel->a};
-        } else {
-          color = *texel;
-        }
+// The colour the triangle gives a covered pixel, from the pixel's three edge values, before any
+// blending; nothing where the colour key removes the texel. The edge values are exact whole
+// numbers however they were reached, and what follows is the same sequence of IEEE operations
+// for every pixel, so a pixel's colour does not depend on the order pixels are drawn in.
+std::optional<Color> Shade(const Triangle& triangle, int64_t ea, int64_t eb, int64_t ec) {
+  const double ba = ea * triangle.inverseArea, bb = eb * triangle.inverseArea,
+               bc = ec * triangle.inverseArea;
+  auto interpolate = [&](int first, int second, int third) {
+    return RoundUp(ba * first + bb * second + bc * third);
+  };
+  const Color* corners = triangle.color;
+  Color color = corners[0];
+  if (!triangle.flatColor)
+    color = {interpolate(corners[0].r, corners[1].r, corners[2].r),
+             interpolate(corners[0].g, corners[1].g, corners[2].g),
+             interpolate(corners[0].b, corners[1].b, corners[2].b),
+             interpolate(corners[0].a, corners[1].a, corners[2].a)};
+  if (!triangle.sampler) return color;
+  // Equal w at every corner (sprites) makes the perspective division a no-op: w is one then, and
+  // multiplying and dividing by one are exact, so they are left out.
+  const double* tu = triangle.tu;
+  const double* tv = triangle.tv;
+  const double* w = triangle.w;
+  double u, v;
+  if (triangle.affine) {
+    u = ba * tu[0] + bb * tu[1] + bc * tu[2];
+    v = ba * tv[0] + bb * tv[1] + bc * tv[2];
+  } else {
+    const double wSum = ba * w[0] + bb * w[1] + bc * w[2];
+    u = (ba * w[0] * tu[0] + bb * w[1] * tu[1] + bc * w[2] * tu[2]) / wSum;
+    v = (ba * w[0] * tv[0] + bb * w[1] * tv[1] + bc * w[2] * tv[2]) / wSum;
+  }
+  const std::optional<Color> texel =
+      triangle.linear ? triangle.sampler->Linear(u, v) : triangle.sampler->Point(u, v);
+  if (!texel) return std::nullopt;
+  if (!triangle.states->modulate) return *texel;
+  return Color{Modulate(texel->r, color.r), Modulate(texel->g, color.g),
+               Modulate(texel->b, color.b), texel->a};
+}
+
+// The target as the workers write it: its rows, its pixel codec and which rows a band holds.
+struct Canvas {
+  const LockedPixels& pixels;
+  PixelCodec codec;
+  uint32_t bytesPerPixel;
+
+  BYTE* Row(int64_t y) const { return pixels.bits + y * pixels.pitch; }
+};
+
+// Draws the band's triangles in the order given, each pixel over what is there: the plain
+// painter's way, for batches where a pixel's new colour may depend on the old one (blending).
+void PaintInOrder(const Canvas& canvas, std::span<const Triangle> triangles,
+                  std::span<const uint32_t> band, int64_t top, int64_t bottom) {
+  for (const uint32_t index : band) {
+    const Triangle& triangle = triangles[index];
+    const RasterStates& states = *triangle.states;
+    for (int64_t y = std::max(top, triangle.minY); y <= std::min(bottom - 1, triangle.maxY); ++y) {
+      int64_t first, last;
+      if (!CoveredSpan(triangle, y, first, last)) continue;
+      BYTE* row = canvas.Row(y);
+      const int64_t px = first * kSubPixels, py = y * kSubPixels;
+      int64_t ea = Edge(triangle.b, triangle.c, px, py);
+      int64_t eb = Edge(triangle.c, triangle.a, px, py);
+      int64_t ec = Edge(triangle.a, triangle.b, px, py);
+      for (int64_t x = first; x <= last;
+           ++x, ea -= triangle.stepBC, eb -= triangle.stepCA, ec -= triangle.stepAB) {
+        std::optional<Color> color = Shade(triangle, ea, eb, ec);
+        if (!color) continue;
+        if (states.alphaBlend)
+          color = Blend(states, *color,
+                        canvas.codec.Decode(ReadRawAt(row, x, canvas.bytesPerPixel)));
+        WriteRawAt(row, x, canvas.bytesPerPixel, canvas.codec.Encode(*color));
       }
-      if (states.alphaBlend)
-        color = Blend(states, color,
-                      targetCodec.Decode(ReadRawAt(targetRow, x, targetBytesPerPixel)));
-      WriteRawAt(targetRow, x, targetBytesPerPixel, targetCodec.Encode(color));
     }
   }
+}
+
+// Which pixels of a band are already settled, a bit each, with a count per row still open.
+class SettledPixels {
+ public:
+  SettledPixels(int64_t rows, int64_t width)
+      : wordsPerRow_((width + 63) / 64),
+        bits_(static_cast<size_t>(rows * wordsPerRow_)),
+        openPerRow_(static_cast<size_t>(rows), width),
+        open_(rows * width) {}
+
+  bool AllSettled() const { return open_ == 0; }
+  bool RowSettled(int64_t row) const { return openPerRow_[row] == 0; }
+
+  // Calls open(x) for each pixel of [first, last] in the row not settled yet, lowest first.
+  template <class Visit>
+  void ForOpen(int64_t row, int64_t first, int64_t last, Visit open) const {
+    const uint64_t* words = &bits_[static_cast<size_t>(row * wordsPerRow_)];
+    for (int64_t word = first / 64; word <= last / 64; ++word) {
+      uint64_t candidates = ~words[word];
+      if (word == first / 64) candidates &= ~uint64_t{0} << (first % 64);
+      if (word == last / 64 && last % 64 != 63) candidates &= (uint64_t{1} << (last % 64 + 1)) - 1;
+      for (; candidates; candidates &= candidates - 1)
+        open(word * 64 + std::countr_zero(candidates));
+    }
+  }
+
+  void Settle(int64_t row, int64_t x) {
+    bits_[static_cast<size_t>(row * wordsPerRow_ + x / 64)] |= uint64_t{1} << (x % 64);
+    --openPerRow_[row];
+    --open_;
+  }
+
+ private:
+  int64_t wordsPerRow_;
+  std::vector<uint64_t> bits_;
+  std::vector<int64_t> openPerRow_;
+  int64_t open_;
+};
+
+// Draws the band's triangles from the last to the first, each pixel taking the colour of the
+// first triangle (in this order) that gives it one, and no later one.
+//
+// Why this is the painter's result: with no blending, the colour a triangle gives a pixel does
+// not depend on what the pixel held (Shade reads only the triangle and its texture), and a
+// pixel drawn in order ends up with the colour of the last triangle that gave it one: the key
+// leaves a pixel alone, it does not clear it. Walking the triangles backwards, the first one to
+// give a pixel a colour is that last one, so once a pixel is settled nothing else may touch it.
+// Triangles over settled pixels only are passed over without shading, and the band stops as soon
+// as every pixel in it is settled.
+void PaintLastToFirst(const Canvas& canvas, std::span<const Triangle> triangles,
+                      std::span<const uint32_t> band, int64_t top, int64_t bottom) {
+  SettledPixels settled(bottom - top, static_cast<int64_t>(canvas.pixels.width));
+  for (auto it = band.rbegin(); it != band.rend() && !settled.AllSettled(); ++it) {
+    const Triangle& triangle = triangles[*it];
+    for (int64_t y = std::max(top, triangle.minY); y <= std::min(bottom - 1, triangle.maxY); ++y) {
+      const int64_t row = y - top;
+      int64_t first, last;
+      if (settled.RowSettled(row) || !CoveredSpan(triangle, y, first, last)) continue;
+      BYTE* pixels = canvas.Row(y);
+      const int64_t px = first * kSubPixels, py = y * kSubPixels;
+      const int64_t ea = Edge(triangle.b, triangle.c, px, py);
+      const int64_t eb = Edge(triangle.c, triangle.a, px, py);
+      const int64_t ec = Edge(triangle.a, triangle.b, px, py);
+      settled.ForOpen(row, first, last, [&](int64_t x) {
+        // The same whole numbers the pixel-by-pixel stepping reaches.
+        const int64_t along = x - first;
+        const std::optional<Color> color =
+            Shade(triangle, ea - along * triangle.stepBC, eb - along * triangle.stepCA,
+                  ec - along * triangle.stepAB);
+        if (!color) return;
+        WriteRawAt(pixels, x, canvas.bytesPerPixel, canvas.codec.Encode(*color));
+        settled.Settle(row, x);
+      });
+    }
+  }
+}
+
+}  // namespace
+
+void DrawStrips(std::span<const D3DTLVERTEX> vertices, std::span<const StripToDraw> strips,
+                std::span<const TextureSource> textures, const LockedPixels& target) {
+  // Each texture's format, codec and key are worked out once for the batch, with the key on and
+  // off.
+  std::vector<std::optional<TextureSampler>> samplers(textures.size() * 2);
+  for (size_t i = 0; i < textures.size(); ++i) {
+    samplers[i * 2].emplace(textures[i], false);
+    samplers[i * 2 + 1].emplace(textures[i], true);
+  }
+
+  // Every triangle is set up once, on whatever worker is free; strip triangle k lands at
+  // firstTriangle[strip] + k, so the batch order stays the order of the array.
+  std::vector<size_t> firstTriangle(strips.size() + 1, 0);
+  for (size_t i = 0; i < strips.size(); ++i)
+    firstTriangle[i + 1] = firstTriangle[i] + strips[i].vertexCount - 2;
+  std::vector<Triangle> triangles(firstTriangle.back());
+  std::vector<char> drawn(triangles.size(), 0);
+  tbb::parallel_for(tbb::blocked_range<size_t>(0, strips.size(), 256), [&](const auto& range) {
+    for (size_t i = range.begin(); i != range.end(); ++i) {
+      const StripToDraw& strip = strips[i];
+      const RasterStates& states = strip.states;
+      const TextureSource* texture = states.texture == kNoTexture ? nullptr : &textures[states.texture];
+      const TextureSampler* sampler =
+          texture ? &*samplers[static_cast<size_t>(states.texture) * 2 + states.colorKey] : nullptr;
+      const D3DTLVERTEX* corners = &vertices[strip.firstVertex];
+      for (size_t k = 0; k + 2 < strip.vertexCount; ++k) {
+        // Every second triangle of a strip runs the other way round; swapping two corners keeps
+        // the whole strip facing one way.
+        const D3DTLVERTEX& first = corners[k % 2 == 0 ? k : k + 1];
+        const D3DTLVERTEX& second = corners[k % 2 == 0 ? k + 1 : k];
+        const size_t at = firstTriangle[i] + k;
+        drawn[at] = SetUp(first, second, corners[k + 2], states, texture, sampler, triangles[at]);
+      }
+    }
+  });
+
+  // A texture that is the target itself is read while it is written, anywhere on it: such a
+  // batch is drawn as one band, in order, on this thread.
+  bool readsAnywhere = false, blends = false;
+  for (const StripToDraw& strip : strips) {
+    blends = blends || strip.states.alphaBlend;
+    readsAnywhere = readsAnywhere || (strip.states.texture != kNoTexture &&
+                                      textures[strip.states.texture].pixels.bits == target.bits);
+  }
+  const int64_t height = static_cast<int64_t>(target.height);
+  const int64_t bandRows = readsAnywhere ? std::max<int64_t>(height, 1) : kBandRows;
+  const size_t bandCount = static_cast<size_t>((height + bandRows - 1) / bandRows);
+
+  // The triangles of each band, in batch order (a counting sort keeps it).
+  std::vector<size_t> bandStart(bandCount + 1, 0);
+  auto bandsOf = [&](const Triangle& triangle) {
+    return std::pair{static_cast<size_t>(triangle.minY / bandRows),
+                     static_cast<size_t>(triangle.maxY / bandRows)};
+  };
+  for (size_t i = 0; i < triangles.size(); ++i) {
+    if (!drawn[i]) continue;
+    const auto [from, to] = bandsOf(triangles[i]);
+    for (size_t band = from; band <= to; ++band) ++bandStart[band + 1];
+  }
+  for (size_t band = 0; band < bandCount; ++band) bandStart[band + 1] += bandStart[band];
+  std::vector<uint32_t> bandTriangles(bandStart.back());
+  std::vector<size_t> filled(bandStart.begin(), bandStart.end() - 1);
+  for (size_t i = 0; i < triangles.size(); ++i) {
+    if (!drawn[i]) continue;
+    const auto [from, to] = bandsOf(triangles[i]);
+    for (size_t band = from; band <= to; ++band)
+      bandTriangles[filled[band]++] = static_cast<uint32_t>(i);
+  }
+
+  const Canvas canvas{target, PixelCodec(target.format), BytesPerPixel(target.format)};
+  auto drawBand = [&](size_t band) {
+    const std::span<const uint32_t> list(bandTriangles.data() + bandStart[band],
+                                         bandStart[band + 1] - bandStart[band]);
+    const int64_t top = static_cast<int64_t>(band) * bandRows;
+    const int64_t bottom = std::min(height, top + bandRows);
+    if (blends || readsAnywhere)
+      PaintInOrder(canvas, triangles, list, top, bottom);
+    else
+      PaintLastToFirst(canvas, triangles, list, top, bottom);
+  };
+  if (readsAnywhere) {
+    for (size_t band = 0; band < bandCount; ++band) drawBand(band);
+    return;
+  }
+  tbb::parallel_for(tbb::blocked_range<size_t>(0, bandCount, 1), [&](const auto& range) {
+    for (size_t band = range.begin(); band != range.end(); ++band) drawBand(band);
+  });
 }
