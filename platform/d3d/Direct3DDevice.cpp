@@ -30,17 +30,23 @@ HRESULT MemoryForDrawing(IDirectDrawSurface7* surface, SurfaceMemory** memory) {
   return ours->MemoryForDrawing(memory);
 }
 
-// A texture's key and palette as they are now; its texels are read when the batch is drawn.
-TextureSource DescribeTexture(IDirectDrawSurface7* texture, const SurfaceMemory& memory) {
-  TextureSource source;
-  source.pixels.format = memory.Format();
-  source.hasColorKey = texture->GetColorKey(DDCKEY_SRCBLT, &source.colorKey) == DD_OK;
-  IDirectDrawPalette* palette = nullptr;
-  if (IsPaletteIndexed(memory.Format()) && texture->GetPalette(&palette) == DD_OK && palette) {
-    palette->GetEntries(0, 0, 256, source.palette.data());
-    palette->Release();
+// A texture's key and palette as they are now (the palette into entries); its texels are read
+// when the batch is drawn.
+TextureLook DescribeTexture(IDirectDrawSurface7* texture, const SurfaceMemory& memory,
+                            std::array<PALETTEENTRY, 256>& entries) {
+  TextureLook look;
+  look.hasColorKey = texture->GetColorKey(DDCKEY_SRCBLT, &look.colorKey) == DD_OK;
+  if (IsPaletteIndexed(memory.Format())) {
+    // Without a palette the indices read as black, as they always have.
+    entries = {};
+    IDirectDrawPalette* palette = nullptr;
+    if (texture->GetPalette(&palette) == DD_OK && palette) {
+      palette->GetEntries(0, 0, 256, entries.data());
+      palette->Release();
+    }
+    look.palette = &entries;
   }
-  return source;
+  return look;
 }
 
 }  // namespace
@@ -247,10 +253,11 @@ HRESULT Direct3DDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD vertexFormat,
   IDirectDrawSurface7* texture =
       stage[D3DTSS_COLOROP] == D3DTOP_DISABLE ? nullptr : textures_[0].Get();
   SurfaceMemory* texels = nullptr;
-  TextureSource look;
+  TextureLook look;
+  std::array<PALETTEENTRY, 256> paletteEntries;
   if (texture) {
     if (const HRESULT unusable = MemoryForDrawing(texture, &texels)) return unusable;
-    look = DescribeTexture(texture, *texels);
+    look = DescribeTexture(texture, *texels, paletteEntries);
   }
 
   if (!Direct3DSettings::Get().rasterizing) return D3D_OK;

@@ -10,13 +10,14 @@ bool SameKey(const DDCOLORKEY& a, const DDCOLORKEY& b) {
          a.dwColorSpaceHighValue == b.dwColorSpaceHighValue;
 }
 
-// Whether two looks of one memory read alike: same key and, for palette-indexed texels, the
-// same palette.
-bool SameLook(const TextureSource& a, const TextureSource& b) {
-  if (a.hasColorKey != b.hasColorKey || (a.hasColorKey && !SameKey(a.colorKey, b.colorKey)))
+// Whether a texture described before reads as the look says: same key and, for
+// palette-indexed texels, the same palette.
+bool LooksAlike(const TextureSource& described, const TextureLook& look) {
+  if (described.hasColorKey != look.hasColorKey ||
+      (look.hasColorKey && !SameKey(described.colorKey, look.colorKey)))
     return false;
-  return !(a.pixels.format.dwFlags & DDPF_PALETTEINDEXED8) ||
-         std::memcmp(a.palette.data(), b.palette.data(), sizeof a.palette) == 0;
+  return !look.palette ||
+         std::memcmp(described.palette.data(), look.palette->data(), sizeof described.palette) == 0;
 }
 
 LockedPixels Locked(const SurfaceMemory& memory) {
@@ -36,21 +37,24 @@ void PrimitiveBatch::Use(SurfaceMemory* memory) {
   used_.push_back(memory);
 }
 
-int PrimitiveBatch::TextureIndex(SurfaceMemory* memory, const TextureSource& look) {
+int PrimitiveBatch::TextureIndex(SurfaceMemory* memory, const TextureLook& look) {
   // Sprites alternate between few textures: the last one first, then the rest.
   auto matches = [&](int index) {
-    return textureMemories_[index] == memory && SameLook(textures_[index], look);
+    return textureMemories_[index] == memory && LooksAlike(textures_[index], look);
   };
   if (lastTexture_ != kNoTexture && matches(lastTexture_)) return lastTexture_;
   for (int index = 0; index < static_cast<int>(textures_.size()); ++index)
     if (matches(index)) return lastTexture_ = index;
   Use(memory);
   textureMemories_.push_back(memory);
-  textures_.push_back(look);
+  TextureSource& described = textures_.emplace_back();
+  described.hasColorKey = look.hasColorKey;
+  described.colorKey = look.colorKey;
+  if (look.palette) described.palette = *look.palette;
   return lastTexture_ = static_cast<int>(textures_.size()) - 1;
 }
 
-void PrimitiveBatch::Add(SurfaceMemory* target, SurfaceMemory* texture, const TextureSource& look,
+void PrimitiveBatch::Add(SurfaceMemory* target, SurfaceMemory* texture, const TextureLook& look,
                          RasterStates states, const D3DTLVERTEX* corners, size_t count) {
   if (target != target_) {
     Finish();
@@ -69,7 +73,7 @@ void PrimitiveBatch::Finish() {
   if (!strips_.empty()) {
     for (size_t i = 0; i < textures_.size(); ++i)
       textures_[i].pixels = Locked(*textureMemories_[i]);
-    DrawStrips(vertices_, strips_, textures_, Locked(*target_));
+    rasterizer_.DrawStrips(vertices_, strips_, textures_, Locked(*target_));
   }
   target_ = nullptr;
   textureMemories_.clear();

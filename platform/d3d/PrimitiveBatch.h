@@ -10,6 +10,13 @@
 #include "platform/d3d/Rasterizer.h"
 #include "platform/ddraw/SurfaceMemory.h"
 
+// A texture's key and palette as they are when a primitive is given.
+struct TextureLook {
+  bool hasColorKey = false;
+  DDCOLORKEY colorKey{};
+  const std::array<PALETTEENTRY, 256>* palette = nullptr;  // palette-indexed texels only
+};
+
 class PrimitiveBatch final : public DeferredDrawing {
  public:
   PrimitiveBatch() = default;
@@ -20,7 +27,7 @@ class PrimitiveBatch final : public DeferredDrawing {
   // Keeps a triangle strip of three or more corners to draw into the target, reading the
   // texture memory (null for none) with the key and palette it has now; states.texture is
   // filled in here.
-  void Add(SurfaceMemory* target, SurfaceMemory* texture, const TextureSource& look,
+  void Add(SurfaceMemory* target, SurfaceMemory* texture, const TextureLook& look,
            RasterStates states, const D3DTLVERTEX* corners, size_t count);
 
   void Finish() override;
@@ -29,7 +36,7 @@ class PrimitiveBatch final : public DeferredDrawing {
   // Uses the memory from now on: drawing kept back on it by others is finished first, so
   // batches sharing a memory only ever read it.
   void Use(SurfaceMemory* memory);
-  int TextureIndex(SurfaceMemory* memory, const TextureSource& look);
+  int TextureIndex(SurfaceMemory* memory, const TextureLook& look);
 
   SurfaceMemory* target_ = nullptr;
   std::vector<SurfaceMemory*> used_;
@@ -39,4 +46,5 @@ class PrimitiveBatch final : public DeferredDrawing {
   int lastTexture_ = kNoTexture;
   std::vector<D3DTLVERTEX> vertices_;
   std::vector<StripToDraw> strips_;
+  Rasterizer rasterizer_;
 };

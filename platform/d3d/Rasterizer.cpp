@@ -124,65 +124,94 @@ int64_t SnappedTexel(double coordinate, DWORD size) {
 // Rounds a value known not to be negative.
 int RoundUp(double value) { return static_cast<int>(value + 0.5); }
 
-// Reads colours from a texture, with its format and colour key worked out once per primitive.
+// A texture's texels decoded once for a batch: each one's colour as four 8-bit channels (red in
+// the low byte), and whether the colour key takes it. Sampling then reads one word a texel,
+// whatever the format; the colours are the very values decoding the texel where it is sampled
+// would give.
+struct DecodedTexture {
+  int64_t width = 0;
+  int64_t height = 0;
+  std::vector<uint32_t> colors;
+  std::vector<uint8_t> keyed;
+};
+
+void Decode(const TextureSource& texture, DecodedTexture& decoded) {
+  const LockedPixels& pixels = texture.pixels;
+  const PixelCodec codec(pixels.format);
+  const uint32_t bytesPerPixel = BytesPerPixel(pixels.format);
+  const bool paletteIndexed = IsPaletteIndexed(pixels.format);
+  const DWORD keyBits = paletteIndexed ? 0xFF
+                                       : pixels.format.dwRBitMask | pixels.format.dwGBitMask |
+                                             pixels.format.dwBBitMask;
+  const uint64_t keyLow = texture.colorKey.dwColorSpaceLowValue & keyBits;
+  const uint64_t keyHigh = texture.colorKey.dwColorSpaceHighValue & keyBits;
+  const uint64_t keyCount = texture.hasColorKey && keyLow <= keyHigh ? keyHigh - keyLow + 1 : 0;
+  decoded.width = pixels.width;
+  decoded.height = pixels.height;
+  decoded.colors.resize(static_cast<size_t>(decoded.width * decoded.height));
+  decoded.keyed.resize(decoded.colors.size());
+  for (int64_t y = 0; y < decoded.height; ++y) {
+    const BYTE* row = pixels.bits + y * pixels.pitch;
+    for (int64_t x = 0; x < decoded.width; ++x) {
+      const uint32_t raw = ReadRawAt(row, x, bytesPerPixel);
+      Color color;
+      if (paletteIndexed) {
+        const PALETTEENTRY& entry = texture.palette[raw & 0xFF];
+        color = {entry.peRed, entry.peGreen, entry.peBlue, 255};
+      } else {
+        color = codec.Decode(raw);
+      }
+      const size_t at = static_cast<size_t>(y * decoded.width + x);
+      decoded.colors[at] = static_cast<uint32_t>(color.r) | static_cast<uint32_t>(color.g) << 8 |
+                           static_cast<uint32_t>(color.b) << 16 |
+                           static_cast<uint32_t>(color.a) << 24;
+      // One unsigned comparison: below the range wraps round to beyond it.
+      decoded.keyed[at] = (raw & keyBits) - keyLow < keyCount;
+    }
+  }
+}
+
+// Reads colours from a decoded texture, with the colour key on or off.
 class TextureSampler {
  public:
-  TextureSampler(const TextureSource& texture, bool colorKey)
-      : texture_(texture),
-        codec_(texture.pixels.format),
-        bytesPerPixel_(BytesPerPixel(texture.pixels.format)),
-        paletteIndexed_(IsPaletteIndexed(texture.pixels.format)),
-        keyBits_(paletteIndexed_ ? 0xFF
-                                 : texture.pixels.format.dwRBitMask |
-                                       texture.pixels.format.dwGBitMask |
-                                       texture.pixels.format.dwBBitMask),
-        keyLow_(texture.colorKey.dwColorSpaceLowValue & keyBits_) {
-    const uint64_t keyHigh = texture.colorKey.dwColorSpaceHighValue & keyBits_;
-    const bool keyed = colorKey && texture.hasColorKey;
-    keyCount_ = keyed && keyLow_ <= keyHigh ? keyHigh - keyLow_ + 1 : 0;
-  }
+  TextureSampler(const DecodedTexture& texture, bool colorKey)
+      : texture_(texture), colorKey_(colorKey) {}
 
   // A texel, or nothing when the colour key removes it.
-  std::optional<Color> Texel(int64_t x, int64_t y) const { return TexelInRow(Row(y), x); }
-
-  const BYTE* Row(int64_t y) const { return texture_.pixels.bits + y * texture_.pixels.pitch; }
-
-  std::optional<Color> TexelInRow(const BYTE* row, int64_t x) const {
-    const uint32_t raw = ReadRawAt(row, x, bytesPerPixel_);
-    const uint32_t keyed = raw & keyBits_;
-    // One unsigned comparison: below the range wraps round to beyond it.
-    if (keyed - keyLow_ < keyCount_) return std::nullopt;
-    if (paletteIndexed_) {
-      const PALETTEENTRY& entry = texture_.palette[raw & 0xFF];
-      return Color{entry.peRed, entry.peGreen, entry.peBlue, 255};
-    }
-    return codec_.Decode(raw);
+  std::optional<Color> Texel(int64_t x, int64_t y) const {
+    const size_t at = static_cast<size_t>(y * texture_.width + x);
+    if (colorKey_ && texture_.keyed[at]) return std::nullopt;
+    const uint32_t color = texture_.colors[at];
+    return Color{static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+                 static_cast<int>((color >> 16) & 0xFF), static_cast<int>(color >> 24)};
   }
 
   // The texel under the coordinate once snapped to a 1/256-texel grid, as hardware keeps it.
   // Interpolated in double, a coordinate meant to lie on a texel edge can come out a hair short
   // of it, and the pixel would then take the texel before: texels would get unequal shares.
   std::optional<Color> Point(double u, double v) const {
-    return Texel(WrapIndex(SnappedTexel(u, texture_.pixels.width), texture_.pixels.width),
-                 WrapIndex(SnappedTexel(v, texture_.pixels.height), texture_.pixels.height));
+    const DWORD width = static_cast<DWORD>(texture_.width);
+    const DWORD height = static_cast<DWORD>(texture_.height);
+    return Texel(WrapIndex(SnappedTexel(u, width), width),
+                 WrapIndex(SnappedTexel(v, height), height));
   }
 
   // Bilinear: keyed texels weigh nothing, and the pixel stays transparent when they make up
   // half of the footprint or more, so keyed edges neither grow nor fringe with the key colour.
   std::optional<Color> Linear(double u, double v) const {
-    const double x = u * texture_.pixels.width - 0.5;
-    const double y = v * texture_.pixels.height - 0.5;
+    const DWORD width = static_cast<DWORD>(texture_.width);
+    const DWORD height = static_cast<DWORD>(texture_.height);
+    const double x = u * width - 0.5;
+    const double y = v * height - 0.5;
     if (!std::isfinite(x) || !std::isfinite(y)) return Point(0, 0);
     const int64_t left = Whole(x), top = Whole(y);
     const double fx = x - static_cast<double>(left), fy = y - static_cast<double>(top);
-    const int64_t columns[2] = {WrapIndex(left, texture_.pixels.width),
-                                WrapIndex(left + 1, texture_.pixels.width)};
-    const BYTE* rows[2] = {Row(WrapIndex(top, texture_.pixels.height)),
-                           Row(WrapIndex(top + 1, texture_.pixels.height))};
+    const int64_t columns[2] = {WrapIndex(left, width), WrapIndex(left + 1, width)};
+    const int64_t rows[2] = {WrapIndex(top, height), WrapIndex(top + 1, height)};
     double weightSum = 0, r = 0, g = 0, b = 0, a = 0;
-    auto add = [&](double weight, const BYTE* row, int64_t column) {
+    auto add = [&](double weight, int64_t row, int64_t column) {
       if (weight == 0) return;
-      const std::optional<Color> texel = TexelInRow(row, column);
+      const std::optional<Color> texel = Texel(column, row);
       if (!texel) return;
       weightSum += weight;
       r += weight * texel->r;
@@ -201,13 +230,8 @@ class TextureSampler {
   }
 
  private:
-  const TextureSource& texture_;
-  PixelCodec codec_;
-  uint32_t bytesPerPixel_;
-  bool paletteIndexed_;
-  DWORD keyBits_;
-  uint64_t keyLow_;
-  uint64_t keyCount_;  // keyed values from keyLow_ on; none when keying is off
+  const DecodedTexture& texture_;
+  bool colorKey_;
 };
 
 int Modulate(int x, int y) { return (x * y + 127) / 255; }
@@ -546,23 +570,44 @@ void PaintLastToFirst(const Canvas& canvas, std::span<const Triangle> triangles,
 
 }  // namespace
 
-void DrawStrips(std::span<const D3DTLVERTEX> vertices, std::span<const StripToDraw> strips,
-                std::span<const TextureSource> textures, const LockedPixels& target) {
-  // Each texture's format, codec and key are worked out once for the batch, with the key on and
-  // off.
+struct Rasterizer::Work {
+  std::vector<DecodedTexture> decoded;  // never shrunk, so each keeps its memory too
+  std::vector<Triangle> triangles;  // never shrunk: growing it again would clear it again
+  std::vector<char> drawn;
+  std::vector<size_t> firstTriangle;
+  std::vector<size_t> bandStart;
+  std::vector<size_t> filled;
+  std::vector<uint32_t> bandTriangles;
+};
+
+Rasterizer::Rasterizer() : work_(std::make_unique<Work>()) {}
+Rasterizer::~Rasterizer() = default;
+
+void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
+                            std::span<const StripToDraw> strips,
+                            std::span<const TextureSource> textures, const LockedPixels& target) {
+  // Each texture is decoded once for the batch, all of them at once, and read with the key on
+  // or off.
+  std::vector<DecodedTexture>& decoded = work_->decoded;
+  if (decoded.size() < textures.size()) decoded.resize(textures.size());
+  tbb::parallel_for(size_t{0}, textures.size(), [&](size_t i) { Decode(textures[i], decoded[i]); });
   std::vector<std::optional<TextureSampler>> samplers(textures.size() * 2);
   for (size_t i = 0; i < textures.size(); ++i) {
-    samplers[i * 2].emplace(textures[i], false);
-    samplers[i * 2 + 1].emplace(textures[i], true);
+    samplers[i * 2].emplace(decoded[i], false);
+    samplers[i * 2 + 1].emplace(decoded[i], true);
   }
 
   // Every triangle is set up once, on whatever worker is free; strip triangle k lands at
   // firstTriangle[strip] + k, so the batch order stays the order of the array.
-  std::vector<size_t> firstTriangle(strips.size() + 1, 0);
+  std::vector<size_t>& firstTriangle = work_->firstTriangle;
+  firstTriangle.assign(strips.size() + 1, 0);
   for (size_t i = 0; i < strips.size(); ++i)
     firstTriangle[i + 1] = firstTriangle[i] + strips[i].vertexCount - 2;
-  std::vector<Triangle> triangles(firstTriangle.back());
-  std::vector<char> drawn(triangles.size(), 0);
+  const size_t triangleCount = firstTriangle.back();
+  if (work_->triangles.size() < triangleCount) work_->triangles.resize(triangleCount);
+  const std::span<Triangle> triangles(work_->triangles.data(), triangleCount);
+  std::vector<char>& drawn = work_->drawn;
+  drawn.assign(triangleCount, 0);
   tbb::parallel_for(tbb::blocked_range<size_t>(0, strips.size(), 256), [&](const auto& range) {
     for (size_t i = range.begin(); i != range.end(); ++i) {
       const StripToDraw& strip = strips[i];
@@ -595,7 +640,8 @@ void DrawStrips(std::span<const D3DTLVERTEX> vertices, std::span<const StripToDr
   const size_t bandCount = static_cast<size_t>((height + bandRows - 1) / bandRows);
 
   // The triangles of each band, in batch order (a counting sort keeps it).
-  std::vector<size_t> bandStart(bandCount + 1, 0);
+  std::vector<size_t>& bandStart = work_->bandStart;
+  bandStart.assign(bandCount + 1, 0);
   auto bandsOf = [&](const Triangle& triangle) {
     return std::pair{static_cast<size_t>(triangle.minY / bandRows),
                      static_cast<size_t>(triangle.maxY / bandRows)};
@@ -606,8 +652,10 @@ void DrawStrips(std::span<const D3DTLVERTEX> vertices, std::span<const StripToDr
     for (size_t band = from; band <= to; ++band) ++bandStart[band + 1];
   }
   for (size_t band = 0; band < bandCount; ++band) bandStart[band + 1] += bandStart[band];
-  std::vector<uint32_t> bandTriangles(bandStart.back());
-  std::vector<size_t> filled(bandStart.begin(), bandStart.end() - 1);
+  std::vector<uint32_t>& bandTriangles = work_->bandTriangles;
+  bandTriangles.resize(bandStart.back());
+  std::vector<size_t>& filled = work_->filled;
+  filled.assign(bandStart.begin(), bandStart.end() - 1);
   for (size_t i = 0; i < triangles.size(); ++i) {
     if (!drawn[i]) continue;
     const auto [from, to] = bandsOf(triangles[i]);

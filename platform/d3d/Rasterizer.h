@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <span>
 
 #include "platform/d3d/D3D.h"
@@ -56,5 +57,19 @@ struct StripToDraw {
   RasterStates states;
 };
 
-void DrawStrips(std::span<const D3DTLVERTEX> vertices, std::span<const StripToDraw> strips,
-                std::span<const TextureSource> textures, const LockedPixels& target);
+// Draws batches of strips, keeping its working memory from one batch to the next: a frame's
+// triangles run to megabytes, and fresh memory each frame costs more than drawing them.
+class Rasterizer {
+ public:
+  Rasterizer();
+  ~Rasterizer();
+  Rasterizer(const Rasterizer&) = delete;
+  Rasterizer& operator=(const Rasterizer&) = delete;
+
+  void DrawStrips(std::span<const D3DTLVERTEX> vertices, std::span<const StripToDraw> strips,
+                  std::span<const TextureSource> textures, const LockedPixels& target);
+
+ private:
+  struct Work;
+  std::unique_ptr<Work> work_;
+};

@@ -138,11 +138,13 @@ void BM_DenseConvergedBatch(benchmark::State& state) {
   for (Sprite& sprite : sprites)
     sprite = {static_cast<int>(random() % 8), unit(random) * 1100 - 38, unit(random) * 840 - 36,
               unit(random) < 0.25f ? 100.0f : 50.0f, unit(random) * 2 * std::numbers::pi_v<float>};
-  for (auto _ : state) {
+  auto drawFrame = [&] {
     for (const Sprite& sprite : sprites)
       scene.DrawSprite(sprite.texture, sprite.x, sprite.y, sprite.side, sprite.angle);
     scene.Observe();
-  }
+  };
+  drawFrame();  // the first frame also grows the working memory of every later one
+  for (auto _ : state) drawFrame();
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(sprites.size()));
 }
 BENCHMARK(BM_DenseConvergedBatch)->Unit(benchmark::kMillisecond)->UseRealTime();
