@@ -14,9 +14,40 @@
 #include "platform/ddraw/PixelFormats.h"
 #include "platform/gdi/PixelChannels.h"
 
+#if defined(__SANITIZE_THREAD__)
+extern "C" void __tsan_acquire(void* address);
+extern "C" void __tsan_release(void* address);
+#endif
+
 namespace {
 
 constexpr int64_t kSubPixels = 256;
+
+// Calls body(i) for every i of [0, count) on oneTBB's workers, grain indices at a time, and
+// returns when all calls are done. oneTBB hands work to its workers inside its library, where
+// ThreadSanitizer cannot look; under it, the hand-over and the return are announced here, so
+// what was written before counts as written before, and what the calls wrote as written before
+// the return. The calls stay unordered among themselves, so a race between two is still found.
+template <class Body>
+void ForEachOnWorkers(size_t count, size_t grain, const Body& body) {
+  [[maybe_unused]] char handedOver = 0, returned = 0;
+#if defined(__SANITIZE_THREAD__)
+  __tsan_release(&handedOver);
+#endif
+  tbb::parallel_for(tbb::blocked_range<size_t>(0, count, grain),
+                    [&](const tbb::blocked_range<size_t>& range) {
+#if defined(__SANITIZE_THREAD__)
+                      __tsan_acquire(&handedOver);
+#endif
+                      for (size_t i = range.begin(); i != range.end(); ++i) body(i);
+#if defined(__SANITIZE_THREAD__)
+                      __tsan_release(&returned);
+#endif
+                    });
+#if defined(__SANITIZE_THREAD__)
+  __tsan_acquire(&returned);
+#endif
+}
 constexpr float kFarthestCoordinate = 1 << 20;
 
 struct Color {
@@ -322,6 +353,12 @@ bool Minified(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c,
 // once on several threads, each with the batch in its own order.
 constexpr int64_t kBandRows = 16;
 
+// The rows a triangle may cover; none when top is below bottom.
+struct RowRange {
+  int32_t top = 1;
+  int32_t bottom = 0;
+};
+
 // A triangle made ready to draw: corners snapped and put clockwise, and all that stays the same
 // across its pixels worked out once.
 struct Triangle {
@@ -573,7 +610,7 @@ void PaintLastToFirst(const Canvas& canvas, std::span<const Triangle> triangles,
 struct Rasterizer::Work {
   std::vector<DecodedTexture> decoded;  // never shrunk, so each keeps its memory too
   std::vector<Triangle> triangles;  // never shrunk: growing it again would clear it again
-  std::vector<char> drawn;
+  std::vector<RowRange> rows;
   std::vector<size_t> firstTriangle;
   std::vector<size_t> bandStart;
   std::vector<size_t> filled;
@@ -590,7 +627,7 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
   // or off.
   std::vector<DecodedTexture>& decoded = work_->decoded;
   if (decoded.size() < textures.size()) decoded.resize(textures.size());
-  tbb::parallel_for(size_t{0}, textures.size(), [&](size_t i) { Decode(textures[i], decoded[i]); });
+  ForEachOnWorkers(textures.size(), 1, [&](size_t i) { Decode(textures[i], decoded[i]); });
   std::vector<std::optional<TextureSampler>> samplers(textures.size() * 2);
   for (size_t i = 0; i < textures.size(); ++i) {
     samplers[i * 2].emplace(decoded[i], false);
@@ -606,10 +643,10 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
   const size_t triangleCount = firstTriangle.back();
   if (work_->triangles.size() < triangleCount) work_->triangles.resize(triangleCount);
   const std::span<Triangle> triangles(work_->triangles.data(), triangleCount);
-  std::vector<char>& drawn = work_->drawn;
-  drawn.assign(triangleCount, 0);
-  tbb::parallel_for(tbb::blocked_range<size_t>(0, strips.size(), 256), [&](const auto& range) {
-    for (size_t i = range.begin(); i != range.end(); ++i) {
+  // Kept apart from the triangles, so binning reads a few bytes a triangle.
+  std::vector<RowRange>& rows = work_->rows;
+  rows.resize(triangleCount);
+  ForEachOnWorkers(strips.size(), 256, [&](size_t i) {
       const StripToDraw& strip = strips[i];
       const RasterStates& states = strip.states;
       const TextureSource* texture = states.texture == kNoTexture ? nullptr : &textures[states.texture];
@@ -622,9 +659,11 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
         const D3DTLVERTEX& first = corners[k % 2 == 0 ? k : k + 1];
         const D3DTLVERTEX& second = corners[k % 2 == 0 ? k + 1 : k];
         const size_t at = firstTriangle[i] + k;
-        drawn[at] = SetUp(first, second, corners[k + 2], states, texture, sampler, triangles[at]);
+        const bool drawn = SetUp(first, second, corners[k + 2], states, texture, sampler, triangles[at]);
+        rows[at] = drawn ? RowRange{static_cast<int32_t>(triangles[at].minY),
+                                    static_cast<int32_t>(triangles[at].maxY)}
+                         : RowRange{};
       }
-    }
   });
 
   // A texture that is the target itself is read while it is written, anywhere on it: such a
@@ -642,13 +681,13 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
   // The triangles of each band, in batch order (a counting sort keeps it).
   std::vector<size_t>& bandStart = work_->bandStart;
   bandStart.assign(bandCount + 1, 0);
-  auto bandsOf = [&](const Triangle& triangle) {
-    return std::pair{static_cast<size_t>(triangle.minY / bandRows),
-                     static_cast<size_t>(triangle.maxY / bandRows)};
+  auto bandsOf = [&](const RowRange& range) {
+    return std::pair{static_cast<size_t>(range.top / bandRows),
+                     static_cast<size_t>(range.bottom / bandRows)};
   };
-  for (size_t i = 0; i < triangles.size(); ++i) {
-    if (!drawn[i]) continue;
-    const auto [from, to] = bandsOf(triangles[i]);
+  for (const RowRange& range : rows) {
+    if (range.top > range.bottom) continue;
+    const auto [from, to] = bandsOf(range);
     for (size_t band = from; band <= to; ++band) ++bandStart[band + 1];
   }
   for (size_t band = 0; band < bandCount; ++band) bandStart[band + 1] += bandStart[band];
@@ -656,9 +695,9 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
   bandTriangles.resize(bandStart.back());
   std::vector<size_t>& filled = work_->filled;
   filled.assign(bandStart.begin(), bandStart.end() - 1);
-  for (size_t i = 0; i < triangles.size(); ++i) {
-    if (!drawn[i]) continue;
-    const auto [from, to] = bandsOf(triangles[i]);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i].top > rows[i].bottom) continue;
+    const auto [from, to] = bandsOf(rows[i]);
     for (size_t band = from; band <= to; ++band)
       bandTriangles[filled[band]++] = static_cast<uint32_t>(i);
   }
@@ -678,7 +717,5 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
     for (size_t band = 0; band < bandCount; ++band) drawBand(band);
     return;
   }
-  tbb::parallel_for(tbb::blocked_range<size_t>(0, bandCount, 1), [&](const auto& range) {
-    for (size_t band = range.begin(); band != range.end(); ++band) drawBand(band);
-  });
+  ForEachOnWorkers(bandCount, 1, drawBand);
 }
