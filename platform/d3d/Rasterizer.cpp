@@ -159,11 +159,22 @@ int RoundUp(double value) { return static_cast<int>(value + 0.5); }
 // the low byte), and whether the colour key takes it. Sampling then reads one word a texel,
 // whatever the format; the colours are the very values decoding the texel where it is sampled
 // would give.
+// The smallest box holding every texel the key leaves (empty: left > right).
+struct OpaqueBox {
+  int64_t left, top, right, bottom;
+
+  // Whether both texel positions lie outside [low, high].
+  static bool Misses(int64_t first, int64_t second, int64_t low, int64_t high) {
+    return (first < low || first > high) && (second < low || second > high);
+  }
+};
+
 struct DecodedTexture {
   int64_t width = 0;
   int64_t height = 0;
   std::vector<uint32_t> colors;
   std::vector<uint8_t> keyed;
+  OpaqueBox opaque;
 };
 
 void Decode(const TextureSource& texture, DecodedTexture& decoded) {
@@ -181,6 +192,7 @@ void Decode(const TextureSource& texture, DecodedTexture& decoded) {
   decoded.height = pixels.height;
   decoded.colors.resize(static_cast<size_t>(decoded.width * decoded.height));
   decoded.keyed.resize(decoded.colors.size());
+  decoded.opaque = {decoded.width, decoded.height, -1, -1};
   for (int64_t y = 0; y < decoded.height; ++y) {
     const BYTE* row = pixels.bits + y * pixels.pitch;
     for (int64_t x = 0; x < decoded.width; ++x) {
@@ -198,6 +210,11 @@ void Decode(const TextureSource& texture, DecodedTexture& decoded) {
                            static_cast<uint32_t>(color.a) << 24;
       // One unsigned comparison: below the range wraps round to beyond it.
       decoded.keyed[at] = (raw & keyBits) - keyLow < keyCount;
+      if (!decoded.keyed[at]) {
+        OpaqueBox& box = decoded.opaque;
+        box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x),
+               std::max(box.bottom, y)};
+      }
     }
   }
 }
@@ -208,9 +225,11 @@ class TextureSampler {
   TextureSampler(const DecodedTexture& texture, bool colorKey)
       : texture_(texture), colorKey_(colorKey) {}
 
+  size_t Index(int64_t x, int64_t y) const { return static_cast<size_t>(y * texture_.width + x); }
+
   // A texel, or nothing when the colour key removes it.
   std::optional<Color> Texel(int64_t x, int64_t y) const {
-    const size_t at = static_cast<size_t>(y * texture_.width + x);
+    const size_t at = Index(x, y);
     if (colorKey_ && texture_.keyed[at]) return std::nullopt;
     const uint32_t color = texture_.colors[at];
     return Color{static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
@@ -229,6 +248,11 @@ class TextureSampler {
 
   // Bilinear: keyed texels weigh nothing, and the pixel stays transparent when they make up
   // half of the footprint or more, so keyed edges neither grow nor fringe with the key colour.
+  //
+  // Without branches on the key: a keyed texel's weight becomes zero and it is added all the
+  // same. That gives the very sums that leaving it out gives: the weights and channels are
+  // finite and not negative, so every term it adds is +0, and x + 0 is x exactly in IEEE
+  // arithmetic (0 + 0 included).
   std::optional<Color> Linear(double u, double v) const {
     const DWORD width = static_cast<DWORD>(texture_.width);
     const DWORD height = static_cast<DWORD>(texture_.height);
@@ -236,24 +260,27 @@ class TextureSampler {
     const double y = v * height - 0.5;
     if (!std::isfinite(x) || !std::isfinite(y)) return Point(0, 0);
     const int64_t left = Whole(x), top = Whole(y);
-    const double fx = x - static_cast<double>(left), fy = y - static_cast<double>(top);
     const int64_t columns[2] = {WrapIndex(left, width), WrapIndex(left + 1, width)};
     const int64_t rows[2] = {WrapIndex(top, height), WrapIndex(top + 1, height)};
+    // A footprint wholly beside the opaque texels is keyed throughout.
+    const OpaqueBox& box = texture_.opaque;
+    if (colorKey_ && (box.Misses(columns[0], columns[1], box.left, box.right) ||
+                      box.Misses(rows[0], rows[1], box.top, box.bottom)))
+      return std::nullopt;
+    const double fx = x - static_cast<double>(left), fy = y - static_cast<double>(top);
+    const double weights[4] = {(1 - fx) * (1 - fy), fx * (1 - fy), (1 - fx) * fy, fx * fy};
+    const size_t at[4] = {Index(columns[0], rows[0]), Index(columns[1], rows[0]),
+                          Index(columns[0], rows[1]), Index(columns[1], rows[1])};
     double weightSum = 0, r = 0, g = 0, b = 0, a = 0;
-    auto add = [&](double weight, int64_t row, int64_t column) {
-      if (weight == 0) return;
-      const std::optional<Color> texel = Texel(column, row);
-      if (!texel) return;
+    for (int i = 0; i < 4; ++i) {
+      const double weight = colorKey_ && texture_.keyed[at[i]] ? 0.0 : weights[i];
+      const uint32_t color = texture_.colors[at[i]];
       weightSum += weight;
-      r += weight * texel->r;
-      g += weight * texel->g;
-      b += weight * texel->b;
-      a += weight * texel->a;
-    };
-    add((1 - fx) * (1 - fy), rows[0], columns[0]);
-    add(fx * (1 - fy), rows[0], columns[1]);
-    add((1 - fx) * fy, rows[1], columns[0]);
-    add(fx * fy, rows[1], columns[1]);
+      r += weight * static_cast<int>(color & 0xFF);
+      g += weight * static_cast<int>((color >> 8) & 0xFF);
+      b += weight * static_cast<int>((color >> 16) & 0xFF);
+      a += weight * static_cast<int>(color >> 24);
+    }
     if (weightSum < 0.5) return std::nullopt;
     const double scale = 1 / weightSum;
     auto average = [scale](double sum) { return RoundUp(sum * scale); };
@@ -370,6 +397,7 @@ struct Triangle {
   double tu[3], tv[3], w[3];
   Color color[3];
   bool affine, flatColor, linear;
+  bool white;  // one colour at every corner, full white
   const RasterStates* states;
   const TextureSampler* sampler;    // null: the vertex colour alone
 };
@@ -423,6 +451,8 @@ bool SetUp(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c,
   }
   triangle.affine = triangle.w[0] == triangle.w[1] && triangle.w[1] == triangle.w[2];
   triangle.flatColor = va.color == vb.color && vb.color == vc.color;
+  const Color& corner = triangle.color[0];
+  triangle.white = triangle.flatColor && corner.r == 255 && corner.g == 255 && corner.b == 255;
   triangle.states = &states;
   triangle.sampler = sampler;
   return true;
@@ -487,7 +517,8 @@ std::optional<Color> Shade(const Triangle& triangle, int64_t ea, int64_t eb, int
   const std::optional<Color> texel =
       triangle.linear ? triangle.sampler->Linear(u, v) : triangle.sampler->Point(u, v);
   if (!texel) return std::nullopt;
-  if (!triangle.states->modulate) return *texel;
+  // Modulating by full white gives the texel back ((x * 255 + 127) / 255 is x), as for sprites.
+  if (!triangle.states->modulate || triangle.white) return *texel;
   return Color{Modulate(texel->r, color.r), Modulate(texel->g, color.g),
                Modulate(texel->b, color.b), texel->a};
 }
