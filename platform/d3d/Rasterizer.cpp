@@ -458,28 +458,37 @@ bool SetUp(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c,
   return true;
 }
 
-// The pixels of row y the triangle covers, as [first, last]; false when it covers none.
-//
-// Each edge test holds on one side of a line, so along a row it holds for a run of whole x (or
-// for all or none of them when the edge is level), and the pixels passing all three tests are
-// one run. NarrowToRow leaves a range holding that run, so trimming pixels that fail the exact
-// test off both ends finds exactly the pixels that testing each one would.
-bool CoveredSpan(const Triangle& triangle, int64_t y, int64_t& first, int64_t& last) {
-  int64_t start = triangle.minX, end = triangle.maxX;
+// A range of row y holding every pixel the triangle covers there, give or take one.
+void NarrowedRow(const Triangle& triangle, int64_t y, int64_t& start, int64_t& end) {
+  start = triangle.minX;
+  end = triangle.maxX;
   NarrowToRow(triangle.b, triangle.c, y, start, end);
   NarrowToRow(triangle.c, triangle.a, y, start, end);
   NarrowToRow(triangle.a, triangle.b, y, start, end);
+}
+
+// Cuts a range from NarrowedRow down to exactly the pixels of row y the triangle covers, as
+// [first, last]; false when it covers none.
+//
+// Each edge test holds on one side of a line, so along a row it holds for a run of whole x (or
+// for all or none of them when the edge is level), and the pixels passing all three tests are
+// one run. The range holds that run, so trimming pixels that fail the exact test off both ends
+// finds exactly the pixels that testing each one would.
+bool TrimToCovered(const Triangle& triangle, int64_t y, int64_t& first, int64_t& last) {
   const int64_t py = y * kSubPixels;
   auto covers = [&](int64_t x) {
     return Covers(Edge(triangle.b, triangle.c, x * kSubPixels, py), triangle.ownsBC) &&
            Covers(Edge(triangle.c, triangle.a, x * kSubPixels, py), triangle.ownsCA) &&
            Covers(Edge(triangle.a, triangle.b, x * kSubPixels, py), triangle.ownsAB);
   };
-  while (start <= end && !covers(start)) ++start;
-  while (end > start && !covers(end)) --end;
-  first = start;
-  last = end;
-  return start <= end;
+  while (first <= last && !covers(first)) ++first;
+  while (last > first && !covers(last)) --last;
+  return first <= last;
+}
+
+bool CoveredSpan(const Triangle& triangle, int64_t y, int64_t& first, int64_t& last) {
+  NarrowedRow(triangle, y, first, last);
+  return TrimToCovered(triangle, y, first, last);
 }
 
 // The colour the triangle gives a covered pixel, from the pixel's three edge values, before any
@@ -564,13 +573,29 @@ void PaintInOrder(const Canvas& canvas, std::span<const Triangle> triangles,
 class SettledPixels {
  public:
   SettledPixels(int64_t rows, int64_t width)
-      : wordsPerRow_((width + 63) / 64),
+      : width_(width),
+        wordsPerRow_((width + 63) / 64),
         bits_(static_cast<size_t>(rows * wordsPerRow_)),
         openPerRow_(static_cast<size_t>(rows), width),
         open_(rows * width) {}
 
   bool AllSettled() const { return open_ == 0; }
   bool RowSettled(int64_t row) const { return openPerRow_[row] == 0; }
+
+  // Whether every pixel of [first, last] in the row is settled (clipped to the band's width).
+  bool Settled(int64_t row, int64_t first, int64_t last) const {
+    if (openPerRow_[row] == 0) return true;
+    first = std::max<int64_t>(first, 0);
+    last = std::min(last, width_ - 1);
+    const uint64_t* words = &bits_[static_cast<size_t>(row * wordsPerRow_)];
+    for (int64_t word = first / 64; word <= last / 64; ++word) {
+      uint64_t wanted = ~uint64_t{0};
+      if (word == first / 64) wanted &= ~uint64_t{0} << (first % 64);
+      if (word == last / 64 && last % 64 != 63) wanted &= (uint64_t{1} << (last % 64 + 1)) - 1;
+      if ((words[word] & wanted) != wanted) return false;
+    }
+    return true;
+  }
 
   // Calls open(x) for each pixel of [first, last] in the row not settled yet, lowest first.
   template <class Visit>
@@ -592,6 +617,7 @@ class SettledPixels {
   }
 
  private:
+  int64_t width_;
   int64_t wordsPerRow_;
   std::vector<uint64_t> bits_;
   std::vector<int64_t> openPerRow_;
@@ -613,10 +639,21 @@ void PaintLastToFirst(const Canvas& canvas, std::span<const Triangle> triangles,
   SettledPixels settled(bottom - top, static_cast<int64_t>(canvas.pixels.width));
   for (auto it = band.rbegin(); it != band.rend() && !settled.AllSettled(); ++it) {
     const Triangle& triangle = triangles[*it];
-    for (int64_t y = std::max(top, triangle.minY); y <= std::min(bottom - 1, triangle.maxY); ++y) {
+    const int64_t firstRow = std::max(top, triangle.minY), lastRow = std::min(bottom - 1, triangle.maxY);
+    // Hidden wholly behind what is settled: most triangles of a crowded frame, passed over
+    // without finding their edges row by row.
+    bool hidden = true;
+    for (int64_t y = firstRow; y <= lastRow && hidden; ++y)
+      hidden = settled.Settled(y - top, triangle.minX, triangle.maxX);
+    if (hidden) continue;
+    for (int64_t y = firstRow; y <= lastRow; ++y) {
       const int64_t row = y - top;
       int64_t first, last;
-      if (settled.RowSettled(row) || !CoveredSpan(triangle, y, first, last)) continue;
+      if (settled.RowSettled(row)) continue;
+      NarrowedRow(triangle, y, first, last);
+      if (first > last || settled.Settled(row, first, last) ||
+          !TrimToCovered(triangle, y, first, last))
+        continue;
       BYTE* pixels = canvas.Row(y);
       const int64_t px = first * kSubPixels, py = y * kSubPixels;
       const int64_t ea = Edge(triangle.b, triangle.c, px, py);
