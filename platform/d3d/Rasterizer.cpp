@@ -734,24 +734,37 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
       }
   });
 
+  const Canvas canvas{target, PixelCodec(target.format), BytesPerPixel(target.format)};
+  const int64_t height = static_cast<int64_t>(target.height);
+
   // A texture that is the target itself is read while it is written, anywhere on it: such a
-  // batch is drawn as one band, in order, on this thread.
-  bool readsAnywhere = false, blends = false;
+  // batch is drawn in order on this thread, a triangle at a time, and that texture is decoded
+  // afresh before each triangle reading it, so it reads what the triangles before left.
+  bool readsTarget = false, blends = false;
+  auto isTarget = [&](int texture) {
+    return texture != kNoTexture && textures[texture].pixels.bits == target.bits;
+  };
   for (const StripToDraw& strip : strips) {
     blends = blends || strip.states.alphaBlend;
-    readsAnywhere = readsAnywhere || (strip.states.texture != kNoTexture &&
-                                      textures[strip.states.texture].pixels.bits == target.bits);
+    readsTarget = readsTarget || isTarget(strip.states.texture);
   }
-  const int64_t height = static_cast<int64_t>(target.height);
-  const int64_t bandRows = readsAnywhere ? std::max<int64_t>(height, 1) : kBandRows;
-  const size_t bandCount = static_cast<size_t>((height + bandRows - 1) / bandRows);
+  if (readsTarget) {
+    for (uint32_t i = 0; i < triangleCount; ++i) {
+      if (rows[i].top > rows[i].bottom) continue;
+      const int texture = triangles[i].states->texture;
+      if (isTarget(texture)) Decode(textures[texture], decoded[texture]);
+      PaintInOrder(canvas, triangles, std::span(&i, 1), 0, height);
+    }
+    return;
+  }
 
   // The triangles of each band, in batch order (a counting sort keeps it).
+  const size_t bandCount = static_cast<size_t>((height + kBandRows - 1) / kBandRows);
   std::vector<size_t>& bandStart = work_->bandStart;
   bandStart.assign(bandCount + 1, 0);
   auto bandsOf = [&](const RowRange& range) {
-    return std::pair{static_cast<size_t>(range.top / bandRows),
-                     static_cast<size_t>(range.bottom / bandRows)};
+    return std::pair{static_cast<size_t>(range.top / kBandRows),
+                     static_cast<size_t>(range.bottom / kBandRows)};
   };
   for (const RowRange& range : rows) {
     if (range.top > range.bottom) continue;
@@ -770,20 +783,15 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
       bandTriangles[filled[band]++] = static_cast<uint32_t>(i);
   }
 
-  const Canvas canvas{target, PixelCodec(target.format), BytesPerPixel(target.format)};
   auto drawBand = [&](size_t band) {
     const std::span<const uint32_t> list(bandTriangles.data() + bandStart[band],
                                          bandStart[band + 1] - bandStart[band]);
-    const int64_t top = static_cast<int64_t>(band) * bandRows;
-    const int64_t bottom = std::min(height, top + bandRows);
-    if (blends || readsAnywhere)
+    const int64_t top = static_cast<int64_t>(band) * kBandRows;
+    const int64_t bottom = std::min(height, top + kBandRows);
+    if (blends)
       PaintInOrder(canvas, triangles, list, top, bottom);
     else
       PaintLastToFirst(canvas, triangles, list, top, bottom);
   };
-  if (readsAnywhere) {
-    for (size_t band = 0; band < bandCount; ++band) drawBand(band);
-    return;
-  }
   ForEachOnWorkers(bandCount, 1, drawBand);
 }

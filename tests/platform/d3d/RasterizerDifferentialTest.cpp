@@ -37,6 +37,7 @@ struct SceneKind {
   double blendChance;  // per primitive
   double eventChance;  // of a change between two primitives
   bool gameLike;       // keyed bilinear sprites of two sizes, as the game draws them
+  bool targetIsTexture = false;  // the first target is also one of the textures
 };
 
 constexpr DWORD kBlends[] = {D3DBLEND_ZERO,         D3DBLEND_ONE,          D3DBLEND_SRCCOLOR,
@@ -81,13 +82,14 @@ class RasterizerDifferentialTest : public D3DFixture {
   double Uniform(double low, double high) { return std::uniform_real_distribution<>(low, high)(random); }
   bool Chance(double p) { return Uniform(0, 1) < p; }
 
-  void MakeTargets(const DDPIXELFORMAT& format, DWORD width, DWORD height) {
+  void MakeTargets(const DDPIXELFORMAT& format, DWORD width, DWORD height, DWORD extraCaps) {
     for (int i = 0; i < 2; ++i) {
       std::vector<uint32_t> noise(width * height);
       for (uint32_t& value : noise) value = static_cast<uint32_t>(random());
       OnBoth([&](Side& side) {
         side.targets.push_back(
-            MakeWithFormat(width, height, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE, format));
+            MakeWithFormat(width, height, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE | extraCaps,
+                           format));
         WritePixels(side.targets.back().Get(), noise);
       });
     }
@@ -265,7 +267,8 @@ class RasterizerDifferentialTest : public D3DFixture {
     states.clip = {static_cast<LONG>(view.dwX), static_cast<LONG>(view.dwY),
                    static_cast<LONG>(view.dwX + view.dwWidth),
                    static_cast<LONG>(view.dwY + view.dwHeight)};
-    const reference::LockedPixels pixels = lock(target);
+    // Drawing from the target onto itself: one lock serves both.
+    const reference::LockedPixels pixels = texture == target ? source.pixels : lock(target);
     const auto& strip = primitive.strip;
     for (size_t i = 0; i + 2 < strip.size(); ++i) {
       if (i % 2 == 0)
@@ -274,7 +277,7 @@ class RasterizerDifferentialTest : public D3DFixture {
         reference::DrawTriangle(strip[i + 1], strip[i], strip[i + 2], states, pixels);
     }
     target->Unlock(nullptr);
-    if (texture) texture->Unlock(nullptr);
+    if (texture && texture != target) texture->Unlock(nullptr);
   }
 
   // Something done between two primitives that reads or changes pixels, keys or palettes.
@@ -360,8 +363,13 @@ class RasterizerDifferentialTest : public D3DFixture {
                                       << " bits, red " << std::hex << targetFormat.dwRBitMask);
     random.seed(seed);
     production = reference = Side{};
-    MakeTargets(targetFormat, kind.width, kind.height);
+    MakeTargets(targetFormat, kind.width, kind.height, kind.targetIsTexture ? DDSCAPS_TEXTURE : 0);
     MakeTextures(kind.gameLike);
+    if (kind.targetIsTexture)
+      OnBoth([](Side& side) {
+        side.textures.push_back(side.targets[0]);
+        side.palettes.emplace_back();
+      });
     device = MakeDevice(production.targets[0].Get());
     ASSERT_TRUE(device);
     int current = 0;
@@ -388,6 +396,14 @@ TEST_F(RasterizerDifferentialTest, RandomBatchesOnEveryTargetFormat) {
   for (const DDPIXELFORMAT& format : TargetFormats())
     for (const SceneKind& kind : {opaque, blended})
       for (int repeat = 0; repeat < 3; ++repeat) RunScene(format, kind, seed++);
+}
+
+TEST_F(RasterizerDifferentialTest, TargetDrawnFromItself) {
+  // Primitives reading texels that earlier ones in the same batch wrote.
+  SceneKind selfReading{32, 32, 200, 0.2, 0.05, false};
+  selfReading.targetIsTexture = true;
+  RunScene(RgbPixelFormat(32, 0xFF0000, 0xFF00, 0xFF), selfReading, 50);
+  RunScene(RgbPixelFormat(16, 0xF800, 0x07E0, 0x001F), selfReading, 51);
 }
 
 TEST_F(RasterizerDifferentialTest, DenseFrameOfOverlappingKeyedSprites) {
