@@ -351,3 +351,24 @@ TEST_F(DrawPrimitiveTest, PointSamplingGivesEveryTexelAnEqualShareWhenCentresMee
       }
   }
 }
+
+TEST_F(DrawPrimitiveTest, DrawingKeptBackIsDoneBeforeItsTextureGoesOrItsTargetIsRestored) {
+  {
+    ComPtr<IDirectDrawSurface7> texture = NumberedTexture();
+    ASSERT_EQ(device->SetTexture(0, texture.Get()), D3D_OK);
+    auto quad = Quad(3, 5, 7, 9);
+    ASSERT_EQ(DrawStrip(device.Get(), quad), D3D_OK);
+    // The last reference to the texture goes while the quad may still wait to be drawn.
+    ASSERT_EQ(device->SetTexture(0, nullptr), D3D_OK);
+  }
+  EXPECT_EQ(PixelAt(3, 5), 0x010101u);
+  EXPECT_EQ(PixelAt(6, 8), (0x10 * 15 + 1) * 0x010101u);
+
+  // Restoring lost pixels clears them, the quad drawn before included.
+  auto quad = Quad(0, 0, 4, 4, 0, 0, 1, 1, 0x00FF0000);
+  ASSERT_EQ(device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE), D3D_OK);
+  ASSERT_EQ(DrawStrip(device.Get(), quad), D3D_OK);
+  TestDDrawLoseAllSurfaces();
+  ASSERT_EQ(target->Restore(), DD_OK);
+  EXPECT_EQ(PixelAt(1, 1), 0u);
+}
