@@ -34,20 +34,21 @@ void ForEachOnWorkers(size_t count, size_t grain, const Body& body) {
 #if defined(__SANITIZE_THREAD__)
   __tsan_release(&handedOver);
 #endif
-  tbb::parallel_for(tbb::blocked_range<size_t>(0, count, grain),
-                    [&](const tbb::blocked_range<size_t>& range) {
+  auto callRange = [&](const tbb::blocked_range<size_t>& range) {
 #if defined(__SANITIZE_THREAD__)
-                      __tsan_acquire(&handedOver);
+    __tsan_acquire(&handedOver);
 #endif
-                      for (size_t i = range.begin(); i != range.end(); ++i) body(i);
+    for (size_t i = range.begin(); i != range.end(); ++i) body(i);
 #if defined(__SANITIZE_THREAD__)
-                      __tsan_release(&returned);
+    __tsan_release(&returned);
 #endif
-                    });
+  };
+  tbb::parallel_for(tbb::blocked_range<size_t>(0, count, grain), callRange);
 #if defined(__SANITIZE_THREAD__)
   __tsan_acquire(&returned);
 #endif
 }
+
 constexpr float kFarthestCoordinate = 1 << 20;
 
 struct Color {
@@ -532,7 +533,7 @@ std::optional<Color> Shade(const Triangle& triangle, int64_t ea, int64_t eb, int
                Modulate(texel->b, color.b), texel->a};
 }
 
-// The target as the workers write it: its rows, its pixel codec and which rows a band holds.
+// The target as the workers write it: its rows and its pixel codec.
 struct Canvas {
   const LockedPixels& pixels;
   PixelCodec codec;
@@ -589,9 +590,7 @@ class SettledPixels {
     last = std::min(last, width_ - 1);
     const uint64_t* words = &bits_[static_cast<size_t>(row * wordsPerRow_)];
     for (int64_t word = first / 64; word <= last / 64; ++word) {
-      uint64_t wanted = ~uint64_t{0};
-      if (word == first / 64) wanted &= ~uint64_t{0} << (first % 64);
-      if (word == last / 64 && last % 64 != 63) wanted &= (uint64_t{1} << (last % 64 + 1)) - 1;
+      const uint64_t wanted = PixelsOfWord(word, first, last);
       if ((words[word] & wanted) != wanted) return false;
     }
     return true;
@@ -602,9 +601,7 @@ class SettledPixels {
   void ForOpen(int64_t row, int64_t first, int64_t last, Visit open) const {
     const uint64_t* words = &bits_[static_cast<size_t>(row * wordsPerRow_)];
     for (int64_t word = first / 64; word <= last / 64; ++word) {
-      uint64_t candidates = ~words[word];
-      if (word == first / 64) candidates &= ~uint64_t{0} << (first % 64);
-      if (word == last / 64 && last % 64 != 63) candidates &= (uint64_t{1} << (last % 64 + 1)) - 1;
+      uint64_t candidates = ~words[word] & PixelsOfWord(word, first, last);
       for (; candidates; candidates &= candidates - 1)
         open(word * 64 + std::countr_zero(candidates));
     }
@@ -617,6 +614,14 @@ class SettledPixels {
   }
 
  private:
+  // The bits of a row's word that stand for pixels of [first, last].
+  static uint64_t PixelsOfWord(int64_t word, int64_t first, int64_t last) {
+    uint64_t bits = ~uint64_t{0};
+    if (word == first / 64) bits &= ~uint64_t{0} << (first % 64);
+    if (word == last / 64 && last % 64 != 63) bits &= (uint64_t{1} << (last % 64 + 1)) - 1;
+    return bits;
+  }
+
   int64_t width_;
   int64_t wordsPerRow_;
   std::vector<uint64_t> bits_;
@@ -639,7 +644,8 @@ void PaintLastToFirst(const Canvas& canvas, std::span<const Triangle> triangles,
   SettledPixels settled(bottom - top, static_cast<int64_t>(canvas.pixels.width));
   for (auto it = band.rbegin(); it != band.rend() && !settled.AllSettled(); ++it) {
     const Triangle& triangle = triangles[*it];
-    const int64_t firstRow = std::max(top, triangle.minY), lastRow = std::min(bottom - 1, triangle.maxY);
+    const int64_t firstRow = std::max(top, triangle.minY),
+                  lastRow = std::min(bottom - 1, triangle.maxY);
     // Hidden wholly behind what is settled: most triangles of a crowded frame, passed over
     // without finding their edges row by row.
     bool hidden = true;
@@ -715,23 +721,25 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
   std::vector<RowRange>& rows = work_->rows;
   rows.resize(triangleCount);
   ForEachOnWorkers(strips.size(), 256, [&](size_t i) {
-      const StripToDraw& strip = strips[i];
-      const RasterStates& states = strip.states;
-      const TextureSource* texture = states.texture == kNoTexture ? nullptr : &textures[states.texture];
-      const TextureSampler* sampler =
-          texture ? &*samplers[static_cast<size_t>(states.texture) * 2 + states.colorKey] : nullptr;
-      const D3DTLVERTEX* corners = &vertices[strip.firstVertex];
-      for (size_t k = 0; k + 2 < strip.vertexCount; ++k) {
-        // Every second triangle of a strip runs the other way round; swapping two corners keeps
-        // the whole strip facing one way.
-        const D3DTLVERTEX& first = corners[k % 2 == 0 ? k : k + 1];
-        const D3DTLVERTEX& second = corners[k % 2 == 0 ? k + 1 : k];
-        const size_t at = firstTriangle[i] + k;
-        const bool drawn = SetUp(first, second, corners[k + 2], states, texture, sampler, triangles[at]);
-        rows[at] = drawn ? RowRange{static_cast<int32_t>(triangles[at].minY),
-                                    static_cast<int32_t>(triangles[at].maxY)}
-                         : RowRange{};
-      }
+    const StripToDraw& strip = strips[i];
+    const RasterStates& states = strip.states;
+    const TextureSource* texture =
+        states.texture == kNoTexture ? nullptr : &textures[states.texture];
+    const TextureSampler* sampler =
+        texture ? &*samplers[static_cast<size_t>(states.texture) * 2 + states.colorKey] : nullptr;
+    const D3DTLVERTEX* corners = &vertices[strip.firstVertex];
+    for (size_t k = 0; k + 2 < strip.vertexCount; ++k) {
+      // Every second triangle of a strip runs the other way round; swapping two corners keeps
+      // the whole strip facing one way.
+      const D3DTLVERTEX& first = corners[k % 2 == 0 ? k : k + 1];
+      const D3DTLVERTEX& second = corners[k % 2 == 0 ? k + 1 : k];
+      const size_t at = firstTriangle[i] + k;
+      const bool drawn =
+          SetUp(first, second, corners[k + 2], states, texture, sampler, triangles[at]);
+      rows[at] = drawn ? RowRange{static_cast<int32_t>(triangles[at].minY),
+                                  static_cast<int32_t>(triangles[at].maxY)}
+                       : RowRange{};
+    }
   });
 
   const Canvas canvas{target, PixelCodec(target.format), BytesPerPixel(target.format)};

@@ -34,15 +34,15 @@ struct Primitive {
 struct SceneKind {
   DWORD width, height;
   int primitives;
-  double blendChance;  // per primitive
-  double eventChance;  // of a change between two primitives
-  bool gameLike;       // keyed bilinear sprites of two sizes, as the game draws them
+  double blendChance;            // per primitive
+  double eventChance;            // of a change between two primitives
+  bool gameLike;                 // keyed bilinear sprites of two sizes, as the game draws them
   bool targetIsTexture = false;  // the first target is also one of the textures
 };
 
-constexpr DWORD kBlends[] = {D3DBLEND_ZERO,         D3DBLEND_ONE,          D3DBLEND_SRCCOLOR,
-                             D3DBLEND_INVSRCCOLOR,  D3DBLEND_SRCALPHA,     D3DBLEND_INVSRCALPHA,
-                             D3DBLEND_DESTALPHA,    D3DBLEND_INVDESTALPHA, D3DBLEND_DESTCOLOR,
+constexpr DWORD kBlends[] = {D3DBLEND_ZERO,        D3DBLEND_ONE,          D3DBLEND_SRCCOLOR,
+                             D3DBLEND_INVSRCCOLOR, D3DBLEND_SRCALPHA,     D3DBLEND_INVSRCALPHA,
+                             D3DBLEND_DESTALPHA,   D3DBLEND_INVDESTALPHA, D3DBLEND_DESTCOLOR,
                              D3DBLEND_INVDESTCOLOR};
 
 std::vector<DDPIXELFORMAT> TargetFormats() {
@@ -78,8 +78,12 @@ class RasterizerDifferentialTest : public D3DFixture {
     change(reference);
   }
 
-  uint32_t Random(uint32_t below) { return std::uniform_int_distribution<uint32_t>(0, below - 1)(random); }
-  double Uniform(double low, double high) { return std::uniform_real_distribution<>(low, high)(random); }
+  uint32_t Random(uint32_t below) {
+    return std::uniform_int_distribution<uint32_t>(0, below - 1)(random);
+  }
+  double Uniform(double low, double high) {
+    return std::uniform_real_distribution<>(low, high)(random);
+  }
   bool Chance(double p) { return Uniform(0, 1) < p; }
 
   void MakeTargets(const DDPIXELFORMAT& format, DWORD width, DWORD height, DWORD extraCaps) {
@@ -87,9 +91,8 @@ class RasterizerDifferentialTest : public D3DFixture {
       std::vector<uint32_t> noise(width * height);
       for (uint32_t& value : noise) value = static_cast<uint32_t>(random());
       OnBoth([&](Side& side) {
-        side.targets.push_back(
-            MakeWithFormat(width, height, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE | extraCaps,
-                           format));
+        side.targets.push_back(MakeWithFormat(
+            width, height, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE | extraCaps, format));
         WritePixels(side.targets.back().Get(), noise);
       });
     }
@@ -98,12 +101,14 @@ class RasterizerDifferentialTest : public D3DFixture {
   // Texels in each offered format and a few sizes; sprites keep their opaque texels inside a
   // keyed border, as the game's pictures do.
   void MakeTextures(bool gameLike) {
-    const std::vector<DDPIXELFORMAT> formats = gameLike
-        ? std::vector{RgbPixelFormat(16, 0xF800, 0x07E0, 0x001F), RgbPixelFormat(32, 0xFF0000, 0xFF00, 0xFF)}
-        : TestD3DDefaultTextureFormats();
+    const std::vector<DDPIXELFORMAT> formats =
+        gameLike ? std::vector{RgbPixelFormat(16, 0xF800, 0x07E0, 0x001F),
+                               RgbPixelFormat(32, 0xFF0000, 0xFF00, 0xFF)}
+                 : TestD3DDefaultTextureFormats();
     for (const DDPIXELFORMAT& format : formats)
       for (int variant = 0; variant < 3; ++variant) {
-        const DWORD width = gameLike ? 64 : 1u << Random(7), height = gameLike ? 64 : 1u << Random(7);
+        const DWORD width = gameLike ? 64 : 1u << Random(7),
+                    height = gameLike ? 64 : 1u << Random(7);
         const uint32_t significant = SignificantBits(format);
         const uint32_t key = static_cast<uint32_t>(random()) & significant;
         std::vector<uint32_t> texels(width * height);
@@ -119,7 +124,8 @@ class RasterizerDifferentialTest : public D3DFixture {
                    static_cast<BYTE>(random()), 0};
         DDCOLORKEY colorKey{key, key};
         // A range of keyed values now and then.
-        if (!gameLike && variant == 2) colorKey.dwColorSpaceHighValue = std::min(key + 5, significant);
+        if (!gameLike && variant == 2)
+          colorKey.dwColorSpaceHighValue = std::min(key + 5, significant);
         OnBoth([&](Side& side) {
           side.textures.push_back(MakeWithFormat(width, height, DDSCAPS_TEXTURE, format));
           IDirectDrawSurface7* texture = side.textures.back().Get();
@@ -128,9 +134,9 @@ class RasterizerDifferentialTest : public D3DFixture {
           ComPtr<IDirectDrawPalette> palette;
           if (IsPaletteIndexed(format)) {
             IDirectDrawPalette* made = nullptr;
-            ASSERT_EQ(dd->CreatePalette(DDPCAPS_8BIT | DDPCAPS_ALLOW256, entries.data(), &made,
-                                        nullptr),
-                      DD_OK);
+            ASSERT_EQ(
+                dd->CreatePalette(DDPCAPS_8BIT | DDPCAPS_ALLOW256, entries.data(), &made, nullptr),
+                DD_OK);
             palette = ComPtr<IDirectDrawPalette>::Attach(made);
             ASSERT_EQ(texture->SetPalette(made), DD_OK);
           }
@@ -139,12 +145,15 @@ class RasterizerDifferentialTest : public D3DFixture {
       }
   }
 
-  D3DTLVERTEX RandomVertex(double x, double y, double u, double v, bool perspective,
-                           bool shaded) {
-    return D3DTLVERTEX{static_cast<float>(x), static_cast<float>(y), 0,
+  D3DTLVERTEX RandomVertex(double x, double y, double u, double v, bool perspective, bool shaded) {
+    return D3DTLVERTEX{static_cast<float>(x),
+                       static_cast<float>(y),
+                       0,
                        perspective ? static_cast<float>(Uniform(0.2, 2)) : 1.0f,
-                       shaded ? static_cast<D3DCOLOR>(random()) : 0xFFFFFFFF, 0,
-                       static_cast<float>(u), static_cast<float>(v)};
+                       shaded ? static_cast<D3DCOLOR>(random()) : 0xFFFFFFFF,
+                       0,
+                       static_cast<float>(u),
+                       static_cast<float>(v)};
   }
 
   Primitive RandomPrimitive(const SceneKind& kind) {
@@ -154,7 +163,8 @@ class RasterizerDifferentialTest : public D3DFixture {
     if (kind.gameLike) {
       // The sprite renderer's quads: keyed, bilinear, turned about their centre, 50 or 100
       // pixels wide, a whole pattern of the texture each.
-      primitive.texture = static_cast<int>(Random(static_cast<uint32_t>(production.textures.size())));
+      primitive.texture =
+          static_cast<int>(Random(static_cast<uint32_t>(production.textures.size())));
       primitive.linearMagnify = primitive.linearMinify = primitive.colorKey = true;
       primitive.cullMode = D3DCULL_NONE;
       const double side = Chance(0.3) ? 100 : 50, angle = Uniform(0, 2 * std::numbers::pi);
@@ -168,7 +178,9 @@ class RasterizerDifferentialTest : public D3DFixture {
                          RandomVertex(cx + c - s, cy + s + c, u1, v1, false, false)};
       return primitive;
     }
-    primitive.texture = Chance(0.1) ? -1 : static_cast<int>(Random(static_cast<uint32_t>(production.textures.size())));
+    primitive.texture =
+        Chance(0.1) ? -1
+                    : static_cast<int>(Random(static_cast<uint32_t>(production.textures.size())));
     primitive.colorOp = primitive.texture < 0 ? D3DTOP_DISABLE
                         : Chance(0.7)         ? D3DTOP_MODULATE
                                               : D3DTOP_SELECTARG1;
@@ -189,24 +201,28 @@ class RasterizerDifferentialTest : public D3DFixture {
       const size_t corners = 3 + Random(6);
       for (size_t i = 0; i < corners; ++i)
         primitive.strip.push_back(RandomVertex(Uniform(-20, width + 20), Uniform(-20, height + 20),
-                                               Uniform(-2, 3), Uniform(-2, 3), perspective, shaded));
+                                               Uniform(-2, 3), Uniform(-2, 3), perspective,
+                                               shaded));
       return primitive;
     }
     // A quad turned, scaled and placed off the grid, sometimes snapped to whole or half pixels
     // where edges and texel boundaries meet pixel centres.
     const double sideX = Uniform(0.5, 80), sideY = Chance(0.5) ? sideX : Uniform(0.5, 80);
-    const double angle = Chance(0.3) ? Random(4) * std::numbers::pi / 2 : Uniform(0, 2 * std::numbers::pi);
+    const double angle =
+        Chance(0.3) ? Random(4) * std::numbers::pi / 2 : Uniform(0, 2 * std::numbers::pi);
     double cx = Uniform(-20, width + 20), cy = Uniform(-20, height + 20);
     if (Chance(0.3)) cx = std::round(cx * 2) / 2, cy = std::round(cy * 2) / 2;
     const double ux = std::cos(angle), uy = std::sin(angle);
     const double u0 = Uniform(-1, 1), v0 = Uniform(-1, 1);
-    const double u1 = Chance(0.5) ? u0 + 1 : Uniform(-1, 2), v1 = Chance(0.5) ? v0 + 1 : Uniform(-1, 2);
+    const double u1 = Chance(0.5) ? u0 + 1 : Uniform(-1, 2),
+                 v1 = Chance(0.5) ? v0 + 1 : Uniform(-1, 2);
     auto corner = [&](double along, double across, double u, double v) {
       return RandomVertex(cx + along * ux - across * uy, cy + along * uy + across * ux, u, v,
                           perspective, shaded);
     };
-    primitive.strip = {corner(-sideX / 2, -sideY / 2, u0, v0), corner(sideX / 2, -sideY / 2, u1, v0),
-                       corner(-sideX / 2, sideY / 2, u0, v1), corner(sideX / 2, sideY / 2, u1, v1)};
+    primitive.strip = {corner(-sideX / 2, -sideY / 2, u0, v0),
+                       corner(sideX / 2, -sideY / 2, u1, v0), corner(-sideX / 2, sideY / 2, u0, v1),
+                       corner(sideX / 2, sideY / 2, u1, v1)};
     return primitive;
   }
 
@@ -222,7 +238,8 @@ class RasterizerDifferentialTest : public D3DFixture {
                                            primitive.linearMinify ? D3DTFN_LINEAR : D3DTFN_POINT),
               D3D_OK);
     ASSERT_EQ(device->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, primitive.colorKey), D3D_OK);
-    ASSERT_EQ(device->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, primitive.alphaBlend), D3D_OK);
+    ASSERT_EQ(device->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, primitive.alphaBlend),
+              D3D_OK);
     ASSERT_EQ(device->SetRenderState(D3DRENDERSTATE_SRCBLEND, primitive.sourceBlend), D3D_OK);
     ASSERT_EQ(device->SetRenderState(D3DRENDERSTATE_DESTBLEND, primitive.destinationBlend), D3D_OK);
     ASSERT_EQ(device->SetRenderState(D3DRENDERSTATE_CULLMODE, primitive.cullMode), D3D_OK);
@@ -240,8 +257,8 @@ class RasterizerDifferentialTest : public D3DFixture {
       DDSURFACEDESC2 desc{};
       desc.dwSize = 124;
       EXPECT_EQ(surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DD_OK);
-      return reference::LockedPixels{static_cast<BYTE*>(desc.lpSurface), desc.lPitch,
-                                     desc.dwWidth, desc.dwHeight, desc.ddpfPixelFormat};
+      return reference::LockedPixels{static_cast<BYTE*>(desc.lpSurface), desc.lPitch, desc.dwWidth,
+                                     desc.dwHeight, desc.ddpfPixelFormat};
     };
     reference::RasterStates states;
     reference::TextureSource source;
@@ -291,7 +308,8 @@ class RasterizerDifferentialTest : public D3DFixture {
       rect.right = rect.left + 1 + static_cast<LONG>(Random(width - rect.left));
       rect.bottom = rect.top + 1 + static_cast<LONG>(Random(height - rect.top));
       const DWORD color = static_cast<DWORD>(random());
-      OnBoth([&](Side& side) { ASSERT_EQ(Fill(side.targets[current].Get(), color, &rect), DD_OK); });
+      OnBoth(
+          [&](Side& side) { ASSERT_EQ(Fill(side.targets[current].Get(), color, &rect), DD_OK); });
     } else if (which == 2) {  // GDI drawing onto the target
       const int x = static_cast<int>(Random(Width())), y = static_cast<int>(Random(Height()));
       const COLORREF color = static_cast<COLORREF>(random()) & 0xFFFFFF;
@@ -352,15 +370,16 @@ class RasterizerDifferentialTest : public D3DFixture {
       size_t differing = 0, first = 0;
       for (size_t p = 0; p < drawn.size(); ++p)
         if (drawn[p] != expected[p] && differing++ == 0) first = p;
-      EXPECT_EQ(differing, 0u) << when << ", target " << i << ": first at pixel " << first
-                               << " (" << first % Width() << "," << first / Width() << ") "
-                               << std::hex << drawn[first] << " instead of " << expected[first];
+      EXPECT_EQ(differing, 0u) << when << ", target " << i << ": first at pixel " << first << " ("
+                               << first % Width() << "," << first / Width() << ") " << std::hex
+                               << drawn[first] << " instead of " << expected[first];
     }
   }
 
   void RunScene(const DDPIXELFORMAT& targetFormat, const SceneKind& kind, uint32_t seed) {
-    SCOPED_TRACE(::testing::Message() << "seed " << seed << ", target " << targetFormat.dwRGBBitCount
-                                      << " bits, red " << std::hex << targetFormat.dwRBitMask);
+    SCOPED_TRACE(::testing::Message()
+                 << "seed " << seed << ", target " << targetFormat.dwRGBBitCount << " bits, red "
+                 << std::hex << targetFormat.dwRBitMask);
     random.seed(seed);
     production = reference = Side{};
     MakeTargets(targetFormat, kind.width, kind.height, kind.targetIsTexture ? DDSCAPS_TEXTURE : 0);
