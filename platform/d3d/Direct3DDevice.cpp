@@ -1,10 +1,10 @@
 #include "platform/d3d/Direct3DDevice.h"
 
-#include <optional>
 #include <vector>
 
 #include "platform/d3d/Direct3DSettings.h"
-#include "platform/d3d/Rasterizer.h"
+#include "platform/ddraw/PixelFormats.h"
+#include "platform/ddraw/Surface.h"
 
 namespace {
 
@@ -23,41 +23,30 @@ DWORD BitDepthFlag(DWORD bitCount) {
 
 HRESULT Refusal(D3DCall call) { return Direct3DSettings::Get().TakeRefusal(call); }
 
-// A surface locked for the length of one primitive, unlocked however the drawing ends.
-class SurfaceLock {
- public:
-  SurfaceLock(IDirectDrawSurface7* surface, DWORD flags) : surface_(surface) {
-    desc_.dwSize = kDDSurfaceDesc2Size;
-    result_ = surface_->Lock(nullptr, &desc_, flags | DDLOCK_WAIT, nullptr);
-  }
-  ~SurfaceLock() {
-    if (result_ == DD_OK) surface_->Unlock(nullptr);
-  }
-  SurfaceLock(const SurfaceLock&) = delete;
-  SurfaceLock& operator=(const SurfaceLock&) = delete;
+// The memory a surface's pixels are in now, checked as a lock of it would be.
+HRESULT MemoryForDrawing(IDirectDrawSurface7* surface, SurfaceMemory** memory) {
+  Surface* ours = Surface::From(surface);
+  if (!ours) return DDERR_INVALIDOBJECT;
+  return ours->MemoryForDrawing(memory);
+}
 
-  HRESULT Result() const { return result_; }
-  LockedPixels Pixels() const {
-    return {static_cast<BYTE*>(desc_.lpSurface), desc_.lPitch, desc_.dwWidth, desc_.dwHeight,
-            desc_.ddpfPixelFormat};
+// A texture's key and palette as they are now (the palette into entries); its texels are read
+// when the batch is drawn.
+TextureLook DescribeTexture(IDirectDrawSurface7* texture, const SurfaceMemory& memory,
+                            std::array<PALETTEENTRY, 256>& entries) {
+  TextureLook look;
+  look.hasColorKey = texture->GetColorKey(DDCKEY_SRCBLT, &look.colorKey) == DD_OK;
+  if (IsPaletteIndexed(memory.Format())) {
+    // Without a palette the indices read as black, as they always have.
+    entries = {};
+    IDirectDrawPalette* palette = nullptr;
+    if (texture->GetPalette(&palette) == DD_OK && palette) {
+      palette->GetEntries(0, 0, 256, entries.data());
+      palette->Release();
+    }
+    look.palette = &entries;
   }
-
- private:
-  IDirectDrawSurface7* surface_;
-  DDSURFACEDESC2 desc_{};
-  HRESULT result_;
-};
-
-TextureSource DescribeTexture(IDirectDrawSurface7* texture, const LockedPixels& pixels) {
-  TextureSource source;
-  source.pixels = pixels;
-  source.hasColorKey = texture->GetColorKey(DDCKEY_SRCBLT, &source.colorKey) == DD_OK;
-  IDirectDrawPalette* palette = nullptr;
-  if (texture->GetPalette(&palette) == DD_OK && palette) {
-    palette->GetEntries(0, 0, 256, source.palette.data());
-    palette->Release();
-  }
-  return source;
+  return look;
 }
 
 }  // namespace
@@ -239,8 +228,8 @@ HRESULT Direct3DDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD vertexFormat,
   if (!vertices) return DDERR_INVALIDPARAMS;
   if (vertexCount < 3) return D3D_OK;
 
-  SurfaceLock target(renderTarget_.Get(), 0);
-  if (target.Result() != DD_OK) return target.Result();
+  SurfaceMemory* target = nullptr;
+  if (const HRESULT unusable = MemoryForDrawing(renderTarget_.Get(), &target)) return unusable;
 
   RasterStates states;
   states.colorKey = renderStates_[D3DRENDERSTATE_COLORKEYENABLE] != FALSE;
@@ -258,24 +247,15 @@ HRESULT Direct3DDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD vertexFormat,
 
   IDirectDrawSurface7* texture =
       stage[D3DTSS_COLOROP] == D3DTOP_DISABLE ? nullptr : textures_[0].Get();
-  std::optional<SurfaceLock> textureLock;
-  TextureSource textureSource;
+  SurfaceMemory* texels = nullptr;
+  TextureLook look;
+  std::array<PALETTEENTRY, 256> paletteEntries;
   if (texture) {
-    textureLock.emplace(texture, DDLOCK_READONLY);
-    if (textureLock->Result() != DD_OK) return textureLock->Result();
-    textureSource = DescribeTexture(texture, textureLock->Pixels());
-    states.texture = &textureSource;
+    if (const HRESULT unusable = MemoryForDrawing(texture, &texels)) return unusable;
+    look = DescribeTexture(texture, *texels, paletteEntries);
   }
 
   if (!Direct3DSettings::Get().rasterizing) return D3D_OK;
-  const auto* strip = static_cast<const D3DTLVERTEX*>(vertices);
-  for (DWORD i = 0; i + 2 < vertexCount; ++i) {
-    // Every second triangle of a strip runs the other way round; swapping two corners keeps
-    // the whole strip facing one way.
-    if (i % 2 == 0)
-      DrawTriangle(strip[i], strip[i + 1], strip[i + 2], states, target.Pixels());
-    else
-      DrawTriangle(strip[i + 1], strip[i], strip[i + 2], states, target.Pixels());
-  }
+  batch_.Add(target, texels, look, states, static_cast<const D3DTLVERTEX*>(vertices), vertexCount);
   return D3D_OK;
 }

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "platform/d3d/D3DTestControl.h"
+#include "platform/d3d/PrimitiveBatch.h"
 #include "platform/kernel/ComPtr.h"
 #include "platform/kernel/CountedObject.h"
 
@@ -50,4 +51,6 @@ class Direct3DDevice final : public CountedObject<IDirect3DDevice7> {
   std::array<std::array<DWORD, kD3DTextureStageStateCount>, kD3DTextureStageCount> stageStates_{};
   std::array<ComPtr<IDirectDrawSurface7>, kD3DTextureStageCount> textures_;
   bool inScene_ = false;
+  // Last, so it is drawn while the target it draws into is still held.
+  PrimitiveBatch batch_;
 };

@@ -6,13 +6,49 @@
 #include <cstring>
 #include <optional>
 #include <utility>
+#include <vector>
+
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
 
 #include "platform/ddraw/PixelFormats.h"
 #include "platform/gdi/PixelChannels.h"
 
+#if defined(__SANITIZE_THREAD__)
+extern "C" void __tsan_acquire(void* address);
+extern "C" void __tsan_release(void* address);
+#endif
+
 namespace {
 
 constexpr int64_t kSubPixels = 256;
+
+// Calls body(i) for every i of [0, count) on oneTBB's workers, grain indices at a time, and
+// returns when all calls are done. oneTBB hands work to its workers inside its library, where
+// ThreadSanitizer cannot look; under it, the hand-over and the return are announced here, so
+// what was written before counts as written before, and what the calls wrote as written before
+// the return. The calls stay unordered among themselves, so a race between two is still found.
+template <class Body>
+void ForEachOnWorkers(size_t count, size_t grain, const Body& body) {
+  [[maybe_unused]] char handedOver = 0, returned = 0;
+#if defined(__SANITIZE_THREAD__)
+  __tsan_release(&handedOver);
+#endif
+  auto callRange = [&](const tbb::blocked_range<size_t>& range) {
+#if defined(__SANITIZE_THREAD__)
+    __tsan_acquire(&handedOver);
+#endif
+    for (size_t i = range.begin(); i != range.end(); ++i) body(i);
+#if defined(__SANITIZE_THREAD__)
+    __tsan_release(&returned);
+#endif
+  };
+  tbb::parallel_for(tbb::blocked_range<size_t>(0, count, grain), callRange);
+#if defined(__SANITIZE_THREAD__)
+  __tsan_acquire(&returned);
+#endif
+}
+
 constexpr float kFarthestCoordinate = 1 << 20;
 
 struct Color {
@@ -109,76 +145,143 @@ int64_t Whole(double position) {
   return static_cast<double>(truncated) > clamped ? truncated - 1 : truncated;
 }
 
+constexpr int kSubTexelBits = 8;
+
+// The whole texel a texture coordinate falls in, after rounding it to the nearest 1/256 texel.
+int64_t SnappedTexel(double coordinate, DWORD size) {
+  const int64_t snapped = Whole(coordinate * size * (1 << kSubTexelBits) + 0.5);
+  return snapped >> kSubTexelBits;  // arithmetic: the floor for negative positions too
+}
+
 // Rounds a value known not to be negative.
 int RoundUp(double value) { return static_cast<int>(value + 0.5); }
 
-// Reads colours from a texture, with its format and colour key worked out once per primitive.
+// A texture's texels decoded once for a batch: each one's colour as four 8-bit channels (red in
+// the low byte), and whether the colour key takes it. Sampling then reads one word a texel,
+// whatever the format; the colours are the very values decoding the texel where it is sampled
+// would give.
+// The smallest box holding every texel the key leaves (empty: left > right).
+struct OpaqueBox {
+  int64_t left, top, right, bottom;
+
+  // Whether both texel positions lie outside [low, high].
+  static bool Misses(int64_t first, int64_t second, int64_t low, int64_t high) {
+    return (first < low || first > high) && (second < low || second > high);
+  }
+};
+
+struct DecodedTexture {
+  int64_t width = 0;
+  int64_t height = 0;
+  std::vector<uint32_t> colors;
+  std::vector<uint8_t> keyed;
+  OpaqueBox opaque;
+};
+
+void Decode(const TextureSource& texture, DecodedTexture& decoded) {
+  const LockedPixels& pixels = texture.pixels;
+  const PixelCodec codec(pixels.format);
+  const uint32_t bytesPerPixel = BytesPerPixel(pixels.format);
+  const bool paletteIndexed = IsPaletteIndexed(pixels.format);
+  const DWORD keyBits = paletteIndexed ? 0xFF
+                                       : pixels.format.dwRBitMask | pixels.format.dwGBitMask |
+                                             pixels.format.dwBBitMask;
+  const uint64_t keyLow = texture.colorKey.dwColorSpaceLowValue & keyBits;
+  const uint64_t keyHigh = texture.colorKey.dwColorSpaceHighValue & keyBits;
+  const uint64_t keyCount = texture.hasColorKey && keyLow <= keyHigh ? keyHigh - keyLow + 1 : 0;
+  decoded.width = pixels.width;
+  decoded.height = pixels.height;
+  decoded.colors.resize(static_cast<size_t>(decoded.width * decoded.height));
+  decoded.keyed.resize(decoded.colors.size());
+  decoded.opaque = {decoded.width, decoded.height, -1, -1};
+  for (int64_t y = 0; y < decoded.height; ++y) {
+    const BYTE* row = pixels.bits + y * pixels.pitch;
+    for (int64_t x = 0; x < decoded.width; ++x) {
+      const uint32_t raw = ReadRawAt(row, x, bytesPerPixel);
+      Color color;
+      if (paletteIndexed) {
+        const PALETTEENTRY& entry = texture.palette[raw & 0xFF];
+        color = {entry.peRed, entry.peGreen, entry.peBlue, 255};
+      } else {
+        color = codec.Decode(raw);
+      }
+      const size_t at = static_cast<size_t>(y * decoded.width + x);
+      decoded.colors[at] = static_cast<uint32_t>(color.r) | static_cast<uint32_t>(color.g) << 8 |
+                           static_cast<uint32_t>(color.b) << 16 |
+                           static_cast<uint32_t>(color.a) << 24;
+      // One unsigned comparison: below the range wraps round to beyond it.
+      decoded.keyed[at] = (raw & keyBits) - keyLow < keyCount;
+      if (!decoded.keyed[at]) {
+        OpaqueBox& box = decoded.opaque;
+        box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x),
+               std::max(box.bottom, y)};
+      }
+    }
+  }
+}
+
+// Reads colours from a decoded texture, with the colour key on or off.
 class TextureSampler {
  public:
-  TextureSampler(const TextureSource& texture, bool colorKey)
-      : texture_(texture),
-        codec_(texture.pixels.format),
-        bytesPerPixel_(BytesPerPixel(texture.pixels.format)),
-        paletteIndexed_(IsPaletteIndexed(texture.pixels.format)),
-        keyBits_(paletteIndexed_ ? 0xFF
-                                 : texture.pixels.format.dwRBitMask |
-                                       texture.pixels.format.dwGBitMask |
-                                       texture.pixels.format.dwBBitMask),
-        keyLow_(texture.colorKey.dwColorSpaceLowValue & keyBits_) {
-    const uint64_t keyHigh = texture.colorKey.dwColorSpaceHighValue & keyBits_;
-    const bool keyed = colorKey && texture.hasColorKey;
-    keyCount_ = keyed && keyLow_ <= keyHigh ? keyHigh - keyLow_ + 1 : 0;
-  }
+  TextureSampler(const DecodedTexture& texture, bool colorKey)
+      : texture_(texture), colorKey_(colorKey) {}
+
+  size_t Index(int64_t x, int64_t y) const { return static_cast<size_t>(y * texture_.width + x); }
 
   // A texel, or nothing when the colour key removes it.
-  std::optional<Color> Texel(int64_t x, int64_t y) const { return TexelInRow(Row(y), x); }
-
-  const BYTE* Row(int64_t y) const { return texture_.pixels.bits + y * texture_.pixels.pitch; }
-
-  std::optional<Color> TexelInRow(const BYTE* row, int64_t x) const {
-    const uint32_t raw = ReadRawAt(row, x, bytesPerPixel_);
-    const uint32_t keyed = raw & keyBits_;
-    // One unsigned comparison: below the range wraps round to beyond it.
-    if (keyed - keyLow_ < keyCount_) return std::nullopt;
-    if (paletteIndexed_) {
-      const PALETTEENTRY& entry = texture_.palette[raw & 0xFF];
-      return Color{entry.peRed, entry.peGreen, entry.peBlue, 255};
-    }
-    return codec_.Decode(raw);
+  std::optional<Color> Texel(int64_t x, int64_t y) const {
+    const size_t at = Index(x, y);
+    if (colorKey_ && texture_.keyed[at]) return std::nullopt;
+    const uint32_t color = texture_.colors[at];
+    return Color{static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+                 static_cast<int>((color >> 16) & 0xFF), static_cast<int>(color >> 24)};
   }
 
+  // The texel under the coordinate once snapped to a 1/256-texel grid, as hardware keeps it.
+  // Interpolated in double, a coordinate meant to lie on a texel edge can come out a hair short
+  // of it, and the pixel would then take the texel before: texels would get unequal shares.
   std::optional<Color> Point(double u, double v) const {
-    return Texel(WrapIndex(Whole(u * texture_.pixels.width), texture_.pixels.width),
-                 WrapIndex(Whole(v * texture_.pixels.height), texture_.pixels.height));
+    const DWORD width = static_cast<DWORD>(texture_.width);
+    const DWORD height = static_cast<DWORD>(texture_.height);
+    return Texel(WrapIndex(SnappedTexel(u, width), width),
+                 WrapIndex(SnappedTexel(v, height), height));
   }
 
   // Bilinear: keyed texels weigh nothing, and the pixel stays transparent when they make up
   // half of the footprint or more, so keyed edges neither grow nor fringe with the key colour.
+  //
+  // Without branches on the key: a keyed texel's weight becomes zero and it is added all the
+  // same. That gives the very sums that leaving it out gives: the weights and channels are
+  // finite and not negative, so every term it adds is +0, and x + 0 is x exactly in IEEE
+  // arithmetic (0 + 0 included).
   std::optional<Color> Linear(double u, double v) const {
-    const double x = u * texture_.pixels.width - 0.5;
-    const double y = v * texture_.pixels.height - 0.5;
+    const DWORD width = static_cast<DWORD>(texture_.width);
+    const DWORD height = static_cast<DWORD>(texture_.height);
+    const double x = u * width - 0.5;
+    const double y = v * height - 0.5;
     if (!std::isfinite(x) || !std::isfinite(y)) return Point(0, 0);
     const int64_t left = Whole(x), top = Whole(y);
+    const int64_t columns[2] = {WrapIndex(left, width), WrapIndex(left + 1, width)};
+    const int64_t rows[2] = {WrapIndex(top, height), WrapIndex(top + 1, height)};
+    // A footprint wholly beside the opaque texels is keyed throughout.
+    const OpaqueBox& box = texture_.opaque;
+    if (colorKey_ && (box.Misses(columns[0], columns[1], box.left, box.right) ||
+                      box.Misses(rows[0], rows[1], box.top, box.bottom)))
+      return std::nullopt;
     const double fx = x - static_cast<double>(left), fy = y - static_cast<double>(top);
-    const int64_t columns[2] = {WrapIndex(left, texture_.pixels.width),
-                                WrapIndex(left + 1, texture_.pixels.width)};
-    const BYTE* rows[2] = {Row(WrapIndex(top, texture_.pixels.height)),
-                           Row(WrapIndex(top + 1, texture_.pixels.height))};
+    const double weights[4] = {(1 - fx) * (1 - fy), fx * (1 - fy), (1 - fx) * fy, fx * fy};
+    const size_t at[4] = {Index(columns[0], rows[0]), Index(columns[1], rows[0]),
+                          Index(columns[0], rows[1]), Index(columns[1], rows[1])};
     double weightSum = 0, r = 0, g = 0, b = 0, a = 0;
-    auto add = [&](double weight, const BYTE* row, int64_t column) {
-      if (weight == 0) return;
-      const std::optional<Color> texel = TexelInRow(row, column);
-      if (!texel) return;
+    for (int i = 0; i < 4; ++i) {
+      const double weight = colorKey_ && texture_.keyed[at[i]] ? 0.0 : weights[i];
+      const uint32_t color = texture_.colors[at[i]];
       weightSum += weight;
-      r += weight * texel->r;
-      g += weight * texel->g;
-      b += weight * texel->b;
-      a += weight * texel->a;
-    };
-    add((1 - fx) * (1 - fy), rows[0], columns[0]);
-    add(fx * (1 - fy), rows[0], columns[1]);
-    add((1 - fx) * fy, rows[1], columns[0]);
-    add(fx * fy, rows[1], columns[1]);
+      r += weight * static_cast<int>(color & 0xFF);
+      g += weight * static_cast<int>((color >> 8) & 0xFF);
+      b += weight * static_cast<int>((color >> 16) & 0xFF);
+      a += weight * static_cast<int>(color >> 24);
+    }
     if (weightSum < 0.5) return std::nullopt;
     const double scale = 1 / weightSum;
     auto average = [scale](double sum) { return RoundUp(sum * scale); };
@@ -186,13 +289,8 @@ class TextureSampler {
   }
 
  private:
-  const TextureSource& texture_;
-  PixelCodec codec_;
-  uint32_t bytesPerPixel_;
-  bool paletteIndexed_;
-  DWORD keyBits_;
-  uint64_t keyLow_;
-  uint64_t keyCount_;  // keyed values from keyLow_ on; none when keying is off
+  const DecodedTexture& texture_;
+  bool colorKey_;
 };
 
 int Modulate(int x, int y) { return (x * y + 127) / 255; }
@@ -279,102 +377,429 @@ bool Minified(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c,
   return texels > pixels;
 }
 
-}  // namespace
+// Rows of the target one worker draws at a time. Bands share no pixel, so they can be drawn at
+// once on several threads, each with the batch in its own order.
+constexpr int64_t kBandRows = 16;
 
-void DrawTriangle(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c,
-                  const RasterStates& states, const LockedPixels& target) {
+// The rows a triangle may cover; none when top is below bottom.
+struct RowRange {
+  int32_t top = 1;
+  int32_t bottom = 0;
+};
+
+// A triangle made ready to draw: corners snapped and put clockwise, and all that stays the same
+// across its pixels worked out once.
+struct Triangle {
+  FixedPoint a, b, c;
+  bool ownsBC, ownsCA, ownsAB;
+  int64_t stepBC, stepCA, stepAB;   // what each edge function loses from one pixel to the next
+  int64_t minX, minY, maxX, maxY;   // the pixels it may cover, within its clip
+  double inverseArea;
+  double tu[3], tv[3], w[3];
+  Color color[3];
+  bool affine, flatColor, linear;
+  bool white;  // one colour at every corner, full white
+  const RasterStates* states;
+  const TextureSampler* sampler;    // null: the vertex colour alone
+};
+
+// Sets up the triangle (a, b, c); false when it draws nothing: culled, without area, off the
+// clip, or beyond the coordinates drawn at all.
+bool SetUp(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c,
+           const RasterStates& states, const TextureSource* texture,
+           const TextureSampler* sampler, Triangle& triangle) {
   std::optional<FixedPoint> pa = Snap(a), pb = Snap(b), pc = Snap(c);
-  if (!pa || !pb || !pc) return;
+  if (!pa || !pb || !pc) return false;
   const D3DTLVERTEX* vertices[3] = {&a, &b, &c};
   int64_t area = Edge(*pa, *pb, pc->x, pc->y);
-  if (area == 0) return;
+  if (area == 0) return false;
   if ((states.cullMode == D3DCULL_CCW && area < 0) || (states.cullMode == D3DCULL_CW && area > 0))
-    return;
+    return false;
   if (area < 0) {
     std::swap(pb, pc);
     std::swap(vertices[1], vertices[2]);
     area = -area;
   }
+  triangle.a = *pa;
+  triangle.b = *pb;
+  triangle.c = *pc;
+  triangle.minX = std::max<int64_t>(CeilPixel(std::min({pa->x, pb->x, pc->x})), states.clip.left);
+  triangle.minY = std::max<int64_t>(CeilPixel(std::min({pa->y, pb->y, pc->y})), states.clip.top);
+  triangle.maxX =
+      std::min<int64_t>(FloorPixel(std::max({pa->x, pb->x, pc->x})), states.clip.right - 1);
+  triangle.maxY =
+      std::min<int64_t>(FloorPixel(std::max({pa->y, pb->y, pc->y})), states.clip.bottom - 1);
+  if (triangle.minX > triangle.maxX || triangle.minY > triangle.maxY) return false;
+
   const D3DTLVERTEX& va = *vertices[0];
   const D3DTLVERTEX& vb = *vertices[1];
   const D3DTLVERTEX& vc = *vertices[2];
-
-  const bool linear =
-      states.texture && (Minified(va, vb, vc, *states.texture, area) ? states.linearMinify
+  triangle.linear = texture && (Minified(va, vb, vc, *texture, area) ? states.linearMinify
                                                                      : states.linearMagnify);
-  const bool ownsBC = IsTopOrLeft(*pb, *pc), ownsCA = IsTopOrLeft(*pc, *pa),
-             ownsAB = IsTopOrLeft(*pa, *pb);
-  const double wa = ReciprocalW(va), wb = ReciprocalW(vb), wc = ReciprocalW(vc);
-  const bool affine = wa == wb && wb == wc;
-  const bool flatColor = va.color == vb.color && vb.color == vc.color;
-  const PixelCodec targetCodec(target.format);
-  const uint32_t targetBytesPerPixel = BytesPerPixel(target.format);
-  const double inverseArea = 1.0 / static_cast<double>(area);
-  std::optional<TextureSampler> sampler;
-  if (states.texture) sampler.emplace(*states.texture, states.colorKey);
-  const Color ca = FromD3DColor(va.color), cb = FromD3DColor(vb.color),
-              cc = FromD3DColor(vc.color);
+  triangle.ownsBC = IsTopOrLeft(*pb, *pc);
+  triangle.ownsCA = IsTopOrLeft(*pc, *pa);
+  triangle.ownsAB = IsTopOrLeft(*pa, *pb);
+  triangle.stepBC = (pc->y - pb->y) * kSubPixels;
+  triangle.stepCA = (pa->y - pc->y) * kSubPixels;
+  triangle.stepAB = (pb->y - pa->y) * kSubPixels;
+  triangle.inverseArea = 1.0 / static_cast<double>(area);
+  for (int corner = 0; corner < 3; ++corner) {
+    const D3DTLVERTEX& vertex = *vertices[corner];
+    triangle.tu[corner] = vertex.tu;
+    triangle.tv[corner] = vertex.tv;
+    triangle.w[corner] = ReciprocalW(vertex);
+    triangle.color[corner] = FromD3DColor(vertex.color);
+  }
+  triangle.affine = triangle.w[0] == triangle.w[1] && triangle.w[1] == triangle.w[2];
+  triangle.flatColor = va.color == vb.color && vb.color == vc.color;
+  const Color& corner = triangle.color[0];
+  triangle.white = triangle.flatColor && corner.r == 255 && corner.g == 255 && corner.b == 255;
+  triangle.states = &states;
+  triangle.sampler = sampler;
+  return true;
+}
 
-  const int64_t minX = std::max<int64_t>(CeilPixel(std::min({pa->x, pb->x, pc->x})),
-                                         states.clip.left);
-  const int64_t minY = std::max<int64_t>(CeilPixel(std::min({pa->y, pb->y, pc->y})),
-                                         states.clip.top);
-  const int64_t maxX = std::min<int64_t>(FloorPixel(std::max({pa->x, pb->x, pc->x})),
-                                         states.clip.right - 1);
-  const int64_t maxY = std::min<int64_t>(FloorPixel(std::max({pa->y, pb->y, pc->y})),
-                                         states.clip.bottom - 1);
+// A range of row y holding every pixel the triangle covers there, give or take one.
+void NarrowedRow(const Triangle& triangle, int64_t y, int64_t& start, int64_t& end) {
+  start = triangle.minX;
+  end = triangle.maxX;
+  NarrowToRow(triangle.b, triangle.c, y, start, end);
+  NarrowToRow(triangle.c, triangle.a, y, start, end);
+  NarrowToRow(triangle.a, triangle.b, y, start, end);
+}
 
-  const int64_t stepBC = (pc->y - pb->y) * kSubPixels, stepCA = (pa->y - pc->y) * kSubPixels,
-                stepAB = (pb->y - pa->y) * kSubPixels;
-  for (int64_t y = minY; y <= maxY; ++y) {
-    int64_t rowStart = minX, rowEnd = maxX;
-    NarrowToRow(*pb, *pc, y, rowStart, rowEnd);
-    NarrowToRow(*pc, *pa, y, rowStart, rowEnd);
-    NarrowToRow(*pa, *pb, y, rowStart, rowEnd);
-    if (rowStart > rowEnd) continue;
-    // The edge functions are linear in x: start them at the row's first pixel and step them
-    // exactly, in whole numbers, from pixel to pixel.
-    const int64_t py = y * kSubPixels;
-    BYTE* targetRow = target.bits + y * target.pitch;
-    int64_t ea = Edge(*pb, *pc, rowStart * kSubPixels, py);
-    int64_t eb = Edge(*pc, *pa, rowStart * kSubPixels, py);
-    int64_t ec = Edge(*pa, *pb, rowStart * kSubPixels, py);
-    for (int64_t x = rowStart; x <= rowEnd;
-         ++x, ea -= stepBC, eb -= stepCA, ec -= stepAB) {
-      if (!Covers(ea, ownsBC) || !Covers(eb, ownsCA) || !Covers(ec, ownsAB)) continue;
-      const double ba = ea * inverseArea, bb = eb * inverseArea, bc = ec * inverseArea;
-      auto interpolate = [&](int first, int second, int third) {
-        return RoundUp(ba * first + bb * second + bc * third);
-      };
-      Color color = ca;
-      if (!flatColor)
-        color = {interpolate(ca.r, cb.r, cc.r), interpolate(ca.g, cb.g, cc.g),
-                 interpolate(ca.b, cb.b, cc.b), interpolate(ca.a, cb.a, cc.a)};
-      if (states.texture) {
-        // Equal w at every corner (sprites) makes the perspective division a no-op: w is one
-        // then, and multiplying and dividing by one are exact, so they are left out.
-        double u, v;
-        if (affine) {
-          u = ba * va.tu + bb * vb.tu + bc * vc.tu;
-          v = ba * va.tv + bb * vb.tv + bc * vc.tv;
-        } else {
-          const double w = ba * wa + bb * wb + bc * wc;
-          u = (ba * wa * va.tu + bb * wb * vb.tu + bc * wc * vc.tu) / w;
-          v = (ba * wa * va.tv + bb * wb * vb.tv + bc * wc * vc.tv) / w;
-        }
-        const std::optional<Color> texel = linear ? sampler->Linear(u, v) : sampler->Point(u, v);
-        if (!texel) continue;
-        if (states.modulate) {
-          color = {Modulate(texel->r, color.r), Modulate(texel->g, color.g),
-                   Modulate(texel->b, color.b), texel->a};
-        } else {
-          color = *texel;
-        }
+// Cuts a range from NarrowedRow down to exactly the pixels of row y the triangle covers, as
+// [first, last]; false when it covers none.
+//
+// Each edge test holds on one side of a line, so along a row it holds for a run of whole x (or
+// for all or none of them when the edge is level), and the pixels passing all three tests are
+// one run. The range holds that run, so trimming pixels that fail the exact test off both ends
+// finds exactly the pixels that testing each one would.
+bool TrimToCovered(const Triangle& triangle, int64_t y, int64_t& first, int64_t& last) {
+  const int64_t py = y * kSubPixels;
+  auto covers = [&](int64_t x) {
+    return Covers(Edge(triangle.b, triangle.c, x * kSubPixels, py), triangle.ownsBC) &&
+           Covers(Edge(triangle.c, triangle.a, x * kSubPixels, py), triangle.ownsCA) &&
+           Covers(Edge(triangle.a, triangle.b, x * kSubPixels, py), triangle.ownsAB);
+  };
+  while (first <= last && !covers(first)) ++first;
+  while (last > first && !covers(last)) --last;
+  return first <= last;
+}
+
+bool CoveredSpan(const Triangle& triangle, int64_t y, int64_t& first, int64_t& last) {
+  NarrowedRow(triangle, y, first, last);
+  return TrimToCovered(triangle, y, first, last);
+}
+
+// The colour the triangle gives a covered pixel, from the pixel's three edge values, before any
+// blending; nothing where the colour key removes the texel. The edge values are exact whole
+// numbers however they were reached, and what follows is the same sequence of IEEE operations
+// for every pixel, so a pixel's colour does not depend on the order pixels are drawn in.
+std::optional<Color> Shade(const Triangle& triangle, int64_t ea, int64_t eb, int64_t ec) {
+  const double ba = ea * triangle.inverseArea, bb = eb * triangle.inverseArea,
+               bc = ec * triangle.inverseArea;
+  auto interpolate = [&](int first, int second, int third) {
+    return RoundUp(ba * first + bb * second + bc * third);
+  };
+  const Color* corners = triangle.color;
+  Color color = corners[0];
+  if (!triangle.flatColor)
+    color = {interpolate(corners[0].r, corners[1].r, corners[2].r),
+             interpolate(corners[0].g, corners[1].g, corners[2].g),
+             interpolate(corners[0].b, corners[1].b, corners[2].b),
+             interpolate(corners[0].a, corners[1].a, corners[2].a)};
+  if (!triangle.sampler) return color;
+  // Equal w at every corner (sprites) makes the perspective division a no-op: w is one then, and
+  // multiplying and dividing by one are exact, so they are left out.
+  const double* tu = triangle.tu;
+  const double* tv = triangle.tv;
+  const double* w = triangle.w;
+  double u, v;
+  if (triangle.affine) {
+    u = ba * tu[0] + bb * tu[1] + bc * tu[2];
+    v = ba * tv[0] + bb * tv[1] + bc * tv[2];
+  } else {
+    const double wSum = ba * w[0] + bb * w[1] + bc * w[2];
+    u = (ba * w[0] * tu[0] + bb * w[1] * tu[1] + bc * w[2] * tu[2]) / wSum;
+    v = (ba * w[0] * tv[0] + bb * w[1] * tv[1] + bc * w[2] * tv[2]) / wSum;
+  }
+  const std::optional<Color> texel =
+      triangle.linear ? triangle.sampler->Linear(u, v) : triangle.sampler->Point(u, v);
+  if (!texel) return std::nullopt;
+  // Modulating by full white gives the texel back ((x * 255 + 127) / 255 is x), as for sprites.
+  if (!triangle.states->modulate || triangle.white) return *texel;
+  return Color{Modulate(texel->r, color.r), Modulate(texel->g, color.g),
+               Modulate(texel->b, color.b), texel->a};
+}
+
+// The target as the workers write it: its rows and its pixel codec.
+struct Canvas {
+  const LockedPixels& pixels;
+  PixelCodec codec;
+  uint32_t bytesPerPixel;
+
+  BYTE* Row(int64_t y) const { return pixels.bits + y * pixels.pitch; }
+};
+
+// Draws the band's triangles in the order given, each pixel over what is there: the plain
+// painter's way, for batches where a pixel's new colour may depend on the old one (blending).
+void PaintInOrder(const Canvas& canvas, std::span<const Triangle> triangles,
+                  std::span<const uint32_t> band, int64_t top, int64_t bottom) {
+  for (const uint32_t index : band) {
+    const Triangle& triangle = triangles[index];
+    const RasterStates& states = *triangle.states;
+    for (int64_t y = std::max(top, triangle.minY); y <= std::min(bottom - 1, triangle.maxY); ++y) {
+      int64_t first, last;
+      if (!CoveredSpan(triangle, y, first, last)) continue;
+      BYTE* row = canvas.Row(y);
+      const int64_t px = first * kSubPixels, py = y * kSubPixels;
+      int64_t ea = Edge(triangle.b, triangle.c, px, py);
+      int64_t eb = Edge(triangle.c, triangle.a, px, py);
+      int64_t ec = Edge(triangle.a, triangle.b, px, py);
+      for (int64_t x = first; x <= last;
+           ++x, ea -= triangle.stepBC, eb -= triangle.stepCA, ec -= triangle.stepAB) {
+        std::optional<Color> color = Shade(triangle, ea, eb, ec);
+        if (!color) continue;
+        if (states.alphaBlend)
+          color = Blend(states, *color,
+                        canvas.codec.Decode(ReadRawAt(row, x, canvas.bytesPerPixel)));
+        WriteRawAt(row, x, canvas.bytesPerPixel, canvas.codec.Encode(*color));
       }
-      if (states.alphaBlend)
-        color = Blend(states, color,
-                      targetCodec.Decode(ReadRawAt(targetRow, x, targetBytesPerPixel)));
-      WriteRawAt(targetRow, x, targetBytesPerPixel, targetCodec.Encode(color));
     }
   }
+}
+
+// Which pixels of a band are already settled, a bit each, with a count per row still open.
+class SettledPixels {
+ public:
+  SettledPixels(int64_t rows, int64_t width)
+      : width_(width),
+        wordsPerRow_((width + 63) / 64),
+        bits_(static_cast<size_t>(rows * wordsPerRow_)),
+        openPerRow_(static_cast<size_t>(rows), width),
+        open_(rows * width) {}
+
+  bool AllSettled() const { return open_ == 0; }
+  bool RowSettled(int64_t row) const { return openPerRow_[row] == 0; }
+
+  // Whether every pixel of [first, last] in the row is settled (clipped to the band's width).
+  bool Settled(int64_t row, int64_t first, int64_t last) const {
+    if (openPerRow_[row] == 0) return true;
+    first = std::max<int64_t>(first, 0);
+    last = std::min(last, width_ - 1);
+    const uint64_t* words = &bits_[static_cast<size_t>(row * wordsPerRow_)];
+    for (int64_t word = first / 64; word <= last / 64; ++word) {
+      const uint64_t wanted = PixelsOfWord(word, first, last);
+      if ((words[word] & wanted) != wanted) return false;
+    }
+    return true;
+  }
+
+  // Calls open(x) for each pixel of [first, last] in the row not settled yet, lowest first.
+  template <class Visit>
+  void ForOpen(int64_t row, int64_t first, int64_t last, Visit open) const {
+    const uint64_t* words = &bits_[static_cast<size_t>(row * wordsPerRow_)];
+    for (int64_t word = first / 64; word <= last / 64; ++word) {
+      uint64_t candidates = ~words[word] & PixelsOfWord(word, first, last);
+      for (; candidates; candidates &= candidates - 1)
+        open(word * 64 + std::countr_zero(candidates));
+    }
+  }
+
+  void Settle(int64_t row, int64_t x) {
+    bits_[static_cast<size_t>(row * wordsPerRow_ + x / 64)] |= uint64_t{1} << (x % 64);
+    --openPerRow_[row];
+    --open_;
+  }
+
+ private:
+  // The bits of a row's word that stand for pixels of [first, last].
+  static uint64_t PixelsOfWord(int64_t word, int64_t first, int64_t last) {
+    uint64_t bits = ~uint64_t{0};
+    if (word == first / 64) bits &= ~uint64_t{0} << (first % 64);
+    if (word == last / 64 && last % 64 != 63) bits &= (uint64_t{1} << (last % 64 + 1)) - 1;
+    return bits;
+  }
+
+  int64_t width_;
+  int64_t wordsPerRow_;
+  std::vector<uint64_t> bits_;
+  std::vector<int64_t> openPerRow_;
+  int64_t open_;
+};
+
+// Draws the band's triangles from the last to the first, each pixel taking the colour of the
+// first triangle (in this order) that gives it one, and no later one.
+//
+// Why this is the painter's result: with no blending, the colour a triangle gives a pixel does
+// not depend on what the pixel held (Shade reads only the triangle and its texture), and a
+// pixel drawn in order ends up with the colour of the last triangle that gave it one: the key
+// leaves a pixel alone, it does not clear it. Walking the triangles backwards, the first one to
+// give a pixel a colour is that last one, so once a pixel is settled nothing else may touch it.
+// Triangles over settled pixels only are passed over without shading, and the band stops as soon
+// as every pixel in it is settled.
+void PaintLastToFirst(const Canvas& canvas, std::span<const Triangle> triangles,
+                      std::span<const uint32_t> band, int64_t top, int64_t bottom) {
+  SettledPixels settled(bottom - top, static_cast<int64_t>(canvas.pixels.width));
+  for (auto it = band.rbegin(); it != band.rend() && !settled.AllSettled(); ++it) {
+    const Triangle& triangle = triangles[*it];
+    const int64_t firstRow = std::max(top, triangle.minY),
+                  lastRow = std::min(bottom - 1, triangle.maxY);
+    // Hidden wholly behind what is settled: most triangles of a crowded frame, passed over
+    // without finding their edges row by row.
+    bool hidden = true;
+    for (int64_t y = firstRow; y <= lastRow && hidden; ++y)
+      hidden = settled.Settled(y - top, triangle.minX, triangle.maxX);
+    if (hidden) continue;
+    for (int64_t y = firstRow; y <= lastRow; ++y) {
+      const int64_t row = y - top;
+      int64_t first, last;
+      if (settled.RowSettled(row)) continue;
+      NarrowedRow(triangle, y, first, last);
+      if (first > last || settled.Settled(row, first, last) ||
+          !TrimToCovered(triangle, y, first, last))
+        continue;
+      BYTE* pixels = canvas.Row(y);
+      const int64_t px = first * kSubPixels, py = y * kSubPixels;
+      const int64_t ea = Edge(triangle.b, triangle.c, px, py);
+      const int64_t eb = Edge(triangle.c, triangle.a, px, py);
+      const int64_t ec = Edge(triangle.a, triangle.b, px, py);
+      settled.ForOpen(row, first, last, [&](int64_t x) {
+        // The same whole numbers the pixel-by-pixel stepping reaches.
+        const int64_t along = x - first;
+        const std::optional<Color> color =
+            Shade(triangle, ea - along * triangle.stepBC, eb - along * triangle.stepCA,
+                  ec - along * triangle.stepAB);
+        if (!color) return;
+        WriteRawAt(pixels, x, canvas.bytesPerPixel, canvas.codec.Encode(*color));
+        settled.Settle(row, x);
+      });
+    }
+  }
+}
+
+}  // namespace
+
+struct Rasterizer::Work {
+  std::vector<DecodedTexture> decoded;  // never shrunk, so each keeps its memory too
+  std::vector<Triangle> triangles;  // never shrunk: growing it again would clear it again
+  std::vector<RowRange> rows;
+  std::vector<size_t> firstTriangle;
+  std::vector<size_t> bandStart;
+  std::vector<size_t> filled;
+  std::vector<uint32_t> bandTriangles;
+};
+
+Rasterizer::Rasterizer() : work_(std::make_unique<Work>()) {}
+Rasterizer::~Rasterizer() = default;
+
+void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
+                            std::span<const StripToDraw> strips,
+                            std::span<const TextureSource> textures, const LockedPixels& target) {
+  // Each texture is decoded once for the batch, all of them at once, and read with the key on
+  // or off.
+  std::vector<DecodedTexture>& decoded = work_->decoded;
+  if (decoded.size() < textures.size()) decoded.resize(textures.size());
+  ForEachOnWorkers(textures.size(), 1, [&](size_t i) { Decode(textures[i], decoded[i]); });
+  std::vector<std::optional<TextureSampler>> samplers(textures.size() * 2);
+  for (size_t i = 0; i < textures.size(); ++i) {
+    samplers[i * 2].emplace(decoded[i], false);
+    samplers[i * 2 + 1].emplace(decoded[i], true);
+  }
+
+  // Every triangle is set up once, on whatever worker is free; strip triangle k lands at
+  // firstTriangle[strip] + k, so the batch order stays the order of the array.
+  std::vector<size_t>& firstTriangle = work_->firstTriangle;
+  firstTriangle.assign(strips.size() + 1, 0);
+  for (size_t i = 0; i < strips.size(); ++i)
+    firstTriangle[i + 1] = firstTriangle[i] + strips[i].vertexCount - 2;
+  const size_t triangleCount = firstTriangle.back();
+  if (work_->triangles.size() < triangleCount) work_->triangles.resize(triangleCount);
+  const std::span<Triangle> triangles(work_->triangles.data(), triangleCount);
+  // Kept apart from the triangles, so binning reads a few bytes a triangle.
+  std::vector<RowRange>& rows = work_->rows;
+  rows.resize(triangleCount);
+  ForEachOnWorkers(strips.size(), 256, [&](size_t i) {
+    const StripToDraw& strip = strips[i];
+    const RasterStates& states = strip.states;
+    const TextureSource* texture =
+        states.texture == kNoTexture ? nullptr : &textures[states.texture];
+    const TextureSampler* sampler =
+        texture ? &*samplers[static_cast<size_t>(states.texture) * 2 + states.colorKey] : nullptr;
+    const D3DTLVERTEX* corners = &vertices[strip.firstVertex];
+    for (size_t k = 0; k + 2 < strip.vertexCount; ++k) {
+      // Every second triangle of a strip runs the other way round; swapping two corners keeps
+      // the whole strip facing one way.
+      const D3DTLVERTEX& first = corners[k % 2 == 0 ? k : k + 1];
+      const D3DTLVERTEX& second = corners[k % 2 == 0 ? k + 1 : k];
+      const size_t at = firstTriangle[i] + k;
+      const bool drawn =
+          SetUp(first, second, corners[k + 2], states, texture, sampler, triangles[at]);
+      rows[at] = drawn ? RowRange{static_cast<int32_t>(triangles[at].minY),
+                                  static_cast<int32_t>(triangles[at].maxY)}
+                       : RowRange{};
+    }
+  });
+
+  const Canvas canvas{target, PixelCodec(target.format), BytesPerPixel(target.format)};
+  const int64_t height = static_cast<int64_t>(target.height);
+
+  // A texture that is the target itself is read while it is written, anywhere on it: such a
+  // batch is drawn in order on this thread, a triangle at a time, and that texture is decoded
+  // afresh before each triangle reading it, so it reads what the triangles before left.
+  bool readsTarget = false, blends = false;
+  auto isTarget = [&](int texture) {
+    return texture != kNoTexture && textures[texture].pixels.bits == target.bits;
+  };
+  for (const StripToDraw& strip : strips) {
+    blends = blends || strip.states.alphaBlend;
+    readsTarget = readsTarget || isTarget(strip.states.texture);
+  }
+  if (readsTarget) {
+    for (uint32_t i = 0; i < triangleCount; ++i) {
+      if (rows[i].top > rows[i].bottom) continue;
+      const int texture = triangles[i].states->texture;
+      if (isTarget(texture)) Decode(textures[texture], decoded[texture]);
+      PaintInOrder(canvas, triangles, std::span(&i, 1), 0, height);
+    }
+    return;
+  }
+
+  // The triangles of each band, in batch order (a counting sort keeps it).
+  const size_t bandCount = static_cast<size_t>((height + kBandRows - 1) / kBandRows);
+  std::vector<size_t>& bandStart = work_->bandStart;
+  bandStart.assign(bandCount + 1, 0);
+  auto bandsOf = [&](const RowRange& range) {
+    return std::pair{static_cast<size_t>(range.top / kBandRows),
+                     static_cast<size_t>(range.bottom / kBandRows)};
+  };
+  for (const RowRange& range : rows) {
+    if (range.top > range.bottom) continue;
+    const auto [from, to] = bandsOf(range);
+    for (size_t band = from; band <= to; ++band) ++bandStart[band + 1];
+  }
+  for (size_t band = 0; band < bandCount; ++band) bandStart[band + 1] += bandStart[band];
+  std::vector<uint32_t>& bandTriangles = work_->bandTriangles;
+  bandTriangles.resize(bandStart.back());
+  std::vector<size_t>& filled = work_->filled;
+  filled.assign(bandStart.begin(), bandStart.end() - 1);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i].top > rows[i].bottom) continue;
+    const auto [from, to] = bandsOf(rows[i]);
+    for (size_t band = from; band <= to; ++band)
+      bandTriangles[filled[band]++] = static_cast<uint32_t>(i);
+  }
+
+  auto drawBand = [&](size_t band) {
+    const std::span<const uint32_t> list(bandTriangles.data() + bandStart[band],
+                                         bandStart[band + 1] - bandStart[band]);
+    const int64_t top = static_cast<int64_t>(band) * kBandRows;
+    const int64_t bottom = std::min(height, top + kBandRows);
+    if (blends)
+      PaintInOrder(canvas, triangles, list, top, bottom);
+    else
+      PaintLastToFirst(canvas, triangles, list, top, bottom);
+  };
+  ForEachOnWorkers(bandCount, 1, drawBand);
 }

@@ -1,13 +1,19 @@
-// Draws transformed, lit triangles into locked surface memory: the pixel work behind
+// Draws transformed, lit triangle strips into locked surface memory: the pixel work behind
 // IDirect3DDevice7::DrawPrimitive.
 //
 // Pixel centres lie on whole coordinates and edges follow the top-left rule, so a quad whose
 // corners lie half a pixel up and left of a rectangle's covers exactly its pixels, and the two
 // triangles of a strip never both draw a pixel of their shared edge. Positions are snapped to
 // 1/256 of a pixel; triangles reaching beyond a million pixels from the origin are not drawn.
+//
+// A batch of strips leaves exactly the pixels that drawing its triangles one after another, in
+// order, would leave; Rasterizer.cpp says why each shortcut it takes keeps that true.
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <memory>
+#include <span>
 
 #include "platform/d3d/D3D.h"
 
@@ -27,10 +33,12 @@ struct TextureSource {
   DDCOLORKEY colorKey{};
 };
 
+constexpr int kNoTexture = -1;
+
 // What the render and texture stage states decide for one primitive.
 struct RasterStates {
-  const TextureSource* texture = nullptr;  // null: the vertex colour alone
-  bool modulate = true;                    // texture times vertex colour, else texture alone
+  int texture = kNoTexture;  // index into the batch's textures; none: the vertex colour alone
+  bool modulate = true;      // texture times vertex colour, else texture alone
   bool linearMagnify = false;
   bool linearMinify = false;
   bool colorKey = false;
@@ -41,5 +49,27 @@ struct RasterStates {
   RECT clip{};  // pixels that may be written, within the target
 };
 
-void DrawTriangle(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c,
-                  const RasterStates& states, const LockedPixels& target);
+// One triangle strip of a batch: where its corners are in the batch's vertices (three or more)
+// and what it is drawn with.
+struct StripToDraw {
+  size_t firstVertex = 0;
+  size_t vertexCount = 0;
+  RasterStates states;
+};
+
+// Draws batches of strips, keeping its working memory from one batch to the next: a frame's
+// triangles run to megabytes, and fresh memory each frame costs more than drawing them.
+class Rasterizer {
+ public:
+  Rasterizer();
+  ~Rasterizer();
+  Rasterizer(const Rasterizer&) = delete;
+  Rasterizer& operator=(const Rasterizer&) = delete;
+
+  void DrawStrips(std::span<const D3DTLVERTEX> vertices, std::span<const StripToDraw> strips,
+                  std::span<const TextureSource> textures, const LockedPixels& target);
+
+ private:
+  struct Work;
+  std::unique_ptr<Work> work_;
+};

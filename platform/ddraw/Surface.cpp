@@ -519,6 +519,14 @@ HRESULT Surface::LockPixels(RECT* rect, Desc* desc) {
   return DD_OK;
 }
 
+HRESULT Surface::MemoryForDrawing(SurfaceMemory** memory) {
+  *memory = nullptr;
+  if (const HRESULT refused = Refusal(DDrawCall::Lock)) return refused;
+  if (const HRESULT result = CheckUsable()) return result;
+  *memory = memory_.get();
+  return DD_OK;
+}
+
 HRESULT Surface::UnlockPixels() {
   if (!locked_) return DDERR_NOTLOCKED;
   locked_ = false;

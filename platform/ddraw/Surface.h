@@ -95,6 +95,9 @@ class Surface final : public IDirectDrawSurface7,
   HRESULT Lock(RECT* rect, DDSURFACEDESC* desc, DWORD flags, HANDLE event) override;
   HRESULT Unlock(void* surfaceData) override;
 
+  // The memory of the pixels now, for drawing kept back to be done later; it fails as Lock
+  // would (refused, lost, busy), since such drawing stands for a lock of its own.
+  HRESULT MemoryForDrawing(SurfaceMemory** memory);
   // Restores the memory of the surface, or of its whole flipping chain, if it was lost.
   HRESULT RestoreMemory();
   // Flips a flipping primary back to the buffer it started with; false when there was nothing

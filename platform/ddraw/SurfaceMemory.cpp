@@ -1,5 +1,6 @@
 #include "platform/ddraw/SurfaceMemory.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/ddraw/DisplayDevice.h"
@@ -38,16 +39,40 @@ SurfaceMemory::SurfaceMemory(int32_t width, int32_t height, int32_t pitch,
 }
 
 SurfaceMemory::~SurfaceMemory() {
+  FinishDeferredDrawing();
   DisplayDevice::Get().RemoveMemory(this);
   if (videoMemory_) DisplayDevice::Get().ReturnVideoMemory(static_cast<uint64_t>(pitch_) * height_);
 }
 
 PixelBlock SurfaceMemory::Pixels() const {
+  FinishDeferredDrawing();
   return PixelBlock{bits_.get(), width_, height_, pitch_,
                     static_cast<int32_t>(BytesPerPixel(format_))};
 }
 
 void SurfaceMemory::Restore() {
+  FinishDeferredDrawing();
   std::memset(bits_.get(), 0, static_cast<size_t>(pitch_) * height_);
   lost_ = false;
+}
+
+void SurfaceMemory::AddDeferredDrawing(DeferredDrawing* drawing) {
+  if (std::find(deferredDrawing_.begin(), deferredDrawing_.end(), drawing) ==
+      deferredDrawing_.end())
+    deferredDrawing_.push_back(drawing);
+}
+
+void SurfaceMemory::RemoveDeferredDrawing(DeferredDrawing* drawing) {
+  std::erase(deferredDrawing_, drawing);
+}
+
+void SurfaceMemory::FinishDeferredDrawing(const DeferredDrawing* except) const {
+  // Finishing takes a drawing off this list (and may take others off), so look afresh each time.
+  for (;;) {
+    const auto pending =
+        std::find_if(deferredDrawing_.begin(), deferredDrawing_.end(),
+                     [except](const DeferredDrawing* drawing) { return drawing != except; });
+    if (pending == deferredDrawing_.end()) return;
+    (*pending)->Finish();
+  }
 }

@@ -4,8 +4,20 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/ddraw/SurfacePixels.h"
+
+// Drawing kept back to be done later (the Direct3D device keeps a frame's primitives and draws
+// them together). It names itself to every memory it will read or write; whatever else reads or
+// changes those pixels has it finished first, so nobody can tell it was late.
+class DeferredDrawing {
+ public:
+  virtual void Finish() = 0;
+
+ protected:
+  ~DeferredDrawing() = default;
+};
 
 class SurfaceMemory {
  public:
@@ -17,6 +29,8 @@ class SurfaceMemory {
   SurfaceMemory(const SurfaceMemory&) = delete;
   SurfaceMemory& operator=(const SurfaceMemory&) = delete;
 
+  // The pixels, with all drawing kept back on them finished. Every read and write of the pixels
+  // goes through here, which is what makes keeping drawing back safe.
   PixelBlock Pixels() const;
   const DDPIXELFORMAT& Format() const { return format_; }
   int32_t Width() const { return width_; }
@@ -29,6 +43,12 @@ class SurfaceMemory {
   void Lose() { lost_ = true; }
   void Restore();
 
+  // Drawing kept back that reads or writes these pixels; naming it twice is naming it once.
+  void AddDeferredDrawing(DeferredDrawing* drawing);
+  void RemoveDeferredDrawing(DeferredDrawing* drawing);
+  // Finishes the drawing kept back on these pixels, all but the one given.
+  void FinishDeferredDrawing(const DeferredDrawing* except = nullptr) const;
+
  private:
   SurfaceMemory(int32_t width, int32_t height, int32_t pitch, const DDPIXELFORMAT& format,
                 bool videoMemory);
@@ -40,4 +60,6 @@ class SurfaceMemory {
   bool videoMemory_;
   bool lost_ = false;
   std::unique_ptr<uint8_t[]> bits_;
+  // Finishing drawing changes no pixel anyone has seen, so it is allowed on a const memory.
+  mutable std::vector<DeferredDrawing*> deferredDrawing_;
 };

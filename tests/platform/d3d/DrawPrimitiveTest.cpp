@@ -321,3 +321,54 @@ TEST_F(DrawPrimitiveTest, RejectsWhatItCannotDrawAndReportsBusyOrLostSurfaces) {
   TestDDrawLoseAllSurfaces();
   EXPECT_EQ(DrawStrip(device.Get(), quad), DDERR_SURFACELOST);
 }
+
+TEST_F(DrawPrimitiveTest, PointSamplingGivesEveryTexelAnEqualShareWhenCentresMeetTexelEdges) {
+  // Texel column c holds c + 1 in every row, so a pixel tells which column it took.
+  std::vector<uint32_t> texels;
+  for (uint32_t i = 0; i < 16; ++i) texels.push_back(i % 4 + 1);
+  ComPtr<IDirectDrawSurface7> texture = MakeTexture(4, 4, texels);
+  ASSERT_EQ(device->SetTexture(0, texture.Get()), D3D_OK);
+  ASSERT_EQ(device->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE), D3D_OK);
+  auto at = [](float x, float y, float u, float v) {
+    return D3DTLVERTEX{x, y, 0, 1, 0x00FFFFFF, 0, u, v};
+  };
+  // Corners on whole pixels and three pixels a texel: every third pixel centre lies exactly on a
+  // texel edge, where the interpolated coordinate is not exact in binary.
+  const std::array<D3DTLVERTEX, 4> upright = {at(0, 0, 0, 0), at(12, 0, 1, 0), at(0, 12, 0, 1),
+                                              at(12, 12, 1, 1)};
+  // A quarter turn: the texture's columns run up the screen from the bottom edge.
+  const std::array<D3DTLVERTEX, 4> turned = {at(0, 12, 0, 0), at(0, 0, 1, 0), at(12, 12, 0, 1),
+                                             at(12, 0, 1, 1)};
+  for (const bool isTurned : {false, true}) {
+    SCOPED_TRACE(isTurned ? "turned" : "upright");
+    ASSERT_EQ(Fill(target.Get(), 0), DD_OK);
+    auto quad = isTurned ? turned : upright;
+    ASSERT_EQ(DrawStrip(device.Get(), quad), D3D_OK);
+    for (int line = 1; line < 12; ++line)
+      for (int along = 1; along < 12; ++along) {
+        const int x = isTurned ? line : along, y = isTurned ? 12 - along : line;
+        EXPECT_EQ(PixelAt(x, y), static_cast<uint32_t>(along / 3 + 1)) << x << "," << y;
+      }
+  }
+}
+
+TEST_F(DrawPrimitiveTest, DrawingKeptBackIsDoneBeforeItsTextureGoesOrItsTargetIsRestored) {
+  {
+    ComPtr<IDirectDrawSurface7> texture = NumberedTexture();
+    ASSERT_EQ(device->SetTexture(0, texture.Get()), D3D_OK);
+    auto quad = Quad(3, 5, 7, 9);
+    ASSERT_EQ(DrawStrip(device.Get(), quad), D3D_OK);
+    // The last reference to the texture goes while the quad may still wait to be drawn.
+    ASSERT_EQ(device->SetTexture(0, nullptr), D3D_OK);
+  }
+  EXPECT_EQ(PixelAt(3, 5), 0x010101u);
+  EXPECT_EQ(PixelAt(6, 8), (0x10 * 15 + 1) * 0x010101u);
+
+  // Restoring lost pixels clears them, the quad drawn before included.
+  auto quad = Quad(0, 0, 4, 4, 0, 0, 1, 1, 0x00FF0000);
+  ASSERT_EQ(device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE), D3D_OK);
+  ASSERT_EQ(DrawStrip(device.Get(), quad), D3D_OK);
+  TestDDrawLoseAllSurfaces();
+  ASSERT_EQ(target->Restore(), DD_OK);
+  EXPECT_EQ(PixelAt(1, 1), 0u);
+}

@@ -1,0 +1,50 @@
+// The primitives a device has been given but not drawn yet. Drawing waits until something else
+// reads or changes the pixels of the target or of a texture the batch uses (a lock, a blit, a
+// device context, a flip, presenting, restoring or freeing the memory), until the device draws
+// into other memory, or until the device goes; the memories involved call Finish for that. The
+// pixels then come out exactly as if each primitive had been drawn when it was given.
+#pragma once
+
+#include <vector>
+
+#include "platform/d3d/Rasterizer.h"
+#include "platform/ddraw/SurfaceMemory.h"
+
+// A texture's key and palette as they are when a primitive is given.
+struct TextureLook {
+  bool hasColorKey = false;
+  DDCOLORKEY colorKey{};
+  const std::array<PALETTEENTRY, 256>* palette = nullptr;  // palette-indexed texels only
+};
+
+class PrimitiveBatch final : public DeferredDrawing {
+ public:
+  PrimitiveBatch() = default;
+  ~PrimitiveBatch();
+  PrimitiveBatch(const PrimitiveBatch&) = delete;
+  PrimitiveBatch& operator=(const PrimitiveBatch&) = delete;
+
+  // Keeps a triangle strip of three or more corners to draw into the target, reading the
+  // texture memory (null for none) with the key and palette it has now; states.texture is
+  // filled in here.
+  void Add(SurfaceMemory* target, SurfaceMemory* texture, const TextureLook& look,
+           RasterStates states, const D3DTLVERTEX* corners, size_t count);
+
+  void Finish() override;
+
+ private:
+  // Uses the memory from now on: drawing kept back on it by others is finished first, so
+  // batches sharing a memory only ever read it.
+  void Use(SurfaceMemory* memory);
+  int TextureIndex(SurfaceMemory* memory, const TextureLook& look);
+
+  SurfaceMemory* target_ = nullptr;
+  std::vector<SurfaceMemory*> used_;
+  // A texture as the batch reads it: its memory and its key and palette when it was given.
+  std::vector<SurfaceMemory*> textureMemories_;
+  std::vector<TextureSource> textures_;
+  int lastTexture_ = kNoTexture;
+  std::vector<D3DTLVERTEX> vertices_;
+  std::vector<StripToDraw> strips_;
+  Rasterizer rasterizer_;
+};
