@@ -1,6 +1,12 @@
 #include "game/Enemies.h"
 
 #include <cmath>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include <oneapi/tbb/blocked_range.h>
+#include <oneapi/tbb/parallel_for.h>
 
 #include "game/GameState.h"
 #include "game/NewGame.h"
@@ -18,31 +24,64 @@ Extended Aim(Real dx, Real dy) {
 namespace {
 
 template <typename T>
+void StepAlong(T& entry, Extended sine, Extended cosine) {
+  entry.Y += cosine * entry.Speed;
+  entry.X += sine * entry.Speed;
+}
+
+template <typename T>
 void StepForward(T& entry) {
   const Extended a = DegreesToRadians(entry.Angle);
-  entry.Y += std::cos(a) * entry.Speed;
-  entry.X += std::sin(a) * entry.Speed;
+  StepAlong(entry, std::sin(a), std::cos(a));
 }
 
-void EnemyFires(Integer index) {
-  const TEnemyShip& enemy = EnemyShip[index];
-  TEnemyShot* shot = AppendEntry(EnemyShot, EnemyShotCount);
-  if (!shot) return;
-  shot->X = enemy.X;
-  shot->Y = enemy.Y;
-  shot->Speed = 2 * enemy.Speed + 10;
-  shot->Angle = enemy.Angle;
-  shot->Frame = 0;
-  shot->Life = 50;
-  shot->Damage = 5;
-  shot->Owner = index;
-  StepForward(*shot);
+bool SameBits(Extended a, Extended b) {
+  // The 80 bits of the value; the bytes after them are padding.
+  return std::memcmp(&a, &b, 10) == 0;
 }
+
+// An enemy's step, with the sine and cosine of its angle from EnemyAngleSines when they belong to
+// it.
+void StepEnemyForward(Integer index) {
+  TEnemyShip& enemy = EnemyShip[index];
+  TAngleSines& sines = EnemyAngleSines[index];
+  if (!SameBits(sines.Angle, enemy.Angle)) {
+    const Extended a = DegreesToRadians(enemy.Angle);
+    sines = {enemy.Angle, std::sin(a), std::cos(a)};
+  }
+  StepAlong(enemy, sines.Sin, sines.Cos);
+}
+
+// The shot an enemy fires from where it is, one step out already.
+TEnemyShot ShotFiredBy(const TEnemyShip& enemy, Integer index) {
+  TEnemyShot shot{};
+  shot.X = enemy.X;
+  shot.Y = enemy.Y;
+  shot.Speed = 2 * enemy.Speed + 10;
+  shot.Angle = enemy.Angle;
+  shot.Frame = 0;
+  shot.Life = 50;
+  shot.Damage = 5;
+  shot.Owner = index;
+  StepForward(shot);
+  return shot;
+}
+
+// What the ordered part of the enemy pass needs of one enemy's move: where the enemy was before
+// it (it is drawn there) and the shot it fired, if it fired.
+struct TEnemyMove {
+  Real FromX, FromY;
+  std::optional<TEnemyShot> Shot;
+};
 
 // One enemy: steer towards the player, fire when pointing at it, speed up when far and slow
-// down when near, move, and let the turn rate decay while it is not steering.
-void SteerAndMove(Integer index) {
+// down when near, move, and let the turn rate decay while it is not steering. Reads the player
+// and writes only this enemy's entry and `move`, so enemies can be steered side by side.
+void SteerAndMove(Integer index, TEnemyMove& move) {
   TEnemyShip& enemy = EnemyShip[index];
+  move.FromX = enemy.X;
+  move.FromY = enemy.Y;
+  move.Shot.reset();
   const Real dx = enemy.X - PlayerX, dy = enemy.Y - PlayerY;
 
   // On top of the player the bearing means nothing: no steering and no fire then.
@@ -63,7 +102,7 @@ void SteerAndMove(Integer index) {
     if (enemy.FireCooldown == 0 && -800 < dx && dx < 800 && -800 < dy && dy < 800 &&
         Round(aim - 2) < enemy.Angle && enemy.Angle < Round(aim + 2)) {
       enemy.FireCooldown = 60;
-      EnemyFires(index);
+      move.Shot = ShotFiredBy(enemy, index);
     }
   }
 
@@ -75,7 +114,7 @@ void SteerAndMove(Integer index) {
     enemy.Speed -= 2 * enemy.Accel;
     if (enemy.Speed < 4.0) enemy.Speed = 4.0;
   }
-  StepForward(enemy);
+  StepEnemyForward(index);
 
   if (enemy.Turning == 0) {
     if (enemy.TurnRate > 0) {
@@ -90,6 +129,9 @@ void SteerAndMove(Integer index) {
   enemy.Angle += enemy.TurnRate;
   enemy.Turning = 0;
 }
+
+// The moves of the enemy pass, indexed like the enemies; only the pass reads them.
+std::vector<TEnemyMove> EnemyMoves;
 
 bool Overlaps(Real x, Real y, Real targetX, Real targetY) {
   return targetX - 25 < x && x < targetX + 25 && targetY - 25 < y && y < targetY + 25;
@@ -132,16 +174,28 @@ void MoveAndAge(T* table, Integer& count, Test test) {
 // UpdateEnemies: in frames with enemies, after both shot passes. Steers, fires, moves and draws
 // every enemy, appends enemy shots, counts the enemies in view and writes the second text line.
 void UpdateEnemies() {
+  // The enemies steer on worker threads; their shots and pictures follow in table order.
+  EnemyMoves.resize(EnemyCount + 1);
+  tbb::parallel_for(tbb::blocked_range<Integer>(1, EnemyCount + 1, 64),
+                    [](const tbb::blocked_range<Integer>& range) {
+                      for (Integer i = range.begin(); i != range.end(); ++i)
+                        SteerAndMove(i, EnemyMoves[i]);
+                    });
+
   DrawnEnemyCount = 0;
   TDirectDrawSurface* surface = OrvalisMain->DXDraw->Surface();
   const TViewSquare view(PlayerX, PlayerY, ViewRange);
   for (Integer i = 1; i <= EnemyCount; ++i) {
-    // Drawn where it was before it moved, but counted by where it is now.
-    const TViewOffset offset = ViewTransform(EnemyShip[i].X, EnemyShip[i].Y, PlayerX, PlayerY);
-    SteerAndMove(i);
-    if (!view.Contains(EnemyShip[i].X, EnemyShip[i].Y)) continue;
-    ++DrawnEnemyCount;
+    const TEnemyMove& move = EnemyMoves[i];
+    // A shot that finds the table full is lost.
+    if (move.Shot) {
+      if (TEnemyShot* shot = AppendEntry(EnemyShot, EnemyShotCount)) *shot = *move.Shot;
+    }
     const TEnemyShip& enemy = EnemyShip[i];
+    // Drawn where it was before it moved, but counted by where it is now.
+    if (!view.Contains(enemy.X, enemy.Y)) continue;
+    ++DrawnEnemyCount;
+    const TViewOffset offset = ViewTransform(move.FromX, move.FromY, PlayerX, PlayerY);
     OrvalisMain->Enemy->Items()->Items(TurnRateBankFrame(enemy.TurnRate))
         ->DrawRotate(surface, ScreenX(offset, -15), ScreenY(offset, 0), 50, 50, 0, 0.5, 0.5,
                      ScreenAngle(enemy.Angle));

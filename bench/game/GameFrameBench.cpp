@@ -1,8 +1,8 @@
 // Whole frames of the main build's game (100000 enemies) on the headless host with the default
 // assets, played by the determinism test's scripted player from its fixed clock: the early game
 // (frames 1-60), and the converged game where the swarm has gathered round the player (20 frames
-// after frame 780). Each reports the median milliseconds a frame as its time, the median of each
-// pass of the frame, and what the last frame held.
+// after frame 780), also with the rasterizer off. Each reports the median milliseconds a frame
+// as its time, the median of each pass of the frame, and what the last frame held.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -114,6 +114,13 @@ BENCHMARK(BM_EarlyGame)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterati
 
 void BM_ConvergedGame(benchmark::State& state) { PlayTimedFrames(state, 780, 781, 800); }
 BENCHMARK(BM_ConvergedGame)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+
+// The same frames with no pixel rasterized: what the game and the sprite path take by themselves.
+void BM_ConvergedGameUnrasterized(benchmark::State& state) { PlayTimedFrames(state, 801, 781, 800); }
+BENCHMARK(BM_ConvergedGameUnrasterized)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1);
 
 }  // namespace
 
