@@ -137,19 +137,66 @@ bool Overlaps(Real x, Real y, Real targetX, Real targetY) {
   return targetX - 25 < x && x < targetX + 25 && targetY - 25 < y && y < targetY + 25;
 }
 
-// Destroys every enemy but `spared` that the shot overlaps; a shot that hit lives one more
-// frame. `spared` follows its enemy when destroying another one moves it down.
-template <typename T>
-void HitEnemies(T& shot, const Integer& spared) {
-  for (Integer j = 1; j <= EnemyCount;) {
-    if (j != spared && Overlaps(shot.X, shot.Y, EnemyShip[j].X, EnemyShip[j].Y)) {
+// The enemies one pass of shots destroys. A destroyed enemy is only marked while the pass runs
+// and keeps its place, so that the table is compacted and the shots' firers are followed to
+// their new places once at the end, not once per kill. The pass sees exactly what removing each
+// enemy at once would show it: the others are tested in the same order, and a shot's firer
+// still names the same enemy.
+class TEnemyKills {
+ public:
+  TEnemyKills() : FNewPlace(EnemyCount + 1, 0) {}
+
+  // Destroys every enemy but `spared` that the shot overlaps; a shot that hit lives one more
+  // frame.
+  template <typename T>
+  void Hit(T& shot, Integer spared) {
+    for (Integer j = 1; j <= EnemyCount; ++j) {
+      if (j == spared || !Overlaps(shot.X, shot.Y, EnemyShip[j].X, EnemyShip[j].Y) ||
+          FNewPlace[j] == NoOwner)
+        continue;
       shot.Life = 1;
-      DestroyEnemy(j);  // the enemy that moves into place j is tested next
-    } else {
-      ++j;
+      LeaveExplosion(EnemyShip[j]);
+      FNewPlace[j] = NoOwner;
+      ++FDestroyed;
     }
   }
-}
+
+  // Removes the destroyed enemies, the others keeping their order, and moves each enemy shot's
+  // firer to its new place (NoOwner where it is gone).
+  void RemoveDestroyed() {
+    if (FDestroyed == 0) return;
+    const Integer before = EnemyCount;
+    EnemyCount = 0;
+    for (Integer i = 1; i <= before; ++i) {
+      if (FNewPlace[i] == NoOwner) continue;
+      FNewPlace[i] = ++EnemyCount;
+      EnemyShip[EnemyCount] = EnemyShip[i];
+      EnemyAngleSines[EnemyCount] = EnemyAngleSines[i];
+    }
+    for (Integer i = 1; i <= EnemyShotCount; ++i) {
+      Integer& owner = EnemyShot[i].Owner;
+      if (1 <= owner && owner <= before)
+        owner = FNewPlace[owner];
+      else if (owner > before && owner != NoOwner)
+        owner -= FDestroyed;  // past the table: shifted down by every removal before it
+    }
+  }
+
+ private:
+  static void LeaveExplosion(const TEnemyShip& enemy) {
+    if (TExplosionEffect* explosion = AppendEntry(ExplosionEffect, ExplosionCount)) {
+      explosion->X = enemy.X;
+      explosion->Y = enemy.Y;
+      explosion->Frame = 1;
+      // Kills within the same millisecond get the same kind.
+      SeedFromClock();
+      explosion->Kind = Random(3) + 1;
+    }
+  }
+
+  std::vector<Integer> FNewPlace;  // NoOwner once destroyed; the new index after RemoveDestroyed
+  Integer FDestroyed = 0;
+};
 
 // Moves every entry one step and ages it, then removes the expired ones and lets `test` act on
 // each of the others, in table order.
@@ -211,37 +258,21 @@ void MoveSmoke() {
 }
 
 void MoveEnemyShots() {
-  MoveAndAge(EnemyShot, EnemyShotCount, [](TEnemyShot& shot) {
-    HitEnemies(shot, shot.Owner);
+  TEnemyKills kills;
+  MoveAndAge(EnemyShot, EnemyShotCount, [&kills](TEnemyShot& shot) {
+    kills.Hit(shot, shot.Owner);
     if (Overlaps(shot.X, shot.Y, PlayerX, PlayerY)) {
       shot.Life = 1;
       DamagePlayer(shot.Damage);
     }
   });
+  kills.RemoveDestroyed();
 }
 
 void MoveShots() {
-  MoveAndAge(Shot, ShotCount, [](TShot& shot) { HitEnemies(shot, NoOwner); });
-}
-
-void DestroyEnemy(Integer e) {
-  if (TExplosionEffect* explosion = AppendEntry(ExplosionEffect, ExplosionCount)) {
-    explosion->X = EnemyShip[e].X;
-    explosion->Y = EnemyShip[e].Y;
-    explosion->Frame = 1;
-    // Kills within the same millisecond get the same kind.
-    SeedFromClock();
-    explosion->Kind = Random(3) + 1;
-  }
-  RemoveEntry(EnemyShip, EnemyCount, e);
-  // Enemy shots follow their firer to its new place, and lose it when it is gone.
-  for (Integer i = 1; i <= EnemyShotCount; ++i) {
-    Integer& owner = EnemyShot[i].Owner;
-    if (owner == e)
-      owner = NoOwner;
-    else if (owner > e && owner != NoOwner)
-      --owner;
-  }
+  TEnemyKills kills;
+  MoveAndAge(Shot, ShotCount, [&kills](TShot& shot) { kills.Hit(shot, NoOwner); });
+  kills.RemoveDestroyed();
 }
 
 // UpdateExplosions: in frames with explosions, after the enemies. Ages, removes and draws them.

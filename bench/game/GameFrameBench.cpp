@@ -116,7 +116,9 @@ void BM_ConvergedGame(benchmark::State& state) { PlayTimedFrames(state, 780, 781
 BENCHMARK(BM_ConvergedGame)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 
 // The same frames with no pixel rasterized: what the game and the sprite path take by themselves.
-void BM_ConvergedGameUnrasterized(benchmark::State& state) { PlayTimedFrames(state, 801, 781, 800); }
+void BM_ConvergedGameUnrasterized(benchmark::State& state) {
+  PlayTimedFrames(state, 801, 781, 800);
+}
 BENCHMARK(BM_ConvergedGameUnrasterized)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
