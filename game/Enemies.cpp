@@ -5,14 +5,12 @@
 #include <optional>
 #include <vector>
 
-#include <oneapi/tbb/blocked_range.h>
-#include <oneapi/tbb/parallel_for.h>
-
 #include "game/GameState.h"
 #include "game/NewGame.h"
 #include "game/Orvalisunit.h"
 #include "game/Player.h"
 #include "game/View.h"
+#include "platform/kernel/ParallelFor.h"
 #include "runtime/Random.h"
 
 Extended Aim(Real dx, Real dy) {
@@ -223,11 +221,7 @@ void MoveAndAge(T* table, Integer& count, Test test) {
 void UpdateEnemies() {
   // The enemies steer on worker threads; their shots and pictures follow in table order.
   EnemyMoves.resize(EnemyCount + 1);
-  tbb::parallel_for(tbb::blocked_range<Integer>(1, EnemyCount + 1, 64),
-                    [](const tbb::blocked_range<Integer>& range) {
-                      for (Integer i = range.begin(); i != range.end(); ++i)
-                        SteerAndMove(i, EnemyMoves[i]);
-                    });
+  ParallelFor(1, EnemyCount + 1, [](Integer i) { SteerAndMove(i, EnemyMoves[i]); });
 
   DrawnEnemyCount = 0;
   TDirectDrawSurface* surface = OrvalisMain->DXDraw->Surface();
