@@ -74,7 +74,8 @@ struct TEnemyMove {
 
 // One enemy: steer towards the player, fire when pointing at it, speed up when far and slow
 // down when near, move, and let the turn rate decay while it is not steering. Reads the player
-// and writes only this enemy's entry and `move`, so enemies can be steered side by side.
+// and writes only this enemy's own entries (ship and sines) and `move`, so enemies can be
+// steered side by side.
 void SteerAndMove(Integer index, TEnemyMove& move) {
   TEnemyShip& enemy = EnemyShip[index];
   move.FromX = enemy.X;
