@@ -1,12 +1,16 @@
 #include "game/Enemies.h"
 
 #include <cmath>
+#include <cstring>
+#include <optional>
+#include <vector>
 
 #include "game/GameState.h"
 #include "game/NewGame.h"
 #include "game/Orvalisunit.h"
 #include "game/Player.h"
 #include "game/View.h"
+#include "platform/kernel/ParallelFor.h"
 #include "runtime/Random.h"
 
 Extended Aim(Real dx, Real dy) {
@@ -18,31 +22,65 @@ Extended Aim(Real dx, Real dy) {
 namespace {
 
 template <typename T>
+void StepAlong(T& entry, Extended sine, Extended cosine) {
+  entry.Y += cosine * entry.Speed;
+  entry.X += sine * entry.Speed;
+}
+
+template <typename T>
 void StepForward(T& entry) {
   const Extended a = DegreesToRadians(entry.Angle);
-  entry.Y += std::cos(a) * entry.Speed;
-  entry.X += std::sin(a) * entry.Speed;
+  StepAlong(entry, std::sin(a), std::cos(a));
 }
 
-void EnemyFires(Integer index) {
-  const TEnemyShip& enemy = EnemyShip[index];
-  TEnemyShot* shot = AppendEntry(EnemyShot, EnemyShotCount);
-  if (!shot) return;
-  shot->X = enemy.X;
-  shot->Y = enemy.Y;
-  shot->Speed = 2 * enemy.Speed + 10;
-  shot->Angle = enemy.Angle;
-  shot->Frame = 0;
-  shot->Life = 50;
-  shot->Damage = 5;
-  shot->Owner = index;
-  StepForward(*shot);
+bool SameBits(Extended a, Extended b) {
+  // The 80 bits of the value; the bytes after them are padding.
+  return std::memcmp(&a, &b, 10) == 0;
 }
+
+// An enemy's step, with the sine and cosine of its angle from EnemyAngleSines when they belong to
+// it.
+void StepEnemyForward(Integer index) {
+  TEnemyShip& enemy = EnemyShip[index];
+  TAngleSines& sines = EnemyAngleSines[index];
+  if (!SameBits(sines.Angle, enemy.Angle)) {
+    const Extended a = DegreesToRadians(enemy.Angle);
+    sines = {enemy.Angle, std::sin(a), std::cos(a)};
+  }
+  StepAlong(enemy, sines.Sin, sines.Cos);
+}
+
+// The shot an enemy fires from where it is, one step out already.
+TEnemyShot ShotFiredBy(const TEnemyShip& enemy, Integer index) {
+  TEnemyShot shot{};
+  shot.X = enemy.X;
+  shot.Y = enemy.Y;
+  shot.Speed = 2 * enemy.Speed + 10;
+  shot.Angle = enemy.Angle;
+  shot.Frame = 0;
+  shot.Life = 50;
+  shot.Damage = 5;
+  shot.Owner = index;
+  StepForward(shot);
+  return shot;
+}
+
+// What the ordered part of the enemy pass needs of one enemy's move: where the enemy was before
+// it (it is drawn there) and the shot it fired, if it fired.
+struct TEnemyMove {
+  Real FromX, FromY;
+  std::optional<TEnemyShot> Shot;
+};
 
 // One enemy: steer towards the player, fire when pointing at it, speed up when far and slow
-// down when near, move, and let the turn rate decay while it is not steering.
-void SteerAndMove(Integer index) {
+// down when near, move, and let the turn rate decay while it is not steering. Reads the player
+// and writes only this enemy's own entries (ship and sines) and `move`, so enemies can be
+// steered side by side.
+void SteerAndMove(Integer index, TEnemyMove& move) {
   TEnemyShip& enemy = EnemyShip[index];
+  move.FromX = enemy.X;
+  move.FromY = enemy.Y;
+  move.Shot.reset();
   const Real dx = enemy.X - PlayerX, dy = enemy.Y - PlayerY;
 
   // On top of the player the bearing means nothing: no steering and no fire then.
@@ -63,7 +101,7 @@ void SteerAndMove(Integer index) {
     if (enemy.FireCooldown == 0 && -800 < dx && dx < 800 && -800 < dy && dy < 800 &&
         Round(aim - 2) < enemy.Angle && enemy.Angle < Round(aim + 2)) {
       enemy.FireCooldown = 60;
-      EnemyFires(index);
+      move.Shot = ShotFiredBy(enemy, index);
     }
   }
 
@@ -75,7 +113,7 @@ void SteerAndMove(Integer index) {
     enemy.Speed -= 2 * enemy.Accel;
     if (enemy.Speed < 4.0) enemy.Speed = 4.0;
   }
-  StepForward(enemy);
+  StepEnemyForward(index);
 
   if (enemy.Turning == 0) {
     if (enemy.TurnRate > 0) {
@@ -91,23 +129,73 @@ void SteerAndMove(Integer index) {
   enemy.Turning = 0;
 }
 
+// The moves of the enemy pass, indexed like the enemies; only the pass reads them.
+std::vector<TEnemyMove> EnemyMoves;
+
 bool Overlaps(Real x, Real y, Real targetX, Real targetY) {
   return targetX - 25 < x && x < targetX + 25 && targetY - 25 < y && y < targetY + 25;
 }
 
-// Destroys every enemy but `spared` that the shot overlaps; a shot that hit lives one more
-// frame. `spared` follows its enemy when destroying another one moves it down.
-template <typename T>
-void HitEnemies(T& shot, const Integer& spared) {
-  for (Integer j = 1; j <= EnemyCount;) {
-    if (j != spared && Overlaps(shot.X, shot.Y, EnemyShip[j].X, EnemyShip[j].Y)) {
+// The enemies one pass of shots destroys. A destroyed enemy is only marked while the pass runs
+// and keeps its place, so that the table is compacted and the shots' firers are followed to
+// their new places once at the end, not once per kill. The pass sees exactly what removing each
+// enemy at once would show it: the others are tested in the same order, and a shot's firer
+// still names the same enemy.
+class TEnemyKills {
+ public:
+  TEnemyKills() : FNewPlace(EnemyCount + 1, 0) {}
+
+  // Destroys every enemy but `spared` that the shot overlaps; a shot that hit lives one more
+  // frame.
+  template <typename T>
+  void Hit(T& shot, Integer spared) {
+    for (Integer j = 1; j <= EnemyCount; ++j) {
+      if (j == spared || !Overlaps(shot.X, shot.Y, EnemyShip[j].X, EnemyShip[j].Y) ||
+          FNewPlace[j] == NoOwner)
+        continue;
       shot.Life = 1;
-      DestroyEnemy(j);  // the enemy that moves into place j is tested next
-    } else {
-      ++j;
+      LeaveExplosion(EnemyShip[j]);
+      FNewPlace[j] = NoOwner;
+      ++FDestroyed;
     }
   }
-}
+
+  // Removes the destroyed enemies, the others keeping their order, and moves each enemy shot's
+  // firer to its new place (NoOwner where it is gone).
+  void RemoveDestroyed() {
+    if (FDestroyed == 0) return;
+    const Integer before = EnemyCount;
+    EnemyCount = 0;
+    for (Integer i = 1; i <= before; ++i) {
+      if (FNewPlace[i] == NoOwner) continue;
+      FNewPlace[i] = ++EnemyCount;
+      EnemyShip[EnemyCount] = EnemyShip[i];
+      EnemyAngleSines[EnemyCount] = EnemyAngleSines[i];
+    }
+    for (Integer i = 1; i <= EnemyShotCount; ++i) {
+      Integer& owner = EnemyShot[i].Owner;
+      if (1 <= owner && owner <= before)
+        owner = FNewPlace[owner];
+      else if (owner > before && owner != NoOwner)
+        owner -= FDestroyed;  // past the table: shifted down by every removal before it
+    }
+  }
+
+ private:
+  static void LeaveExplosion(const TEnemyShip& enemy) {
+    if (TExplosionEffect* explosion = AppendEntry(ExplosionEffect, ExplosionCount)) {
+      explosion->X = enemy.X;
+      explosion->Y = enemy.Y;
+      explosion->Frame = 1;
+      // Kills within the same millisecond get the same kind.
+      SeedFromClock();
+      explosion->Kind = Random(3) + 1;
+    }
+  }
+
+  std::vector<Integer> FNewPlace;  // NoOwner once destroyed; the new index after RemoveDestroyed
+  Integer FDestroyed = 0;
+};
 
 // Moves every entry one step and ages it, then removes the expired ones and lets `test` act on
 // each of the others, in table order.
@@ -132,16 +220,24 @@ void MoveAndAge(T* table, Integer& count, Test test) {
 // UpdateEnemies: in frames with enemies, after both shot passes. Steers, fires, moves and draws
 // every enemy, appends enemy shots, counts the enemies in view and writes the second text line.
 void UpdateEnemies() {
+  // The enemies steer on worker threads; their shots and pictures follow in table order.
+  EnemyMoves.resize(EnemyCount + 1);
+  ParallelFor(1, EnemyCount + 1, [](Integer i) { SteerAndMove(i, EnemyMoves[i]); });
+
   DrawnEnemyCount = 0;
   TDirectDrawSurface* surface = OrvalisMain->DXDraw->Surface();
   const TViewSquare view(PlayerX, PlayerY, ViewRange);
   for (Integer i = 1; i <= EnemyCount; ++i) {
-    // Drawn where it was before it moved, but counted by where it is now.
-    const TViewOffset offset = ViewTransform(EnemyShip[i].X, EnemyShip[i].Y, PlayerX, PlayerY);
-    SteerAndMove(i);
-    if (!view.Contains(EnemyShip[i].X, EnemyShip[i].Y)) continue;
-    ++DrawnEnemyCount;
+    const TEnemyMove& move = EnemyMoves[i];
+    // A shot that finds the table full is lost.
+    if (move.Shot) {
+      if (TEnemyShot* shot = AppendEntry(EnemyShot, EnemyShotCount)) *shot = *move.Shot;
+    }
     const TEnemyShip& enemy = EnemyShip[i];
+    // Drawn where it was before it moved, but counted by where it is now.
+    if (!view.Contains(enemy.X, enemy.Y)) continue;
+    ++DrawnEnemyCount;
+    const TViewOffset offset = ViewTransform(move.FromX, move.FromY, PlayerX, PlayerY);
     OrvalisMain->Enemy->Items()->Items(TurnRateBankFrame(enemy.TurnRate))
         ->DrawRotate(surface, ScreenX(offset, -15), ScreenY(offset, 0), 50, 50, 0, 0.5, 0.5,
                      ScreenAngle(enemy.Angle));
@@ -157,37 +253,21 @@ void MoveSmoke() {
 }
 
 void MoveEnemyShots() {
-  MoveAndAge(EnemyShot, EnemyShotCount, [](TEnemyShot& shot) {
-    HitEnemies(shot, shot.Owner);
+  TEnemyKills kills;
+  MoveAndAge(EnemyShot, EnemyShotCount, [&kills](TEnemyShot& shot) {
+    kills.Hit(shot, shot.Owner);
     if (Overlaps(shot.X, shot.Y, PlayerX, PlayerY)) {
       shot.Life = 1;
       DamagePlayer(shot.Damage);
     }
   });
+  kills.RemoveDestroyed();
 }
 
 void MoveShots() {
-  MoveAndAge(Shot, ShotCount, [](TShot& shot) { HitEnemies(shot, NoOwner); });
-}
-
-void DestroyEnemy(Integer e) {
-  if (TExplosionEffect* explosion = AppendEntry(ExplosionEffect, ExplosionCount)) {
-    explosion->X = EnemyShip[e].X;
-    explosion->Y = EnemyShip[e].Y;
-    explosion->Frame = 1;
-    // Kills within the same millisecond get the same kind.
-    SeedFromClock();
-    explosion->Kind = Random(3) + 1;
-  }
-  RemoveEntry(EnemyShip, EnemyCount, e);
-  // Enemy shots follow their firer to its new place, and lose it when it is gone.
-  for (Integer i = 1; i <= EnemyShotCount; ++i) {
-    Integer& owner = EnemyShot[i].Owner;
-    if (owner == e)
-      owner = NoOwner;
-    else if (owner > e && owner != NoOwner)
-      --owner;
-  }
+  TEnemyKills kills;
+  MoveAndAge(Shot, ShotCount, [&kills](TShot& shot) { kills.Hit(shot, NoOwner); });
+  kills.RemoveDestroyed();
 }
 
 // UpdateExplosions: in frames with explosions, after the enemies. Ages, removes and draws them.

@@ -13,5 +13,4 @@ void UpdateEnemies();
 void MoveSmoke();
 void MoveEnemyShots();
 void MoveShots();
-void DestroyEnemy(Integer e);
 void UpdateExplosions();

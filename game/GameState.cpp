@@ -8,6 +8,7 @@ TEnemyShot EnemyShot[TableCapacity + 1];
 TEnemyShip EnemyShip[TableCapacity + 1];
 TExplosionEffect ExplosionEffect[TableCapacity + 1];
 TSmokePuff SmokePuff[TableCapacity + 1];
+std::vector<TAngleSines> EnemyAngleSines(TableCapacity + 1);
 
 Integer ShotCount = 0;
 Integer EnemyShotCount = 0;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <vector>
 
 #include "runtime/SysUtils.h"
 
@@ -75,6 +76,18 @@ extern TEnemyShot EnemyShot[TableCapacity + 1];
 extern TEnemyShip EnemyShip[TableCapacity + 1];
 extern TExplosionEffect ExplosionEffect[TableCapacity + 1];
 extern TSmokePuff SmokePuff[TableCapacity + 1];
+
+// The sine and cosine of an enemy's angle (turned into radians) as last worked out, with the
+// angle they belong to. A ship that flies straight keeps its angle for many frames, and the
+// 80-bit sine and cosine are the dearest part of its move. A pair counts only while its angle is
+// bit for bit the enemy's, so a write of the angle anywhere, or another enemy taking the place,
+// makes the move work them out afresh: the pairs need no invalidation to stay right. Removals
+// move them along with their enemies only so that they keep being found.
+struct TAngleSines {
+  Extended Angle = 0;  // so a fresh pair is that of +0
+  Extended Sin = 0, Cos = 1;
+};
+extern std::vector<TAngleSines> EnemyAngleSines;  // indexed like EnemyShip
 
 extern Integer ShotCount;
 extern Integer EnemyShotCount;

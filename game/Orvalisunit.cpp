@@ -207,45 +207,75 @@ void ApplyHeldStates() {
   if (states.Contains(StateButton1)) Fire();
 }
 
+// The passes of a frame, in order. Each table is drawn before it moves, so the presented picture
+// shows the world as the frame found it, except for enemies that shots destroyed on the way; the
+// player's input and move come after the flip.
+const TFramePass FramePassTable[] = {
+    {"stars",
+     [] {
+       ++NearStarTick;
+       ++FarStarTick;
+       DrawStars();
+       DrawBonus();
+       if (++BlipFrame == 6) BlipFrame = 0;
+     }},
+    {"smoke",
+     [] {
+       if (SmokeCount == 0) return;
+       ++SmokeAnimTick;
+       DrawSmoke();
+       MoveSmoke();
+     }},
+    {"enemy shots",
+     [] {
+       if (EnemyShotCount == 0) return;
+       ++EnemyShotAnimTick;
+       DrawEnemyShots();
+       MoveEnemyShots();
+     }},
+    {"shots",
+     [] {
+       if (ShotCount == 0) return;
+       ++ShotAnimTick;
+       DrawShots();
+       MoveShots();
+     }},
+    {"enemies",
+     [] {
+       if (EnemyCount > 0) UpdateEnemies();
+     }},
+    {"explosions",
+     [] {
+       if (ExplosionCount > 0) UpdateExplosions();
+     }},
+    {"ship",
+     [] {
+       DrawShip();
+       UpdateShownEnergy();
+       DrawEnergyBar();
+     }},
+    {"radar", DrawRadar},
+    {"text",
+     [] {
+       // Nothing separates the explosion count from its word.
+       WriteTextLine(0, 0,
+                     "FPS: " + IntToStr(OrvalisMain->DXTimer1->FrameRate()) + ", Explosions" +
+                         IntToStr(ExplosionCount));
+     }},
+    {"present", [] { OrvalisMain->DXDraw->Flip(); }},
+    {"player",
+     [] {
+       CountDownCooldowns();
+       ApplyHeldStates();
+       MovePlayer();
+     }},
+};
+
 }  // namespace
 
-// GameFrame: runs at every timer tick. Reads and writes the whole game state. Each table is
-// drawn before it moves, so the presented picture shows the world as the frame found it, except
-// for enemies that shots destroyed on the way; the player's input and move come after the flip.
-void GameFrame() {
-  ++NearStarTick;
-  ++FarStarTick;
-  DrawStars();
-  DrawBonus();
-  if (++BlipFrame == 6) BlipFrame = 0;
-  if (SmokeCount > 0) {
-    ++SmokeAnimTick;
-    DrawSmoke();
-    MoveSmoke();
-  }
-  if (EnemyShotCount > 0) {
-    ++EnemyShotAnimTick;
-    DrawEnemyShots();
-    MoveEnemyShots();
-  }
-  if (ShotCount > 0) {
-    ++ShotAnimTick;
-    DrawShots();
-    MoveShots();
-  }
-  if (EnemyCount > 0) UpdateEnemies();
-  if (ExplosionCount > 0) UpdateExplosions();
-  DrawShip();
-  UpdateShownEnergy();
-  DrawEnergyBar();
-  DrawRadar();
-  // Nothing separates the explosion count from its word.
-  WriteTextLine(0, 0,
-                "FPS: " + IntToStr(OrvalisMain->DXTimer1->FrameRate()) + ", Explosions" +
-                    IntToStr(ExplosionCount));
-  OrvalisMain->DXDraw->Flip();
+constinit const std::span<const TFramePass> FramePasses(FramePassTable);
 
-  CountDownCooldowns();
-  ApplyHeldStates();
-  MovePlayer();
+// GameFrame: runs at every timer tick. Reads and writes the whole game state, pass by pass.
+void GameFrame() {
+  for (const TFramePass& pass : FramePasses) pass.Run();
 }

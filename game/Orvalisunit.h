@@ -3,6 +3,8 @@
 // runs one frame at each tick.
 #pragma once
 
+#include <span>
+
 #include "display/DXDraw.h"
 #include "display/DXTimer.h"
 #include "display/ImageList.h"
@@ -40,6 +42,13 @@ class TOrvalisMain : public TForm {
 };
 
 extern TOrvalisMain* OrvalisMain;
+
+// One step of a frame; its name tells the steps apart where a frame's time is split up.
+struct TFramePass {
+  const char* Name;
+  void (*Run)();
+};
+extern const std::span<const TFramePass> FramePasses;
 
 // One frame of the game: simulate, draw, present, then read the input and move the player.
 void GameFrame();

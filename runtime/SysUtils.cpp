@@ -492,9 +492,6 @@ bool FitsInt64(F value) {
 }  // namespace
 
 Int64 Round(double value) { return FitsInt64(std::nearbyint(value)) ? std::llrint(value) : INT64_MIN; }
-Int64 Round(long double value) {
-  return FitsInt64(std::nearbyint(value)) ? std::llrint(value) : INT64_MIN;
-}
 Int64 Trunc(double value) {
   return FitsInt64(std::trunc(value)) ? static_cast<Int64>(value) : INT64_MIN;
 }

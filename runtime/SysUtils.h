@@ -188,7 +188,16 @@ bool FileExists(const std::string& fileName);
 // Round to the nearest integer, ties to even (the floating-point unit's default rounding).
 // Values outside Int64 and NaN give INT64_MIN, the unit's "integer indefinite".
 Int64 Round(double value);
-Int64 Round(long double value);
+// The x87 store does exactly this in one instruction, and the game rounds Extended values by
+// the hundred thousand a frame: fistp rounds the whole 80-bit value in the unit's rounding mode
+// (to nearest, ties to even; nothing here changes it), stores it when it lies in Int64 and the
+// integer indefinite otherwise, NaN included. That is what nearbyintl's range test followed by
+// llrintl (itself a fistp) gives, without two library calls.
+inline Int64 Round(long double value) {
+  Int64 result;
+  asm("fistpll %0" : "=m"(result) : "t"(value) : "st");
+  return result;
+}
 // Towards zero; the same out-of-range result as Round.
 Int64 Trunc(double value);
 Int64 Trunc(long double value);

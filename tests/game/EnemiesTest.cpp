@@ -1,14 +1,91 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <vector>
 
 #include "GameTestSupport.h"
 #include "game/Enemies.h"
 #include "game/GameState.h"
+#include "game/NewGame.h"
+#include "game/Player.h"
 #include "game/View.h"
+#include "runtime/Random.h"
 
 namespace {
+
+// The shot passes done the straightforward way: each destroyed enemy leaves the table at once and
+// every enemy shot's firer is moved down after it. The game's passes must do exactly this.
+namespace reference {
+
+bool Overlaps(Real x, Real y, Real targetX, Real targetY) {
+  return targetX - 25 < x && x < targetX + 25 && targetY - 25 < y && y < targetY + 25;
+}
+
+void DestroyEnemy(Integer e) {
+  if (TExplosionEffect* explosion = AppendEntry(ExplosionEffect, ExplosionCount)) {
+    explosion->X = EnemyShip[e].X;
+    explosion->Y = EnemyShip[e].Y;
+    explosion->Frame = 1;
+    SeedFromClock();
+    explosion->Kind = Random(3) + 1;
+  }
+  RemoveEntry(EnemyShip, EnemyCount, e);
+  for (Integer i = 1; i <= EnemyShotCount; ++i) {
+    Integer& owner = EnemyShot[i].Owner;
+    if (owner == e)
+      owner = NoOwner;
+    else if (owner > e && owner != NoOwner)
+      --owner;
+  }
+}
+
+template <typename T>
+void HitEnemies(T& shot, const Integer& spared) {
+  for (Integer j = 1; j <= EnemyCount;) {
+    if (j != spared && Overlaps(shot.X, shot.Y, EnemyShip[j].X, EnemyShip[j].Y)) {
+      shot.Life = 1;
+      DestroyEnemy(j);
+    } else {
+      ++j;
+    }
+  }
+}
+
+template <typename T, typename Test>
+void MoveAndAge(T* table, Integer& count, Test test) {
+  for (Integer i = 1; i <= count; ++i) {
+    const Extended a = table[i].Angle * Pi / 180;
+    table[i].Y += std::cos(a) * table[i].Speed;
+    table[i].X += std::sin(a) * table[i].Speed;
+    --table[i].Life;
+  }
+  for (Integer i = 1; i <= count;) {
+    if (table[i].Life == 0) {
+      RemoveEntry(table, count, i);
+      continue;
+    }
+    test(table[i]);
+    ++i;
+  }
+}
+
+void MoveEnemyShots() {
+  MoveAndAge(EnemyShot, EnemyShotCount, [](TEnemyShot& shot) {
+    HitEnemies(shot, shot.Owner);
+    if (Overlaps(shot.X, shot.Y, PlayerX, PlayerY)) {
+      shot.Life = 1;
+      DamagePlayer(shot.Damage);
+    }
+  });
+}
+
+void MoveShots() {
+  MoveAndAge(Shot, ShotCount, [](TShot& shot) { HitEnemies(shot, NoOwner); });
+}
+
+}  // namespace reference
 
 // A running game with its tables emptied: the player at rest at (10000, 10000) facing +Y, the
 // clock stopped so that kills in one test fall in the same millisecond.
@@ -161,6 +238,101 @@ TEST_F(EnemiesTest, ShotKeepsSparingItsFirerWhenEarlierEnemiesAreDestroyed) {
   MoveShots();
   EXPECT_EQ(EnemyCount, 0);
   EXPECT_EQ(EnemyShot[EnemyShotCount].Owner, NoOwner);
+}
+
+// Every value the shot passes can change, compared bit for bit.
+struct TShotPassOutcome {
+  std::vector<std::vector<char>> Tables;
+  Integer PlayerEnergy;
+  uint32_t RandSeed;
+  bool operator==(const TShotPassOutcome&) const = default;
+};
+
+template <typename T, typename... Fields>
+std::vector<char> TableBytes(const T* table, Integer count, Fields... fields) {
+  std::vector<char> bytes;
+  auto add = [&bytes](const auto& field) {
+    // An Extended field's 80 bits only: the bytes after them are padding.
+    const size_t size = std::is_same_v<std::decay_t<decltype(field)>, Extended> ? 10 : sizeof field;
+    bytes.insert(bytes.end(), reinterpret_cast<const char*>(&field),
+                 reinterpret_cast<const char*>(&field) + size);
+  };
+  add(count);
+  for (Integer i = 1; i <= count; ++i) (add(table[i].*fields), ...);
+  return bytes;
+}
+
+TShotPassOutcome ShotPassOutcome() {
+  return {{TableBytes(EnemyShip, EnemyCount, &TEnemyShip::X, &TEnemyShip::Y, &TEnemyShip::Angle,
+                      &TEnemyShip::MaxTurn, &TEnemyShip::Speed),
+           TableBytes(EnemyShot, EnemyShotCount, &TEnemyShot::X, &TEnemyShot::Y,
+                      &TEnemyShot::Life, &TEnemyShot::Owner, &TEnemyShot::Damage),
+           TableBytes(Shot, ShotCount, &TShot::X, &TShot::Y, &TShot::Life),
+           TableBytes(ExplosionEffect, ExplosionCount, &TExplosionEffect::X,
+                      &TExplosionEffect::Y, &TExplosionEffect::Frame, &TExplosionEffect::Kind)},
+          PlayerEnergy,
+          RandSeed};
+}
+
+// Seeded random crowds of enemies and both kinds of shot in a small square round the player, so
+// that shots hit several enemies, enemies fired shots that hit others, firers die before their
+// shots are tested, and shots expire; in some rounds the explosion table fills up on the way.
+TEST_F(EnemiesTest, ShotPassesDestroyExactlyAsRemovingEachEnemyAtOnce) {
+  std::mt19937 random(11);
+  auto uniform = [&random](double low, double high) {
+    return std::uniform_real_distribution<double>(low, high)(random);
+  };
+  auto below = [&random](Integer n) {
+    return std::uniform_int_distribution<Integer>(0, n - 1)(random);
+  };
+  Integer kills = 0, orphans = 0;
+  for (int round = 0; round < 200; ++round) {
+    EnemyCount = ShotCount = EnemyShotCount = 0;
+    ExplosionCount = round % 4 == 3 ? TableCapacity - below(8) : below(5);
+    PlayerEnergy = 100;
+    TestAdvanceClock(1);  // a new explosion kind now and then
+    const Integer enemies = 1 + below(300);
+    for (Integer i = 1; i <= enemies; ++i)
+      AddEnemy(PlayerX + uniform(-300, 300), PlayerY + uniform(-300, 300), 0, i);
+    for (Integer i = below(40); i > 0; --i) {
+      TEnemyShot& shot = AddShot(EnemyShot, EnemyShotCount, PlayerX + uniform(-300, 300),
+                                 PlayerY + uniform(-300, 300), 1 + below(3));
+      shot.Speed = uniform(0, 30);
+      shot.Angle = uniform(-720, 720);
+      shot.Damage = 5;
+      shot.Owner = below(4) == 0 ? NoOwner : 1 + below(enemies);
+    }
+    for (Integer i = below(15); i > 0; --i) {
+      TShot& shot = AddShot(Shot, ShotCount, PlayerX + uniform(-300, 300),
+                            PlayerY + uniform(-300, 300), 1 + below(3));
+      shot.Speed = uniform(0, 30);
+      shot.Angle = uniform(-720, 720);
+    }
+
+    const std::vector<TEnemyShip> enemiesBefore(EnemyShip + 1, EnemyShip + EnemyCount + 1);
+    const std::vector<TEnemyShot> enemyShotsBefore(EnemyShot + 1, EnemyShot + EnemyShotCount + 1);
+    const std::vector<TShot> shotsBefore(Shot + 1, Shot + ShotCount + 1);
+    const Integer explosionsBefore = ExplosionCount;
+    reference::MoveEnemyShots();
+    reference::MoveShots();
+    const TShotPassOutcome expected = ShotPassOutcome();
+    kills += enemies - EnemyCount;
+    for (Integer i = 1; i <= EnemyShotCount; ++i) orphans += EnemyShot[i].Owner == NoOwner;
+
+    std::copy(enemiesBefore.begin(), enemiesBefore.end(), EnemyShip + 1);
+    std::copy(enemyShotsBefore.begin(), enemyShotsBefore.end(), EnemyShot + 1);
+    std::copy(shotsBefore.begin(), shotsBefore.end(), Shot + 1);
+    EnemyCount = enemies;
+    EnemyShotCount = static_cast<Integer>(enemyShotsBefore.size());
+    ShotCount = static_cast<Integer>(shotsBefore.size());
+    ExplosionCount = explosionsBefore;
+    PlayerEnergy = 100;
+    MoveEnemyShots();
+    MoveShots();
+    ASSERT_TRUE(ShotPassOutcome() == expected) << "round " << round;
+  }
+  EXPECT_GT(kills, 1000) << "the rounds must destroy enemies";
+  EXPECT_GT(orphans, 100) << "and leave shots whose firer is gone";
 }
 
 TEST_F(EnemiesTest, ExpiredEntriesLeaveAndTheOthersKeepTheirOrder) {

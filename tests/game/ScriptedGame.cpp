@@ -65,7 +65,8 @@ void StartScriptedClock() {
   TestSetClock(kScriptedClockStart);
 }
 
-void ScriptPlayerInput(int frame) {
+void PrepareScriptedFrame(int frame) {
+  TestAdvanceClock(33);
   for (int32_t key : kScriptedKeys) {
     bool held = false;
     for (const TKeyWindow& window : kScript)
@@ -75,8 +76,7 @@ void ScriptPlayerInput(int frame) {
 }
 
 void PlayScriptedFrame(int frame) {
-  TestAdvanceClock(33);
-  ScriptPlayerInput(frame);
+  PrepareScriptedFrame(frame);
   GameFrame();
 }
 

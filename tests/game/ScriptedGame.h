@@ -11,11 +11,11 @@ inline constexpr uint32_t kScriptedClockStart = 45296789;
 // Starts the manual clock at kScriptedClockStart; call before the main form is shown.
 void StartScriptedClock();
 
-// Holds the keys the script holds in `frame` (counted from 1) and releases the others.
-void ScriptPlayerInput(int frame);
+// Before the game runs `frame` (counted from 1): the clock moves on a tick, and the keys the
+// script holds in that frame are held and the others released.
+void PrepareScriptedFrame(int frame);
 
-// One frame of the scripted game: the clock moves on a tick, the player's keys for `frame` are
-// set, and the game runs its frame.
+// One frame of the scripted game: PrepareScriptedFrame, then the game's frame.
 void PlayScriptedFrame(int frame);
 
 // A hash of the last presented frame, and one of every value of the game state.

@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
+#include <vector>
 
 #include "tests/MessageOf.h"
 
@@ -157,6 +159,28 @@ TEST(Rounding, TiesGoToEven) {
   EXPECT_EQ(Round(1e300), INT64_MIN);
   EXPECT_EQ(Round(std::nan("")), INT64_MIN);
   EXPECT_EQ(Round(9.2233720368547e18), 9223372036854700032LL);
+}
+
+// Extended values round exactly as the library's own rounding does it: near the ends of Int64,
+// on ties and next to them, at every scale, and for NaN and the infinities.
+TEST(Rounding, ExtendedRoundsAsTheLibraryDoes) {
+  auto libraryRound = [](long double value) -> Int64 {
+    const long double rounded = std::nearbyint(value);
+    return rounded >= -0x1p63L && rounded < 0x1p63L ? std::llrint(value) : INT64_MIN;
+  };
+  std::vector<long double> values = {0.0L, -0.0L, 0x1p63L, -0x1p63L, 0x1p63L - 0.5L,
+                                     -0x1p63L + 0.5L, 0x1p63L - 1, -0x1p63L - 1, 0x1p64L,
+                                     std::numeric_limits<long double>::infinity(),
+                                     -std::numeric_limits<long double>::infinity(),
+                                     std::numeric_limits<long double>::quiet_NaN(),
+                                     std::numeric_limits<long double>::denorm_min()};
+  std::mt19937_64 random(7);
+  for (int i = 0; i < 100000; ++i) {
+    const long double tie = std::ldexp(static_cast<long double>(random() >> 1), -(i % 64)) + 0.5L;
+    values.insert(values.end(), {tie, -tie, std::nextafter(tie, 0.0L), std::nextafter(tie, 1e30L)});
+  }
+  for (long double value : values)
+    ASSERT_EQ(Round(value), libraryRound(value)) << static_cast<double>(value);
 }
 
 TEST(Rounding, TruncGoesTowardsZero) {

@@ -1,0 +1,34 @@
+// Work split across oneTBB's worker threads, for passes whose items are independent of each
+// other: body(i) runs once for every i in [first, last), on any thread, in any order.
+//
+// ThreadSanitizer cannot see the hand-offs inside the oneTBB library (it is not built with it),
+// so under it the hand-offs are announced: everything before the call happens before every
+// body, and every body before the return. What it then reports is a real race of the bodies.
+#pragma once
+
+#include <oneapi/tbb/blocked_range.h>
+#include <oneapi/tbb/parallel_for.h>
+
+#if defined(__SANITIZE_THREAD__)
+#include <sanitizer/tsan_interface.h>
+#define ORVALIS_ANNOUNCE_HAND_OFF(address) __tsan_release(address)
+#define ORVALIS_RECEIVE_HAND_OFF(address) __tsan_acquire(address)
+#else
+#define ORVALIS_ANNOUNCE_HAND_OFF(address) static_cast<void>(address)
+#define ORVALIS_RECEIVE_HAND_OFF(address) static_cast<void>(address)
+#endif
+
+template <typename Index, typename Body>
+void ParallelFor(Index first, Index last, Body body) {
+  // Items small enough that a range of them is worth a task of its own.
+  constexpr Index kGrain = 64;
+  int handedOut = 0, handedBack = 0;
+  ORVALIS_ANNOUNCE_HAND_OFF(&handedOut);
+  tbb::parallel_for(tbb::blocked_range<Index>(first, last, kGrain),
+                    [&](const tbb::blocked_range<Index>& range) {
+                      ORVALIS_RECEIVE_HAND_OFF(&handedOut);
+                      for (Index i = range.begin(); i != range.end(); ++i) body(i);
+                      ORVALIS_ANNOUNCE_HAND_OFF(&handedBack);
+                    });
+  ORVALIS_RECEIVE_HAND_OFF(&handedBack);
+}
