@@ -222,7 +222,7 @@ void MoveAndAge(T* table, Integer& count, Test test) {
 void UpdateEnemies() {
   // The enemies steer on worker threads; their shots and pictures follow in table order.
   EnemyMoves.resize(EnemyCount + 1);
-  ParallelFor(1, EnemyCount + 1, [](Integer i) { SteerAndMove(i, EnemyMoves[i]); });
+  ParallelFor(1, EnemyCount + 1, 64, [](Integer i) { SteerAndMove(i, EnemyMoves[i]); });
 
   DrawnEnemyCount = 0;
   TDirectDrawSurface* surface = OrvalisMain->DXDraw->Surface();

@@ -8,47 +8,13 @@
 #include <utility>
 #include <vector>
 
-#include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
-
 #include "platform/ddraw/PixelFormats.h"
 #include "platform/gdi/PixelChannels.h"
-
-#if defined(__SANITIZE_THREAD__)
-extern "C" void __tsan_acquire(void* address);
-extern "C" void __tsan_release(void* address);
-#endif
+#include "platform/kernel/ParallelFor.h"
 
 namespace {
 
 constexpr int64_t kSubPixels = 256;
-
-// Calls body(i) for every i of [0, count) on oneTBB's workers, grain indices at a time, and
-// returns when all calls are done. oneTBB hands work to its workers inside its library, where
-// ThreadSanitizer cannot look; under it, the hand-over and the return are announced here, so
-// what was written before counts as written before, and what the calls wrote as written before
-// the return. The calls stay unordered among themselves, so a race between two is still found.
-template <class Body>
-void ForEachOnWorkers(size_t count, size_t grain, const Body& body) {
-  [[maybe_unused]] char handedOver = 0, returned = 0;
-#if defined(__SANITIZE_THREAD__)
-  __tsan_release(&handedOver);
-#endif
-  auto callRange = [&](const tbb::blocked_range<size_t>& range) {
-#if defined(__SANITIZE_THREAD__)
-    __tsan_acquire(&handedOver);
-#endif
-    for (size_t i = range.begin(); i != range.end(); ++i) body(i);
-#if defined(__SANITIZE_THREAD__)
-    __tsan_release(&returned);
-#endif
-  };
-  tbb::parallel_for(tbb::blocked_range<size_t>(0, count, grain), callRange);
-#if defined(__SANITIZE_THREAD__)
-  __tsan_acquire(&returned);
-#endif
-}
-
 constexpr float kFarthestCoordinate = 1 << 20;
 
 struct Color {
@@ -701,7 +667,7 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
   // or off.
   std::vector<DecodedTexture>& decoded = work_->decoded;
   if (decoded.size() < textures.size()) decoded.resize(textures.size());
-  ForEachOnWorkers(textures.size(), 1, [&](size_t i) { Decode(textures[i], decoded[i]); });
+  ParallelFor<size_t>(0, textures.size(), 1, [&](size_t i) { Decode(textures[i], decoded[i]); });
   std::vector<std::optional<TextureSampler>> samplers(textures.size() * 2);
   for (size_t i = 0; i < textures.size(); ++i) {
     samplers[i * 2].emplace(decoded[i], false);
@@ -720,7 +686,7 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
   // Kept apart from the triangles, so binning reads a few bytes a triangle.
   std::vector<RowRange>& rows = work_->rows;
   rows.resize(triangleCount);
-  ForEachOnWorkers(strips.size(), 256, [&](size_t i) {
+  ParallelFor<size_t>(0, strips.size(), 256, [&](size_t i) {
     const StripToDraw& strip = strips[i];
     const RasterStates& states = strip.states;
     const TextureSource* texture =
@@ -801,5 +767,5 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
     else
       PaintLastToFirst(canvas, triangles, list, top, bottom);
   };
-  ForEachOnWorkers(bandCount, 1, drawBand);
+  ParallelFor<size_t>(0, bandCount, 1, drawBand);
 }

@@ -1,5 +1,6 @@
 // Work split across oneTBB's worker threads, for passes whose items are independent of each
-// other: body(i) runs once for every i in [first, last), on any thread, in any order.
+// other: body(i) runs once for every i in [first, last), on any thread, in any order, `grain`
+// items at least to a task (more for cheap items, one for items that are each a large piece).
 //
 // ThreadSanitizer cannot see the hand-offs inside the oneTBB library (it is not built with it),
 // so under it the hand-offs are announced: everything before the call happens before every
@@ -19,12 +20,10 @@
 #endif
 
 template <typename Index, typename Body>
-void ParallelFor(Index first, Index last, Body body) {
-  // Items small enough that a range of them is worth a task of its own.
-  constexpr Index kGrain = 64;
+void ParallelFor(Index first, Index last, Index grain, const Body& body) {
   int handedOut = 0, handedBack = 0;
   ORVALIS_ANNOUNCE_HAND_OFF(&handedOut);
-  tbb::parallel_for(tbb::blocked_range<Index>(first, last, kGrain),
+  tbb::parallel_for(tbb::blocked_range<Index>(first, last, grain),
                     [&](const tbb::blocked_range<Index>& range) {
                       ORVALIS_RECEIVE_HAND_OFF(&handedOut);
                       for (Index i = range.begin(); i != range.end(); ++i) body(i);
