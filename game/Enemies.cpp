@@ -227,6 +227,7 @@ void UpdateEnemies() {
   DrawnEnemyCount = 0;
   TDirectDrawSurface* surface = OrvalisMain->DXDraw->Surface();
   const TViewSquare view(PlayerX, PlayerY, ViewRange);
+  const TViewTransform viewTransform(Heading);
   for (Integer i = 1; i <= EnemyCount; ++i) {
     const TEnemyMove& move = EnemyMoves[i];
     // A shot that finds the table full is lost.
@@ -237,7 +238,7 @@ void UpdateEnemies() {
     // Drawn where it was before it moved, but counted by where it is now.
     if (!view.Contains(enemy.X, enemy.Y)) continue;
     ++DrawnEnemyCount;
-    const TViewOffset offset = ViewTransform(move.FromX, move.FromY, PlayerX, PlayerY);
+    const TViewOffset offset = viewTransform(move.FromX, move.FromY, PlayerX, PlayerY);
     OrvalisMain->Enemy->Items()->Items(TurnRateBankFrame(enemy.TurnRate))
         ->DrawRotate(surface, ScreenX(offset, -15), ScreenY(offset, 0), 50, 50, 0, 0.5, 0.5,
                      ScreenAngle(enemy.Angle));
@@ -274,6 +275,7 @@ void MoveShots() {
 void UpdateExplosions() {
   TDirectDrawSurface* surface = OrvalisMain->DXDraw->Surface();
   const TViewSquare view(PlayerX, PlayerY, ViewRange);
+  const TViewTransform viewTransform(Heading);
   for (Integer i = 1; i <= ExplosionCount;) {
     TExplosionEffect& explosion = ExplosionEffect[i];
     if (++explosion.Frame > 29 * explosion.Kind) {
@@ -281,7 +283,7 @@ void UpdateExplosions() {
       continue;
     }
     if (view.Contains(explosion.X, explosion.Y)) {
-      const TViewOffset offset = ViewTransform(explosion.X, explosion.Y, PlayerX, PlayerY);
+      const TViewOffset offset = viewTransform(explosion.X, explosion.Y, PlayerX, PlayerY);
       OrvalisMain->Explosion->Items()->Items(explosion.Frame + 29 * (explosion.Kind - 1))
           ->DrawRotate(surface, ScreenX(offset, -10), ScreenY(offset, 0), 100, 100, 0, 0.5, 0.5,
                        static_cast<Single>((180 - Heading) * (256.0L / 360.0L)));

@@ -5,18 +5,12 @@
 #include "game/GameState.h"
 #include "game/Orvalisunit.h"
 
-TViewOffset ViewTransform(Real x, Real y, Real cameraX, Real cameraY) {
-  // A pass transforms up to a hundred thousand objects under one heading: its sine and cosine
-  // are worked out once.
-  static Extended heading = 0, cosH = 1, sinH = 0;
-  if (Heading != heading) {
-    heading = Heading;
-    const Extended h = DegreesToRadians(Heading);
-    cosH = std::cos(h);
-    sinH = std::sin(h);
-  }
+TViewTransform::TViewTransform(Extended heading)
+    : FCos(std::cos(DegreesToRadians(heading))), FSin(std::sin(DegreesToRadians(heading))) {}
+
+TViewOffset TViewTransform::operator()(Real x, Real y, Real cameraX, Real cameraY) const {
   const Extended dx = x - cameraX, dy = y - cameraY;
-  return {dx * cosH - dy * sinH, dx * sinH + dy * cosH};
+  return {dx * FCos - dy * FSin, dx * FSin + dy * FCos};
 }
 
 Single ScreenAngle(Extended angle) {
@@ -48,11 +42,12 @@ void DrawStarLayer(TStar* layer, Real cameraX, Real cameraY, Integer& tick, Inte
   const bool animate = tick == period;
   TDirectDrawSurface* surface = BackSurface();
   const TViewSquare view(cameraX, cameraY, ViewRange);
+  const TViewTransform viewTransform(Heading);
   for (Integer i = 1; i <= StarLayerSize; ++i) {
     TStar& star = layer[i];
     if (!view.Contains(star.X, star.Y)) continue;
     if (animate && ++star.Frame > last) star.Frame = first;
-    const TViewOffset offset = ViewTransform(star.X, star.Y, cameraX, cameraY);
+    const TViewOffset offset = viewTransform(star.X, star.Y, cameraX, cameraY);
     Picture(OrvalisMain->Stars1, star.Frame)
         ->Draw(surface, ScreenX(offset, -15), ScreenY(offset, 0), 0);
   }
@@ -67,11 +62,12 @@ void DrawMovingTable(T* table, Integer count, TDXImageList* list, Integer& tick,
   const bool animate = tick == period;
   TDirectDrawSurface* surface = BackSurface();
   const TViewSquare view(PlayerX, PlayerY, ViewRange);
+  const TViewTransform viewTransform(Heading);
   for (Integer i = 1; i <= count; ++i) {
     T& entry = table[i];
     if (!view.Contains(entry.X, entry.Y)) continue;
     if (animate && ++entry.Frame >= frames) entry.Frame = 0;
-    const TViewOffset offset = ViewTransform(entry.X, entry.Y, PlayerX, PlayerY);
+    const TViewOffset offset = viewTransform(entry.X, entry.Y, PlayerX, PlayerY);
     Picture(list, entry.Frame)
         ->DrawRotate(surface, ScreenX(offset, -10), ScreenY(offset, 0), size, size, 0, 0.5, 0.5,
                      ScreenAngle(entry.Angle));
@@ -98,11 +94,12 @@ void DrawStars() {
 void DrawBonus() {
   TDirectDrawSurface* surface = BackSurface();
   const TViewSquare view(PlayerX, PlayerY, ViewRange);
+  const TViewTransform viewTransform(Heading);
   for (Integer i = 1; i <= BonusItemCount; ++i) {
     TBonusItem& item = BonusItem[i];
     if (!view.Contains(item.X, item.Y)) continue;
     AdvanceBonusFrame(item);
-    const TViewOffset offset = ViewTransform(item.X, item.Y, PlayerX, PlayerY);
+    const TViewOffset offset = viewTransform(item.X, item.Y, PlayerX, PlayerY);
     Picture(OrvalisMain->Bonus, item.Frame)
         ->Draw(surface, ScreenX(offset, -25), ScreenY(offset, -25), 0);
   }
@@ -135,11 +132,12 @@ void DrawBlips(T* table, Integer count, Integer picture, OnBlip onBlip) {
   const Real scaleY = static_cast<Real>(ScreenHeight + RadarRange) / 100;
   TDirectDrawSurface* surface = BackSurface();
   const TViewSquare radarSquare(PlayerX, PlayerY, ViewRange + RadarRange);
+  const TViewTransform viewTransform(Heading);
   for (Integer i = 1; i <= count; ++i) {
     T& entry = table[i];
     if (!radarSquare.Contains(entry.X, entry.Y)) continue;
     onBlip(entry);
-    const TViewOffset offset = ViewTransform(entry.X, entry.Y, PlayerX, PlayerY);
+    const TViewOffset offset = viewTransform(entry.X, entry.Y, PlayerX, PlayerY);
     const Integer x = static_cast<Integer>(Round(ScreenX(offset, -10) / scaleX)) + ScreenWidth -
                       300 + RadarLeftAdjust;
     const Integer y = static_cast<Integer>(Round(ScreenY(offset, 0) / scaleY)) + RadarTop;

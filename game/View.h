@@ -16,7 +16,16 @@ inline Extended DegreesToRadians(Extended degrees) { return degrees * Pi / 180; 
 struct TViewOffset {
   Extended X, Y;
 };
-TViewOffset ViewTransform(Real x, Real y, Real cameraX, Real cameraY);
+// The view transform under one heading: a pass that transforms many points works the heading's
+// sine and cosine out once, when it makes the transform.
+class TViewTransform {
+ public:
+  explicit TViewTransform(Extended heading);
+  TViewOffset operator()(Real x, Real y, Real cameraX, Real cameraY) const;
+
+ private:
+  Extended FCos, FSin;
+};
 // The screen point of an offset: the player's screen point plus the offset (up on the screen for
 // positive Y), shifted by a per-kind amount.
 Integer ScreenX(const TViewOffset& offset, Integer shift);

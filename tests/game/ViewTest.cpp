@@ -7,22 +7,20 @@
 namespace {
 
 TEST(ViewTransform, TurnsTheWorldByMinusTheHeading) {
-  Heading = 0;
-  TViewOffset ahead = ViewTransform(500, 600, 500, 500);
+  TViewOffset ahead = TViewTransform(0)(500, 600, 500, 500);
   EXPECT_EQ(ahead.X, 0);
   EXPECT_EQ(ahead.Y, 100) << "straight ahead is straight up";
 
-  Heading = 90;
-  TViewOffset toPlusX = ViewTransform(600, 500, 500, 500);
+  const TViewTransform quarterTurn(90);
+  TViewOffset toPlusX = quarterTurn(600, 500, 500, 500);
   EXPECT_NEAR(static_cast<double>(toPlusX.X), 0, 1e-12);
   EXPECT_NEAR(static_cast<double>(toPlusX.Y), 100, 1e-12);
-  TViewOffset toPlusY = ViewTransform(500, 600, 500, 500);
+  TViewOffset toPlusY = quarterTurn(500, 600, 500, 500);
   EXPECT_NEAR(static_cast<double>(toPlusY.X), -100, 1e-12);
   EXPECT_NEAR(static_cast<double>(toPlusY.Y), 0, 1e-12);
-  TViewOffset atCamera = ViewTransform(500, 500, 500, 500);
+  TViewOffset atCamera = quarterTurn(500, 500, 500, 500);
   EXPECT_EQ(atCamera.X, 0);
   EXPECT_EQ(atCamera.Y, 0);
-  Heading = 0;
 }
 
 TEST(ViewSquare, StrictOnAllSidesAroundTheRoundedCamera) {
