@@ -1,5 +1,6 @@
 #include "game/Enemies.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -146,17 +147,29 @@ class TEnemyKills {
   TEnemyKills() : FNewPlace(EnemyCount + 1, 0) {}
 
   // Destroys every enemy but `spared` that the shot overlaps; a shot that hit lives one more
-  // frame.
+  // frame. Destroying an enemy changes nothing the test of another one reads, so the enemies are
+  // tested on worker threads, a stretch of the table each, and destroyed afterwards in table
+  // order, exactly as one after the other.
   template <typename T>
   void Hit(T& shot, Integer spared) {
-    for (Integer j = 1; j <= EnemyCount; ++j) {
-      if (j == spared || !Overlaps(shot.X, shot.Y, EnemyShip[j].X, EnemyShip[j].Y) ||
-          FNewPlace[j] == NoOwner)
-        continue;
-      shot.Life = 1;
-      LeaveExplosion(EnemyShip[j]);
-      FNewPlace[j] = NoOwner;
-      ++FDestroyed;
+    const Integer stretchCount = (EnemyCount + kStretch - 1) / kStretch;
+    FHits.resize(stretchCount);
+    ParallelFor<Integer>(0, stretchCount, 1, [&](Integer stretch) {
+      std::vector<Integer>& hits = FHits[stretch];
+      hits.clear();
+      const Integer last = std::min(EnemyCount, (stretch + 1) * kStretch);
+      for (Integer j = stretch * kStretch + 1; j <= last; ++j)
+        if (j != spared && Overlaps(shot.X, shot.Y, EnemyShip[j].X, EnemyShip[j].Y) &&
+            FNewPlace[j] != NoOwner)
+          hits.push_back(j);
+    });
+    for (const std::vector<Integer>& hits : FHits) {
+      for (Integer j : hits) {
+        shot.Life = 1;
+        LeaveExplosion(EnemyShip[j]);
+        FNewPlace[j] = NoOwner;
+        ++FDestroyed;
+      }
     }
   }
 
@@ -193,8 +206,11 @@ class TEnemyKills {
     }
   }
 
+  static constexpr Integer kStretch = 8192;
+
   std::vector<Integer> FNewPlace;  // NoOwner once destroyed; the new index after RemoveDestroyed
   Integer FDestroyed = 0;
+  std::vector<std::vector<Integer>> FHits;  // per stretch of the table: the enemies one shot hits
 };
 
 // Moves every entry one step and ages it, then removes the expired ones and lets `test` act on
