@@ -345,7 +345,7 @@ bool Minified(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c,
 
 // Rows of the target one worker draws at a time. Bands share no pixel, so they can be drawn at
 // once on several threads, each with the batch in its own order.
-constexpr int64_t kBandRows = 16;
+constexpr int64_t kBandRows = 8;
 
 // The rows a triangle may cover; none when top is below bottom.
 struct RowRange {
