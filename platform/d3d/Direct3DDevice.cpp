@@ -1,6 +1,6 @@
 #include "platform/d3d/Direct3DDevice.h"
 
-#include <vector>
+#include <array>
 
 #include "platform/d3d/Direct3DSettings.h"
 #include "platform/ddraw/PixelFormats.h"
