@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
 #include <filesystem>
+#include <stdexcept>
+#include <string>
 
 #include "display/DXClass.h"
 #include "display/DirectX.h"
@@ -61,9 +64,10 @@ class GameTest : public ::testing::Test {
 class ScratchFolder {
  public:
   ScratchFolder() {
-    FPath = std::filesystem::temp_directory_path() /
-            ("orvalis-game-" + std::to_string(reinterpret_cast<uintptr_t>(this)));
-    std::filesystem::create_directories(FPath);
+    // mkdtemp makes the name unique across the test processes that run side by side.
+    std::string pattern = (std::filesystem::temp_directory_path() / "orvalis-game-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make " + pattern);
+    FPath = pattern;
     FPrevious = std::filesystem::current_path();
     std::filesystem::current_path(FPath);
   }
