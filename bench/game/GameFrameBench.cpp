@@ -116,6 +116,12 @@ void BM_ConvergedGame(benchmark::State& state) { PlayTimedFrames(state, 780, 781
 BENCHMARK(BM_ConvergedGame)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 
 // The same frames with no pixel rasterized: what the game and the sprite path take by themselves.
+void BM_EarlyGameUnrasterized(benchmark::State& state) { PlayTimedFrames(state, 61, 1, 60); }
+BENCHMARK(BM_EarlyGameUnrasterized)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1);
+
 void BM_ConvergedGameUnrasterized(benchmark::State& state) {
   PlayTimedFrames(state, 801, 781, 800);
 }
