@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "game/GameState.h"
@@ -144,32 +146,47 @@ bool Overlaps(Real x, Real y, Real targetX, Real targetY) {
 // still names the same enemy.
 class TEnemyKills {
  public:
-  TEnemyKills() : FNewPlace(EnemyCount + 1, 0) {}
+  // Finds, on worker threads, the enemies that one of the shots overlaps: only they can be hit,
+  // so each shot then tests these few, not the whole table. Nothing moves during the pass, and a
+  // kill only takes an enemy out, so no other enemy can become a target.
+  template <typename T>
+  TEnemyKills(const T* shots, Integer shotCount) : FNewPlace(EnemyCount + 1, 0) {
+    // The shots by X, so that an enemy looks only at those within reach of it sideways. A shot
+    // whose X is not a number overlaps nothing and would break the order.
+    std::vector<std::pair<Real, Real>> positions;
+    for (Integer i = 1; i <= shotCount; ++i)
+      if (!std::isnan(shots[i].X)) positions.emplace_back(shots[i].X, shots[i].Y);
+    if (positions.empty()) return;
+    std::sort(positions.begin(), positions.end());
+    auto beyond = [](Real x, const std::pair<Real, Real>& position) { return x < position.first; };
+    std::vector<uint8_t> targeted(EnemyCount + 1, 0);
+    ParallelFor<Integer>(1, EnemyCount + 1, 1024, [&](Integer j) {
+      const TEnemyShip& enemy = EnemyShip[j];
+      // Overlaps' own bounds, so a shot passed over here is one Overlaps refuses.
+      const Real left = enemy.X - 25, right = enemy.X + 25;
+      for (auto shot = std::upper_bound(positions.begin(), positions.end(), left, beyond);
+           shot != positions.end() && shot->first < right; ++shot)
+        if (Overlaps(shot->first, shot->second, enemy.X, enemy.Y)) {
+          targeted[j] = 1;
+          break;
+        }
+    });
+    for (Integer j = 1; j <= EnemyCount; ++j)
+      if (targeted[j]) FTargets.push_back(j);
+  }
 
-  // Destroys every enemy but `spared` that the shot overlaps; a shot that hit lives one more
-  // frame. Destroying an enemy changes nothing the test of another one reads, so the enemies are
-  // tested on worker threads, a stretch of the table each, and destroyed afterwards in table
-  // order, exactly as one after the other.
+  // Destroys every enemy but `spared` that the shot overlaps, in table order; a shot that hit
+  // lives one more frame.
   template <typename T>
   void Hit(T& shot, Integer spared) {
-    const Integer stretchCount = (EnemyCount + kStretch - 1) / kStretch;
-    FHits.resize(stretchCount);
-    ParallelFor<Integer>(0, stretchCount, 1, [&](Integer stretch) {
-      std::vector<Integer>& hits = FHits[stretch];
-      hits.clear();
-      const Integer last = std::min(EnemyCount, (stretch + 1) * kStretch);
-      for (Integer j = stretch * kStretch + 1; j <= last; ++j)
-        if (j != spared && Overlaps(shot.X, shot.Y, EnemyShip[j].X, EnemyShip[j].Y) &&
-            FNewPlace[j] != NoOwner)
-          hits.push_back(j);
-    });
-    for (const std::vector<Integer>& hits : FHits) {
-      for (Integer j : hits) {
-        shot.Life = 1;
-        LeaveExplosion(EnemyShip[j]);
-        FNewPlace[j] = NoOwner;
-        ++FDestroyed;
-      }
+    for (const Integer j : FTargets) {
+      if (j == spared || FNewPlace[j] == NoOwner ||
+          !Overlaps(shot.X, shot.Y, EnemyShip[j].X, EnemyShip[j].Y))
+        continue;
+      shot.Life = 1;
+      LeaveExplosion(EnemyShip[j]);
+      FNewPlace[j] = NoOwner;
+      ++FDestroyed;
     }
   }
 
@@ -179,11 +196,18 @@ class TEnemyKills {
     if (FDestroyed == 0) return;
     const Integer before = EnemyCount;
     EnemyCount = 0;
-    for (Integer i = 1; i <= before; ++i) {
-      if (FNewPlace[i] == NoOwner) continue;
-      FNewPlace[i] = ++EnemyCount;
-      EnemyShip[EnemyCount] = EnemyShip[i];
-      EnemyAngleSines[EnemyCount] = EnemyAngleSines[i];
+    // The survivors between two kills move down together, as one block.
+    for (Integer i = 1; i <= before;) {
+      if (FNewPlace[i] == NoOwner) {
+        ++i;
+        continue;
+      }
+      const Integer first = i, to = EnemyCount + 1;
+      for (; i <= before && FNewPlace[i] != NoOwner; ++i) FNewPlace[i] = ++EnemyCount;
+      if (to == first) continue;  // nothing destroyed before these: they stay
+      std::copy(EnemyShip + first, EnemyShip + i, EnemyShip + to);
+      std::copy(EnemyAngleSines.begin() + first, EnemyAngleSines.begin() + i,
+                EnemyAngleSines.begin() + to);
     }
     for (Integer i = 1; i <= EnemyShotCount; ++i) {
       Integer& owner = EnemyShot[i].Owner;
@@ -206,29 +230,22 @@ class TEnemyKills {
     }
   }
 
-  static constexpr Integer kStretch = 8192;
-
   std::vector<Integer> FNewPlace;  // NoOwner once destroyed; the new index after RemoveDestroyed
   Integer FDestroyed = 0;
-  std::vector<std::vector<Integer>> FHits;  // per stretch of the table: the enemies one shot hits
+  std::vector<Integer> FTargets;  // the enemies some shot overlaps, in table order
 };
 
-// Moves every entry one step and ages it, then removes the expired ones and lets `test` act on
-// each of the others, in table order.
-template <typename T, typename Test>
-void MoveAndAge(T* table, Integer& count, Test test) {
+// Moves every entry one step and ages it, then removes the expired ones, the others keeping
+// their order. The shot passes test their hits after this: a hit leaves a shot one more frame,
+// never none, so it could not change which ones expire now.
+template <typename T>
+void MoveAndAge(T* table, Integer& count) {
+  Integer kept = 0;
   for (Integer i = 1; i <= count; ++i) {
     StepForward(table[i]);
-    --table[i].Life;
+    if (--table[i].Life != 0) table[++kept] = table[i];
   }
-  for (Integer i = 1; i <= count;) {
-    if (table[i].Life == 0) {
-      RemoveEntry(table, count, i);
-      continue;
-    }
-    test(table[i]);
-    ++i;
-  }
+  count = kept;
 }
 
 }  // namespace
@@ -265,25 +282,26 @@ void UpdateEnemies() {
 // MoveSmoke, MoveEnemyShots, MoveShots: in frames where their table holds entries, right after
 // it is drawn. Move and age the entries, remove the expired ones and apply the shots' hits
 // (destroyed enemies, the player's energy).
-void MoveSmoke() {
-  MoveAndAge(SmokePuff, SmokeCount, [](TSmokePuff&) {});
-}
+void MoveSmoke() { MoveAndAge(SmokePuff, SmokeCount); }
 
 void MoveEnemyShots() {
-  TEnemyKills kills;
-  MoveAndAge(EnemyShot, EnemyShotCount, [&kills](TEnemyShot& shot) {
+  MoveAndAge(EnemyShot, EnemyShotCount);
+  TEnemyKills kills(EnemyShot, EnemyShotCount);
+  for (Integer i = 1; i <= EnemyShotCount; ++i) {
+    TEnemyShot& shot = EnemyShot[i];
     kills.Hit(shot, shot.Owner);
     if (Overlaps(shot.X, shot.Y, PlayerX, PlayerY)) {
       shot.Life = 1;
       DamagePlayer(shot.Damage);
     }
-  });
+  }
   kills.RemoveDestroyed();
 }
 
 void MoveShots() {
-  TEnemyKills kills;
-  MoveAndAge(Shot, ShotCount, [&kills](TShot& shot) { kills.Hit(shot, NoOwner); });
+  MoveAndAge(Shot, ShotCount);
+  TEnemyKills kills(Shot, ShotCount);
+  for (Integer i = 1; i <= ShotCount; ++i) kills.Hit(Shot[i], NoOwner);
   kills.RemoveDestroyed();
 }
 
