@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <optional>
 #include <utility>
 #include <vector>
 
@@ -69,21 +68,24 @@ TEnemyShot ShotFiredBy(const TEnemyShip& enemy, Integer index) {
 }
 
 // What the ordered part of the enemy pass needs of one enemy's move: where the enemy was before
-// it (it is drawn there) and the shot it fired, if it fired.
+// it (it is drawn there), whether it is in view after it, and whether it fired. Kept small: the
+// ordered part reads one for every enemy.
 struct TEnemyMove {
   Real FromX, FromY;
-  std::optional<TEnemyShot> Shot;
+  bool InView;
+  bool Fired;  // its shot is in EnemyShotsFired at the enemy's index
 };
 
 // One enemy: steer towards the player, fire when pointing at it, speed up when far and slow
 // down when near, move, and let the turn rate decay while it is not steering. Reads the player
-// and writes only this enemy's own entries (ship and sines) and `move`, so enemies can be
-// steered side by side.
-void SteerAndMove(Integer index, TEnemyMove& move) {
+// and writes only this enemy's own entries (ship, sines and fired shot) and `move`, so enemies
+// can be steered side by side.
+void SteerAndMove(Integer index, const TViewSquare& view, TEnemyMove& move,
+                  TEnemyShot& firedShot) {
   TEnemyShip& enemy = EnemyShip[index];
   move.FromX = enemy.X;
   move.FromY = enemy.Y;
-  move.Shot.reset();
+  move.Fired = false;
   const Real dx = enemy.X - PlayerX, dy = enemy.Y - PlayerY;
 
   // On top of the player the bearing means nothing: no steering and no fire then.
@@ -104,7 +106,8 @@ void SteerAndMove(Integer index, TEnemyMove& move) {
     if (enemy.FireCooldown == 0 && -800 < dx && dx < 800 && -800 < dy && dy < 800 &&
         Round(aim - 2) < enemy.Angle && enemy.Angle < Round(aim + 2)) {
       enemy.FireCooldown = 60;
-      move.Shot = ShotFiredBy(enemy, index);
+      firedShot = ShotFiredBy(enemy, index);
+      move.Fired = true;
     }
   }
 
@@ -130,10 +133,13 @@ void SteerAndMove(Integer index, TEnemyMove& move) {
   }
   enemy.Angle += enemy.TurnRate;
   enemy.Turning = 0;
+  move.InView = view.Contains(enemy.X, enemy.Y);
 }
 
-// The moves of the enemy pass, indexed like the enemies; only the pass reads them.
+// The moves of the enemy pass and the shots fired in it, indexed like the enemies; only the pass
+// reads them.
 std::vector<TEnemyMove> EnemyMoves;
+std::vector<TEnemyShot> EnemyShotsFired;
 
 bool Overlaps(Real x, Real y, Real targetX, Real targetY) {
   return targetX - 25 < x && x < targetX + 25 && targetY - 25 < y && y < targetY + 25;
@@ -254,23 +260,26 @@ void MoveAndAge(T* table, Integer& count) {
 // every enemy, appends enemy shots, counts the enemies in view and writes the second text line.
 void UpdateEnemies() {
   // The enemies steer on worker threads; their shots and pictures follow in table order.
+  const TViewSquare view(PlayerX, PlayerY, ViewRange);
   EnemyMoves.resize(EnemyCount + 1);
-  ParallelFor(1, EnemyCount + 1, 64, [](Integer i) { SteerAndMove(i, EnemyMoves[i]); });
+  EnemyShotsFired.resize(EnemyCount + 1);
+  ParallelFor(1, EnemyCount + 1, 64, [&view](Integer i) {
+    SteerAndMove(i, view, EnemyMoves[i], EnemyShotsFired[i]);
+  });
 
   DrawnEnemyCount = 0;
   TDirectDrawSurface* surface = OrvalisMain->DXDraw->Surface();
-  const TViewSquare view(PlayerX, PlayerY, ViewRange);
   const TViewTransform viewTransform(Heading);
   for (Integer i = 1; i <= EnemyCount; ++i) {
     const TEnemyMove& move = EnemyMoves[i];
     // A shot that finds the table full is lost.
-    if (move.Shot) {
-      if (TEnemyShot* shot = AppendEntry(EnemyShot, EnemyShotCount)) *shot = *move.Shot;
+    if (move.Fired) {
+      if (TEnemyShot* shot = AppendEntry(EnemyShot, EnemyShotCount)) *shot = EnemyShotsFired[i];
     }
-    const TEnemyShip& enemy = EnemyShip[i];
     // Drawn where it was before it moved, but counted by where it is now.
-    if (!view.Contains(enemy.X, enemy.Y)) continue;
+    if (!move.InView) continue;
     ++DrawnEnemyCount;
+    const TEnemyShip& enemy = EnemyShip[i];
     const TViewOffset offset = viewTransform(move.FromX, move.FromY, PlayerX, PlayerY);
     OrvalisMain->Enemy->Items()->Items(TurnRateBankFrame(enemy.TurnRate))
         ->DrawRotate(surface, ScreenX(offset, -15), ScreenY(offset, 0), 50, 50, 0, 0.5, 0.5,
