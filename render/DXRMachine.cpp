@@ -101,6 +101,7 @@ std::span<const uint8_t> TDXRMachine::RoutineCode() const {
 
 void TDXRMachine::Initialize() {
   Entry = nullptr;
+  RowsEntry = nullptr;
   ColorCount = 0;
   TextureCount = 0;
   NodeCount = 0;
@@ -112,6 +113,7 @@ void TDXRMachine::Initialize() {
   ZBuffer = {};
   Axis = {};
   ZRegister = {};
+  Rows = {};
 }
 
 DXRNode* TDXRMachine::NewNode() {
@@ -245,6 +247,7 @@ void TDXRMachine::MarkUsedRegisters(const DXRNode* node) {
 
 void TDXRMachine::Compile(DXRNode* root) {
   Entry = nullptr;
+  RowsEntry = nullptr;
   MMXUsed = false;
   int32_t budget = MaxTemps;
   if (!CodeBuffer || !Dest || !TreeIsValid(root, budget)) return;
@@ -280,8 +283,9 @@ void TDXRMachine::Compile(DXRNode* root) {
   if (!routine) return;
   MMXUsed = routine->MMXUsed;
   CurrentCode = {CodeMemory.Executable() + routine->Offset, routine->Size};
-  Entry = reinterpret_cast<DXRSpanRoutine>(
-      reinterpret_cast<uintptr_t>(CodeMemory.Executable() + routine->Offset + routine->EntryOffset));
+  const auto start = reinterpret_cast<uintptr_t>(CodeMemory.Executable() + routine->Offset);
+  Entry = reinterpret_cast<DXRSpanRoutine>(start + routine->EntryOffset);
+  if (Rows.Enable) RowsEntry = reinterpret_cast<DXRRowsRoutine>(start + routine->RowsEntryOffset);
 }
 
 // A kept routine compiled from the same inputs, moved to the front.
@@ -316,6 +320,7 @@ const TDXRMachine::KeptRoutine* TDXRMachine::GenerateRoutine(DXRNode* root) {
   routine.Offset = offset;
   routine.Size = layout.Size;
   routine.EntryOffset = layout.EntryOffset;
+  routine.RowsEntryOffset = layout.RowsEntryOffset;
   routine.MMXUsed = MMXUsed;
   routine.Temps.assign(Temps, Temps + layout.TempsUsed);
   KeptRoutines.insert(KeptRoutines.begin(), std::move(routine));
@@ -366,6 +371,7 @@ void TDXRMachine::CollectCompileInputs(const DXRNode* root, std::string& bytes) 
   AppendBytes(bytes, &Dither, sizeof(Dither));
   AppendBytes(bytes, &zBuffer, sizeof(zBuffer));
   AppendBytes(bytes, &UseMMX, sizeof(UseMMX));
+  AppendBytes(bytes, &Rows.Enable, sizeof(Rows.Enable));
   AppendSurfaceFormat(bytes, Dest);
   AppendSurfaceFormat(bytes, ZBuffer.Surface);
   for (const DXRTextureRegister& texture : TextureRegisters) AppendSurfaceFormat(bytes, texture.Surface);
@@ -375,5 +381,11 @@ void TDXRMachine::Run(int32_t count) {
   if (count <= 0 || !Entry) return;
   Entry(count);
   // The x87 unit shares its registers with MMX; give them back before any floating-point code.
+  if (MMXUsed) asm volatile("emms");
+}
+
+void TDXRMachine::RunRows() {
+  if (!RowsEntry) return;
+  RowsEntry();
   if (MMXUsed) asm volatile("emms");
 }
