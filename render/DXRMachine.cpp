@@ -343,6 +343,15 @@ void AppendSurfaceFormat(std::string& bytes, const TDXRSurface* surface) {
   format.Bits = nullptr;
   AppendBytes(bytes, &format, offsetof(TDXRSurface, RGB) + sizeof(format.RGB));
 }
+// Bit i set when registers[i] has a byte other than zero.
+template <class Register>
+uint8_t PresentMask(const Register (&registers)[MaxRegisters]) {
+  static const Register zero = {};  // zero-initialised, padding included
+  uint8_t mask = 0;
+  for (int32_t i = 0; i < MaxRegisters; ++i)
+    if (std::memcmp(&registers[i], &zero, sizeof(zero)) != 0) mask = static_cast<uint8_t>(mask | (1u << i));
+  return mask;
+}
 }  // namespace
 
 // Everything a compile builds into the code, taken before it simplifies the tree; values the
@@ -356,7 +365,6 @@ void TDXRMachine::CollectCompileInputs(const DXRNode* root, std::string& bytes) 
   DXRTextureRegister textures[MaxRegisters];
   std::memcpy(static_cast<void*>(textures), TextureRegisters, sizeof(textures));
   for (DXRTextureRegister& texture : textures) {
-    texture.Surface = nullptr;
     texture.U = texture.V = 0;
     if (UseMMX || !texture.ConstantSteps) texture.dU = texture.dV = 0;
   }
@@ -366,15 +374,27 @@ void TDXRMachine::CollectCompileInputs(const DXRNode* root, std::string& bytes) 
   bytes.clear();
   AppendBytes(bytes, &root, sizeof(root));
   AppendBytes(bytes, Nodes, sizeof(DXRNode) * static_cast<size_t>(NodeCount));
-  AppendBytes(bytes, colors, sizeof(colors));
-  AppendBytes(bytes, textures, sizeof(textures));
+  // A register that holds nothing but run-time values, as Initialize leaves every one, is only
+  // marked absent: a draw uses one or two of them, and its inputs stay short to compare.
+  const uint8_t colorsPresent = PresentMask(colors);
+  AppendBytes(bytes, &colorsPresent, sizeof(colorsPresent));
+  for (int32_t i = 0; i < MaxRegisters; ++i)
+    if (colorsPresent & (1u << i)) AppendBytes(bytes, &colors[i], sizeof(colors[i]));
+  const uint8_t texturesPresent = PresentMask(textures);
+  AppendBytes(bytes, &texturesPresent, sizeof(texturesPresent));
+  for (int32_t i = 0; i < MaxRegisters; ++i) {
+    if (!(texturesPresent & (1u << i))) continue;
+    const TDXRSurface* surface = textures[i].Surface;
+    textures[i].Surface = nullptr;
+    AppendBytes(bytes, &textures[i], sizeof(textures[i]));
+    AppendSurfaceFormat(bytes, surface);
+  }
   AppendBytes(bytes, &Dither, sizeof(Dither));
   AppendBytes(bytes, &zBuffer, sizeof(zBuffer));
   AppendBytes(bytes, &UseMMX, sizeof(UseMMX));
   AppendBytes(bytes, &Rows.Enable, sizeof(Rows.Enable));
   AppendSurfaceFormat(bytes, Dest);
   AppendSurfaceFormat(bytes, ZBuffer.Surface);
-  for (const DXRTextureRegister& texture : TextureRegisters) AppendSurfaceFormat(bytes, texture.Surface);
 }
 
 void TDXRMachine::Run(int32_t count) {
