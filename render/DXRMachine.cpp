@@ -9,14 +9,18 @@
 #include <memory>
 #include <numbers>
 
+#include <xbyak/xbyak_util.h>
+
 #include "render/SpanCompiler.h"
 
 uint8_t AddTable[512];
 uint8_t SubTable[511];
 double CosTable[256];
 bool UseMMX = false;
+bool UseVectorCopies = false;
 
 static bool ProcessorHasMMX = false;
+static bool ProcessorHasAVX512 = false;
 
 static void InitBlendTables() {
   for (int i = 0; i < 512; ++i) AddTable[i] = static_cast<uint8_t>(i < 255 ? i : 255);
@@ -34,9 +38,13 @@ void DetectCpuFeatures() {
   if (__get_cpuid_max(0, nullptr) >= 1 && __get_cpuid(1, &eax, &ebx, &ecx, &edx))
     ProcessorHasMMX = (edx & (1u << 23)) != 0;
   UseMMX = ProcessorHasMMX;
+  // Also asks whether the system saves the AVX-512 registers.
+  ProcessorHasAVX512 = Xbyak::util::Cpu().has(Xbyak::util::Cpu::tAVX512F);
+  UseVectorCopies = ProcessorHasAVX512;
 }
 
 bool CpuHasMMX() { return ProcessorHasMMX; }
+bool CpuHasAVX512() { return ProcessorHasAVX512; }
 
 void SetRenderOption(uint8_t option, int32_t value) {
   if (option == 1) UseMMX = value != 0 && ProcessorHasMMX;
@@ -392,6 +400,7 @@ void TDXRMachine::CollectCompileInputs(const DXRNode* root, std::string& bytes) 
   AppendBytes(bytes, &Dither, sizeof(Dither));
   AppendBytes(bytes, &zBuffer, sizeof(zBuffer));
   AppendBytes(bytes, &UseMMX, sizeof(UseMMX));
+  AppendBytes(bytes, &UseVectorCopies, sizeof(UseVectorCopies));
   AppendBytes(bytes, &Rows.Enable, sizeof(Rows.Enable));
   AppendSurfaceFormat(bytes, Dest);
   AppendSurfaceFormat(bytes, ZBuffer.Surface);

@@ -246,10 +246,13 @@ extern uint8_t AddTable[512];
 extern uint8_t SubTable[511];
 extern double CosTable[256];
 extern bool UseMMX;
+// Raw copies of 32-bit texels 16 at a time, where the processor has AVX-512.
+extern bool UseVectorCopies;
 extern const uint8_t DitherTable[16];
 
 void DetectCpuFeatures();
 bool CpuHasMMX();
+bool CpuHasAVX512();
 void SetRenderOption(uint8_t option, int32_t value);
 double Cos256(int32_t angle);
 double Sin256(int32_t angle);

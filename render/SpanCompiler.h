@@ -3,7 +3,7 @@
 //   rdi  destination address of the current pixel
 //   esi  pixels left
 //   eax  raw pixel value (destination pixel after a read, texel after a fetch, packed pixel)
-//   ecx, edx, r8-r10, mm0, mm1  scratch of the emitters
+//   ecx, edx, r8-r10, mm0, mm1  scratch of the emitters; zmm0-zmm10, k1, k2 of the vector copy
 //   r11  address of data outside the machine (tables, surfaces, palettes)
 //   r12d, r13d, r14  U, V and pixel address of a lone point-sampled texture; U and V are
 //        written back at the end of a span
@@ -80,6 +80,9 @@ class SpanCompiler : public Xbyak::CodeGenerator {
   void EmitFetch(const DXRTextureRegister& texture, const void* pair, bool wrap);
   void EmitFastFill(const DXRColorRegister& reg);
   void EmitGeneralLoop(DXRNode* root);
+  void EmitPixelLoop(DXRNode* root);
+  bool CopiesInVectors(const DXRNode* root) const;
+  void EmitVectorCopy(const DXRTextureRegister& texture);
   void EmitStepsAndCount();
   void EmitPrologue();
   void EmitEpilogue();

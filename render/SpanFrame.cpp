@@ -178,7 +178,25 @@ void SpanCompiler::EmitGeneralLoop(DXRNode* root) {
   // Exit and loop head come first, so every branch of the loop jumps backwards.
   L(Exit);
   EmitSpanEnd();
+  if (CopiesInVectors(root)) {
+    L(SpanStart);
+    EmitSpanStart();
+    EmitVectorCopy(M.TextureRegisters[root->Index]);
+    jmp(Exit, T_NEAR);
+  } else {
+    EmitPixelLoop(root);
+  }
 
+  L(EntryPoint);
+  EmitPrologue();
+  mov(esi, edi);
+  call(SpanStart);
+  EmitEpilogue();
+
+  if (M.Rows.Enable) EmitRowWalk();
+}
+
+void SpanCompiler::EmitPixelLoop(DXRNode* root) {
   L(LoopHead);
   EmitStepsAndCount();
   EmitBranch(BranchLessEqual, Exit);
@@ -213,14 +231,110 @@ void SpanCompiler::EmitGeneralLoop(DXRNode* root) {
   L(SpanStart);
   EmitSpanStart();
   EmitBranch(BranchAlways, body);
+}
 
-  L(EntryPoint);
-  EmitPrologue();
-  mov(esi, edi);
-  call(SpanStart);
-  EmitEpilogue();
+// A raw copy of a lone point-sampled texture inside its pixels onto a destination of its
+// 32-bit format, 16 pixels at a time: their texels gathered at once, the keyed ones masked
+// out of the store. Each pixel gets what the pixel loop gives it, and U and V end where the
+// pixel loop leaves them.
+bool SpanCompiler::CopiesInVectors(const DXRNode* root) const {
+  if (!UseVectorCopies || root->Type != NodeTexture || M.Dither || M.ZBuffer.Enable || M.ColorCount != 0 ||
+      M.Axis.Step)
+    return false;
+  const DXRTextureRegister& texture = M.TextureRegisters[root->Index];
+  const TDXRSurface& source = *texture.Surface;
+  // Texel offsets are gathered as 32-bit numbers of texels.
+  const bool offsetsFit = source.Pitch % 4 == 0 && std::abs(int64_t{source.Pitch}) / 4 * source.Height <= INT32_MAX;
+  return &texture == CachedTexture && texture.Addressing == 1 && M.Dest->BitCount == 32 && source.BitCount == 32 &&
+         SameSurfaceFormat(*M.Dest, source) && offsetsFit;
+}
 
-  if (M.Rows.Enable) EmitRowWalk();
+void SpanCompiler::EmitVectorCopy(const DXRTextureRegister& texture) {
+  static const int32_t laneNumbers[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+  const Zmm u = zmm0, v = zmm1, stepU = zmm2, stepV = zmm3, lanes = zmm4, scratch = zmm5, key = zmm6,
+            keep = zmm7, texels = zmm8, offsets = zmm9, compared = zmm10;
+  // The per-pixel steps in ecx and edx, as the pixel loop would add them.
+  if (!UseMMX && texture.ConstantSteps) {
+    mov(ecx, texture.dU);
+    mov(edx, texture.dV);
+  } else {
+    mov(ecx, dword[At(&texture.dU)]);
+    mov(edx, dword[At(&texture.dV)]);
+  }
+  vpbroadcastd(stepU, ecx);
+  vpbroadcastd(stepV, edx);
+  vmovdqu32(lanes, ptr[At(laneNumbers)]);
+  vpbroadcastd(u, r12d);
+  vpmulld(scratch, lanes, stepU);
+  vpaddd(u, u, scratch);
+  vpbroadcastd(v, r13d);
+  vpmulld(scratch, lanes, stepV);
+  vpaddd(v, v, scratch);
+  vpslld(stepU, stepU, 4);
+  vpslld(stepV, stepV, 4);
+  // Where the pixel loop leaves U and V: one step per pixel, in 32-bit arithmetic.
+  imul(ecx, esi);
+  add(r12d, ecx);
+  imul(edx, esi);
+  add(r13d, edx);
+
+  const TDXRSurface& source = *texture.Surface;
+  const uint32_t alphaMask = SurfaceAlphaMask(source);
+  if (texture.ColorKeyEnable) {
+    mov(eax, texture.ColorKey);
+    vpbroadcastd(key, eax);
+    // The bits the key is compared with; without alpha the top byte is padding and is dropped
+    // from the texel for good, as the pixel loop does.
+    mov(eax, ~alphaMask & 0xFFFFFF);
+    vpbroadcastd(keep, eax);
+  }
+  const int32_t texelsPerRow = source.Pitch / 4;
+  const bool rowShift = texelsPerRow > 0 && (texelsPerRow & (texelsPerRow - 1)) == 0;
+  if (!rowShift) {
+    mov(eax, texelsPerRow);
+    vpbroadcastd(scratch, eax);
+  }
+
+  Label block, full, masked;
+  L(block);
+  cmp(esi, 16);
+  jge(full);
+  mov(ecx, esi);  // the last pixels: lanes 0 to esi - 1
+  mov(eax, 1);
+  shl(eax, cl);
+  dec(eax);
+  kmovw(k1, eax);
+  jmp(masked);
+  L(full);
+  kxnorw(k1, k1, k1);
+  L(masked);
+  vpsrld(offsets, v, 16);
+  if (rowShift)
+    vpslld(offsets, offsets, static_cast<uint8_t>(HighestBitIndex(static_cast<uint32_t>(texelsPerRow))));
+  else
+    vpmulld(offsets, offsets, scratch);
+  vpsrld(compared, u, 16);
+  vpaddd(offsets, offsets, compared);
+  kmovw(k2, k1);
+  vpxord(texels, texels, texels);  // no dependence on the last block's texels
+  vpgatherdd(texels | k2, ptr[r14 + offsets * 4]);
+  if (texture.ColorKeyEnable) {
+    if (alphaMask == 0) {
+      vpandd(texels, texels, keep);
+      vpcmpd(k1 | k1, texels, key, 4);  // not equal
+    } else {
+      vpandd(compared, texels, keep);
+      vpcmpd(k1 | k1, compared, key, 4);
+    }
+  }
+  vmovdqu32(ptr[rdi] | k1, texels);
+  vpaddd(u, u, stepU);
+  vpaddd(v, v, stepV);
+  add(rdi, 64);
+  sub(esi, 16);
+  jg(block);
+  // The caller's SSE code runs at full speed only with the upper halves cleared.
+  vzeroupper();
 }
 
 // The rows of Rows, each drawn as one span from the first pixel whose source coordinates lie
