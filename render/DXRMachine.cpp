@@ -9,14 +9,18 @@
 #include <memory>
 #include <numbers>
 
+#include <xbyak/xbyak_util.h>
+
 #include "render/SpanCompiler.h"
 
 uint8_t AddTable[512];
 uint8_t SubTable[511];
 double CosTable[256];
 bool UseMMX = false;
+bool UseVectorCopies = false;
 
 static bool ProcessorHasMMX = false;
+static bool ProcessorHasAVX512 = false;
 
 static void InitBlendTables() {
   for (int i = 0; i < 512; ++i) AddTable[i] = static_cast<uint8_t>(i < 255 ? i : 255);
@@ -34,9 +38,13 @@ void DetectCpuFeatures() {
   if (__get_cpuid_max(0, nullptr) >= 1 && __get_cpuid(1, &eax, &ebx, &ecx, &edx))
     ProcessorHasMMX = (edx & (1u << 23)) != 0;
   UseMMX = ProcessorHasMMX;
+  // Also asks whether the system saves the AVX-512 registers.
+  ProcessorHasAVX512 = Xbyak::util::Cpu().has(Xbyak::util::Cpu::tAVX512F);
+  UseVectorCopies = ProcessorHasAVX512;
 }
 
 bool CpuHasMMX() { return ProcessorHasMMX; }
+bool CpuHasAVX512() { return ProcessorHasAVX512; }
 
 void SetRenderOption(uint8_t option, int32_t value) {
   if (option == 1) UseMMX = value != 0 && ProcessorHasMMX;
@@ -101,6 +109,7 @@ std::span<const uint8_t> TDXRMachine::RoutineCode() const {
 
 void TDXRMachine::Initialize() {
   Entry = nullptr;
+  RowsEntry = nullptr;
   ColorCount = 0;
   TextureCount = 0;
   NodeCount = 0;
@@ -112,6 +121,7 @@ void TDXRMachine::Initialize() {
   ZBuffer = {};
   Axis = {};
   ZRegister = {};
+  Rows = {};
 }
 
 DXRNode* TDXRMachine::NewNode() {
@@ -245,6 +255,7 @@ void TDXRMachine::MarkUsedRegisters(const DXRNode* node) {
 
 void TDXRMachine::Compile(DXRNode* root) {
   Entry = nullptr;
+  RowsEntry = nullptr;
   MMXUsed = false;
   int32_t budget = MaxTemps;
   if (!CodeBuffer || !Dest || !TreeIsValid(root, budget)) return;
@@ -280,8 +291,9 @@ void TDXRMachine::Compile(DXRNode* root) {
   if (!routine) return;
   MMXUsed = routine->MMXUsed;
   CurrentCode = {CodeMemory.Executable() + routine->Offset, routine->Size};
-  Entry = reinterpret_cast<DXRSpanRoutine>(
-      reinterpret_cast<uintptr_t>(CodeMemory.Executable() + routine->Offset + routine->EntryOffset));
+  const auto start = reinterpret_cast<uintptr_t>(CodeMemory.Executable() + routine->Offset);
+  Entry = reinterpret_cast<DXRSpanRoutine>(start + routine->EntryOffset);
+  if (Rows.Enable) RowsEntry = reinterpret_cast<DXRRowsRoutine>(start + routine->RowsEntryOffset);
 }
 
 // A kept routine compiled from the same inputs, moved to the front.
@@ -316,6 +328,7 @@ const TDXRMachine::KeptRoutine* TDXRMachine::GenerateRoutine(DXRNode* root) {
   routine.Offset = offset;
   routine.Size = layout.Size;
   routine.EntryOffset = layout.EntryOffset;
+  routine.RowsEntryOffset = layout.RowsEntryOffset;
   routine.MMXUsed = MMXUsed;
   routine.Temps.assign(Temps, Temps + layout.TempsUsed);
   KeptRoutines.insert(KeptRoutines.begin(), std::move(routine));
@@ -338,6 +351,15 @@ void AppendSurfaceFormat(std::string& bytes, const TDXRSurface* surface) {
   format.Bits = nullptr;
   AppendBytes(bytes, &format, offsetof(TDXRSurface, RGB) + sizeof(format.RGB));
 }
+// Bit i set when registers[i] has a byte other than zero.
+template <class Register>
+uint8_t PresentMask(const Register (&registers)[MaxRegisters]) {
+  static const Register zero = {};  // zero-initialised, padding included
+  uint8_t mask = 0;
+  for (int32_t i = 0; i < MaxRegisters; ++i)
+    if (std::memcmp(&registers[i], &zero, sizeof(zero)) != 0) mask = static_cast<uint8_t>(mask | (1u << i));
+  return mask;
+}
 }  // namespace
 
 // Everything a compile builds into the code, taken before it simplifies the tree; values the
@@ -351,7 +373,6 @@ void TDXRMachine::CollectCompileInputs(const DXRNode* root, std::string& bytes) 
   DXRTextureRegister textures[MaxRegisters];
   std::memcpy(static_cast<void*>(textures), TextureRegisters, sizeof(textures));
   for (DXRTextureRegister& texture : textures) {
-    texture.Surface = nullptr;
     texture.U = texture.V = 0;
     if (UseMMX || !texture.ConstantSteps) texture.dU = texture.dV = 0;
   }
@@ -361,19 +382,39 @@ void TDXRMachine::CollectCompileInputs(const DXRNode* root, std::string& bytes) 
   bytes.clear();
   AppendBytes(bytes, &root, sizeof(root));
   AppendBytes(bytes, Nodes, sizeof(DXRNode) * static_cast<size_t>(NodeCount));
-  AppendBytes(bytes, colors, sizeof(colors));
-  AppendBytes(bytes, textures, sizeof(textures));
+  // A register that holds nothing but run-time values, as Initialize leaves every one, is only
+  // marked absent: a draw uses one or two of them, and its inputs stay short to compare.
+  const uint8_t colorsPresent = PresentMask(colors);
+  AppendBytes(bytes, &colorsPresent, sizeof(colorsPresent));
+  for (int32_t i = 0; i < MaxRegisters; ++i)
+    if (colorsPresent & (1u << i)) AppendBytes(bytes, &colors[i], sizeof(colors[i]));
+  const uint8_t texturesPresent = PresentMask(textures);
+  AppendBytes(bytes, &texturesPresent, sizeof(texturesPresent));
+  for (int32_t i = 0; i < MaxRegisters; ++i) {
+    if (!(texturesPresent & (1u << i))) continue;
+    const TDXRSurface* surface = textures[i].Surface;
+    textures[i].Surface = nullptr;
+    AppendBytes(bytes, &textures[i], sizeof(textures[i]));
+    AppendSurfaceFormat(bytes, surface);
+  }
   AppendBytes(bytes, &Dither, sizeof(Dither));
   AppendBytes(bytes, &zBuffer, sizeof(zBuffer));
   AppendBytes(bytes, &UseMMX, sizeof(UseMMX));
+  AppendBytes(bytes, &UseVectorCopies, sizeof(UseVectorCopies));
+  AppendBytes(bytes, &Rows.Enable, sizeof(Rows.Enable));
   AppendSurfaceFormat(bytes, Dest);
   AppendSurfaceFormat(bytes, ZBuffer.Surface);
-  for (const DXRTextureRegister& texture : TextureRegisters) AppendSurfaceFormat(bytes, texture.Surface);
 }
 
 void TDXRMachine::Run(int32_t count) {
   if (count <= 0 || !Entry) return;
   Entry(count);
   // The x87 unit shares its registers with MMX; give them back before any floating-point code.
+  if (MMXUsed) asm volatile("emms");
+}
+
+void TDXRMachine::RunRows() {
+  if (!RowsEntry) return;
+  RowsEntry();
   if (MMXUsed) asm volatile("emms");
 }

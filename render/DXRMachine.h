@@ -120,7 +120,34 @@ struct DXRIndirectCells {
   uint32_t Saved;      // first of the two raw values whose difference perturbs
 };
 
+// One source coordinate of a rotated draw's rows, as the routine's row walk reads it. The walk
+// works on the coordinate multiplied by Sign, which makes it rise along the row; a coordinate
+// that stays constant along the row has Sign 1, Advance 0, Divisor 1, and a bias so large that
+// a row starting before the source skips past the destination, i.e. draws nothing.
+struct DXRRowAxis {
+  int32_t Start;    // 16.16 at the current row's left edge of the box; steps in 32-bit arithmetic
+  int32_t RowStep;  // added to Start from one row to the next
+  int64_t SignMask;  // 0 for Sign 1, -1 for Sign -1: (x ^ SignMask) - SignMask is Sign times x
+  int64_t SkipLow;   // a signed coordinate below this lies before the source
+  int64_t SkipBias;  // added to the distance before dividing it, to round the skip up
+  int64_t RunHigh;   // the run ends before this signed coordinate
+  int64_t Advance;   // the signed coordinate's step per pixel
+  uint64_t Divisor, Reciprocal;  // the reciprocal rounded up, unused for a divisor of 1
+};
+
+// The rows a rotated draw walks inside the routine (RunRows), each from the box's left edge
+// past the pixels whose source coordinates lie outside the source, for as long as they lie
+// inside it and inside the destination.
+struct DXRRowWalk {
+  bool Enable;  // compiled in: the routine gets the row-walking entry
+  int32_t Top, Bottom, Left;
+  int64_t Room;                        // destination pixels from Left to the right edge
+  int64_t PrefetchFirst, PrefetchEnd;  // bytes of a row the box covers
+  DXRRowAxis U, V;                     // of texture 0
+};
+
 using DXRSpanRoutine = void (*)(int32_t count);
+using DXRRowsRoutine = void (*)();
 
 constexpr int32_t MaxNodes = 128;
 constexpr int32_t MaxTemps = 256;
@@ -146,12 +173,15 @@ class TDXRMachine {
   DXRNode* NewBlendNode(TDXRBlendMode mode, DXRNode* child1, DXRNode* child2);
   void Compile(DXRNode* root);
   void Run(int32_t count);
+  // Draws the rows Rows describes (compiled with Rows.Enable).
+  void RunRows();
   // The code of the routine Entry belongs to (empty when nothing is compiled).
   std::span<const uint8_t> RoutineCode() const;
 
   const void* CodeBuffer = nullptr;  // the executable view of CodeMemory
   size_t CodeBufferSize = 0;
   DXRSpanRoutine Entry = nullptr;
+  DXRRowsRoutine RowsEntry = nullptr;
   int32_t NodeCount = 0;
   DXRNode Nodes[MaxNodes] = {};
   bool MMXUsed = false;
@@ -170,6 +200,7 @@ class TDXRMachine {
   DXRZBuffer ZBuffer = {};
   DXRAxis Axis = {};
   DXRZRegister ZRegister = {};
+  DXRRowWalk Rows = {};
   // Pixel addresses of the surfaces, taken by Compile. The routine reads them from here rather
   // than having them built in, so that one routine serves every surface of its format.
   const void* DestBits = nullptr;
@@ -180,7 +211,7 @@ class TDXRMachine {
   // A routine in the code memory and what it was compiled from.
   struct KeptRoutine {
     std::string Inputs;
-    size_t Offset = 0, Size = 0, EntryOffset = 0;
+    size_t Offset = 0, Size = 0, EntryOffset = 0, RowsEntryOffset = 0;
     bool MMXUsed = false;
     // The temporaries' words the compile fixed (defaults of absent texture channels); another
     // routine's compile may have overwritten them since.
@@ -215,10 +246,13 @@ extern uint8_t AddTable[512];
 extern uint8_t SubTable[511];
 extern double CosTable[256];
 extern bool UseMMX;
+// Raw copies of 32-bit texels 16 at a time, where the processor has AVX-512.
+extern bool UseVectorCopies;
 extern const uint8_t DitherTable[16];
 
 void DetectCpuFeatures();
 bool CpuHasMMX();
+bool CpuHasAVX512();
 void SetRenderOption(uint8_t option, int32_t value);
 double Cos256(int32_t angle);
 double Sin256(int32_t angle);

@@ -20,42 +20,29 @@ int32_t WrapSum(std::initializer_list<int64_t> terms) {
   return static_cast<int32_t>(static_cast<uint32_t>(sum));
 }
 
-// The source range along one axis of a row and the per-pixel step along it. Every row divides
-// by the same step, so the divisions become multiplications by a rounded-up reciprocal.
-class SourceSpan {
- public:
-  SourceSpan(int64_t step, int64_t low, int64_t high)
-      : step_(step), low_(low), high_(high), divisor_(std::max<uint64_t>(static_cast<uint64_t>(std::abs(step)), 1)),
-        reciprocal_(divisor_ > 1 ? UINT64_MAX / divisor_ + 1 : 0) {}
+// A coordinate that stays constant along its rows skips at least this many pixels of a row that
+// starts before the source: more than any destination is wide.
+constexpr int64_t PastEveryDestination = int64_t{1} << 40;
 
-  // Pixels at the row's start whose coordinate lies before the range.
-  int64_t LeadingSkip(int64_t coord) const {
-    if (step_ > 0 && coord < low_) return Quotient(low_ - coord + step_ - 1);
-    if (step_ < 0 && coord >= high_) return Quotient(coord - high_ - step_);
-    return 0;
-  }
-
-  // Pixels from the current coordinate on whose coordinate stays inside the range; none
-  // (zero or less) when it starts outside.
-  int64_t RunLength(int64_t coord) const {
-    if (step_ == 0 && (coord < low_ || coord >= high_)) return 0;
-    const int64_t room = step_ >= 0 ? high_ - coord : coord - low_;
-    return room > 0 ? Quotient(room) : 0;
-  }
-
- private:
-  // n ÷ divisor truncated, for n ≥ 0. With the reciprocal rounded up, the high half of the
-  // product is exact for dividends and divisors below 2^32.
-  int64_t Quotient(int64_t n) const {
-    const auto dividend = static_cast<uint64_t>(n);
-    if (divisor_ == 1) return n;
-    if (dividend > UINT32_MAX || divisor_ > UINT32_MAX) return static_cast<int64_t>(dividend / divisor_);
-    return static_cast<int64_t>((static_cast<unsigned __int128>(dividend) * reciprocal_) >> 64);
-  }
-
-  int64_t step_, low_, high_;
-  uint64_t divisor_, reciprocal_;
-};
+// One source coordinate's rows for the routine's row walk: it starts at `start` on the first
+// row and moves by rowStep from row to row and by step from pixel to pixel; pixels are drawn
+// while it lies in [low, high). A falling coordinate is walked as its negation, so the walk
+// needs no case of its own: it skips to the first pixel at or below high - 1 and runs while
+// the coordinate stays above low.
+DXRRowAxis RowAxis(int32_t start, int32_t rowStep, int32_t step, int64_t low, int64_t high) {
+  DXRRowAxis axis{};
+  axis.Start = start;
+  axis.RowStep = rowStep;
+  const bool falling = step < 0;
+  axis.SignMask = falling ? -1 : 0;
+  axis.SkipLow = falling ? 1 - high : low;
+  axis.RunHigh = falling ? -low : high;
+  axis.Advance = std::abs(int64_t{step});
+  axis.Divisor = static_cast<uint64_t>(std::max<int64_t>(axis.Advance, 1));
+  axis.SkipBias = step == 0 ? PastEveryDestination : axis.Advance - 1;
+  axis.Reciprocal = axis.Divisor > 1 ? UINT64_MAX / axis.Divisor + 1 : 0;
+  return axis;
+}
 }  // namespace
 
 int32_t MulDivInt(int32_t a, int32_t b, int32_t c) {
@@ -112,21 +99,22 @@ void SetupRotateMachine(TDXRSurface& dest, TDXRSurface& src, TDXRBlendMode blend
   texture.ConstantSteps = true;
   const auto alphaWord = static_cast<uint16_t>(static_cast<uint32_t>(alpha) << 8);
   texture.DefaultColor = {alphaWord, alphaWord, alphaWord, alphaWord};
+  machine.Rows.Enable = true;
   DXRNode* destPixel = machine.NewTypedNode(NodeDestPixel);
   DXRNode* texel = machine.NewTextureNode(0);
   machine.Compile(machine.NewBlendNode(blend, texel, destPixel));
 }
 
-void DrawRotatedBlend(TDXRSurface& dest, TDXRSurface& src, int32_t x, int32_t y, int32_t width, int32_t height,
-                      const RECT& srcRect, double centerX, double centerY, int32_t angle, TDXRBlendMode blend,
-                      int32_t alpha, bool colorKeyEnable, uint32_t colorKey) {
-  if (width == 0 || height == 0) return;
+bool PrepareRotatedDraw(TDXRSurface& dest, TDXRSurface& src, int32_t x, int32_t y, int32_t width, int32_t height,
+                        const RECT& srcRect, double centerX, double centerY, int32_t angle, TDXRBlendMode blend,
+                        int32_t alpha, bool colorKeyEnable, uint32_t colorKey) {
+  if (width == 0 || height == 0) return false;
   if (srcRect.left < 0 || srcRect.top < 0 || static_cast<int64_t>(srcRect.right) > src.Width ||
       static_cast<int64_t>(srcRect.bottom) > src.Height || srcRect.left >= srcRect.right ||
       srcRect.top >= srcRect.bottom)
-    return;
+    return false;
   int32_t left = 0, top = 0, right = 0, bottom = 0;
-  if (!RotatedBounds(dest, x, y, width, height, centerX, centerY, angle, left, top, right, bottom)) return;
+  if (!RotatedBounds(dest, x, y, width, height, centerX, centerY, angle, left, top, right, bottom)) return false;
 
   const int32_t back = -(angle & 255);  // the inverse turn, without negating INT32_MIN
   const auto c = static_cast<int32_t>(std::trunc(Cos256(back) * 65536));
@@ -139,43 +127,31 @@ void DrawRotatedBlend(TDXRSurface& dest, TDXRSurface& src, int32_t x, int32_t y,
   const int32_t dVdy = MulDivInt(sh, c, height);
 
   const int64_t columns = Wrap32(int64_t{left} - x), rows = Wrap32(int64_t{y} - top);
-  int32_t u0 = WrapSum({static_cast<int64_t>(std::trunc(sw * centerX * 65536)), columns * dUdx, rows * dUdy,
-                        srcRect.left * One});
-  int32_t v0 = WrapSum({static_cast<int64_t>(std::trunc(sh * centerY * 65536)), columns * dVdx, -(rows * dVdy),
-                        srcRect.top * One});
+  const int32_t u0 = WrapSum({static_cast<int64_t>(std::trunc(sw * centerX * 65536)), columns * dUdx, rows * dUdy,
+                              srcRect.left * One});
+  const int32_t v0 = WrapSum({static_cast<int64_t>(std::trunc(sh * centerY * 65536)), columns * dVdx,
+                              -(rows * dVdy), srcRect.top * One});
 
   SetupRotateMachine(dest, src, blend, alpha, dUdx, dVdx, colorKeyEnable, colorKey);
-  TDXRMachine& machine = *RenderMachine();
-  DXRTextureRegister& texture = machine.TextureRegisters[0];
-  const SourceSpan alongU(dUdx, srcRect.left * One, srcRect.right * One);
-  const SourceSpan alongV(dVdx, srcRect.top * One, srcRect.bottom * One);
+  DXRRowWalk& walk = RenderMachine()->Rows;
+  walk.Top = top;
+  walk.Bottom = bottom;
+  walk.Left = left;
+  walk.Room = int64_t{dest.Width} - left;
   const uint32_t bytesPerPixel = dest.BitCount / 8;
-  for (int32_t row = top; row < bottom; ++row) {
-    // Start fetching the next row's destination, for writing, while this one is drawn; on a
-    // large surface every row of the box lies in lines that are not cached yet. (Processors
-    // without the write prefetch take it for a no-op.)
-    if (row + 1 < bottom) {
-      const auto* next = static_cast<const uint8_t*>(dest.Bits) + int64_t{row + 1} * dest.Pitch;
-      for (int64_t offset = int64_t{left} * bytesPerPixel; offset < int64_t{right} * bytesPerPixel; offset += 64)
-        asm volatile("prefetchw %0" : : "m"(next[offset]));
-    }
-    int64_t u = u0, v = v0;
-    const int64_t skip = std::max(alongU.LeadingSkip(u), alongV.LeadingSkip(v));
-    // A row whose first pixel inside the source lies beyond the destination draws nothing.
-    const int64_t room = int64_t{dest.Width} - (left + skip);
-    u += room > 0 ? skip * dUdx : 0;
-    v += room > 0 ? skip * dVdx : 0;
-    const int64_t count = std::min({alongU.RunLength(u), alongV.RunLength(v), room});
-    // A positive count means every coordinate of the run lies inside the source rectangle,
-    // which is what direct addressing relies on.
-    if (count > 0) {
-      machine.Axis.X = static_cast<int32_t>(left + skip);
-      machine.Axis.Y = row;
-      texture.U = static_cast<int32_t>(u);
-      texture.V = static_cast<int32_t>(v);
-      machine.Run(static_cast<int32_t>(count));
-    }
-    u0 = Wrap32(int64_t{u0} - dUdy);
-    v0 = Wrap32(int64_t{v0} + dVdy);
-  }
+  walk.PrefetchFirst = int64_t{left} * bytesPerPixel;
+  walk.PrefetchEnd = int64_t{right} * bytesPerPixel;
+  // U falls by dUdy and V rises by dVdy from row to row; a positive run keeps every
+  // coordinate of it inside the source rectangle, which is what direct addressing relies on.
+  walk.U = RowAxis(u0, Wrap32(-int64_t{dUdy}), dUdx, srcRect.left * One, srcRect.right * One);
+  walk.V = RowAxis(v0, dVdy, dVdx, srcRect.top * One, srcRect.bottom * One);
+  return true;
+}
+
+void DrawRotatedBlend(TDXRSurface& dest, TDXRSurface& src, int32_t x, int32_t y, int32_t width, int32_t height,
+                      const RECT& srcRect, double centerX, double centerY, int32_t angle, TDXRBlendMode blend,
+                      int32_t alpha, bool colorKeyEnable, uint32_t colorKey) {
+  if (PrepareRotatedDraw(dest, src, x, y, width, height, srcRect, centerX, centerY, angle, blend, alpha,
+                         colorKeyEnable, colorKey))
+    RenderMachine()->RunRows();
 }

@@ -3,10 +3,11 @@
 //   rdi  destination address of the current pixel
 //   esi  pixels left
 //   eax  raw pixel value (destination pixel after a read, texel after a fetch, packed pixel)
-//   ecx, edx, r8-r10, mm0, mm1  scratch of the emitters
+//   ecx, edx, r8-r10, mm0, mm1  scratch of the emitters; zmm0-zmm10, k1, k2 of the vector copy
 //   r11  address of data outside the machine (tables, surfaces, palettes)
 //   r12d, r13d, r14  U, V and pixel address of a lone point-sampled texture; U and V are
-//        written back on exit
+//        written back at the end of a span
+//   r15d  the row of the row walk
 #pragma once
 
 #include <xbyak/xbyak.h>
@@ -19,6 +20,8 @@ class SpanCompiler : public Xbyak::CodeGenerator {
 
   // Returns the offset of the routine's entry in the buffer.
   size_t Generate(DXRNode* root);
+  // The offset of the row-walking entry, 0 when there is none.
+  size_t RowsEntryOffset() const;
   int32_t TempsUsed() const { return NextTemp; }
 
   // Short form when the displacement measured from the end of the short form is below 128 in
@@ -77,9 +80,19 @@ class SpanCompiler : public Xbyak::CodeGenerator {
   void EmitFetch(const DXRTextureRegister& texture, const void* pair, bool wrap);
   void EmitFastFill(const DXRColorRegister& reg);
   void EmitGeneralLoop(DXRNode* root);
+  void EmitPixelLoop(DXRNode* root);
+  bool CopiesInVectors(const DXRNode* root) const;
+  void EmitVectorCopy(const DXRTextureRegister& texture);
   void EmitStepsAndCount();
   void EmitPrologue();
   void EmitEpilogue();
+  void EmitSpanStart();
+  void EmitSpanEnd();
+  void EmitRowWalk();
+  void EmitRowSkip(const DXRRowAxis& axis, const Xbyak::Reg64& coord, const Xbyak::Reg64& skip);
+  void EmitRowRun(const DXRRowAxis& axis, const Xbyak::Reg64& coord, const Xbyak::Reg64& run,
+                  const Xbyak::Label& empty);
+  void EmitQuotient(const DXRRowAxis& axis);
   void SetComponent(DXRColor* result, int k, const Xbyak::Reg32& value);
   void LoadComponent(const Xbyak::Reg32& reg, const DXRColor* color, int k);
   void LoadComponentPair(const Xbyak::Reg32& reg, const DXRColor* color, int first);
@@ -114,7 +127,7 @@ class SpanCompiler : public Xbyak::CodeGenerator {
   bool CoordinatesCanStayInRegisters(const DXRNode* node) const;
 
   TDXRMachine& M;
-  Xbyak::Label Exit, LoopHead, EntryPoint;
+  Xbyak::Label Exit, LoopHead, SpanStart, EntryPoint, RowsEntryPoint;
   // The one texture whose U and V live in r12d and r13d for the whole run (none: all in memory).
   const DXRTextureRegister* CachedTexture = nullptr;
   int32_t NextTemp = 0;
@@ -123,6 +136,7 @@ class SpanCompiler : public Xbyak::CodeGenerator {
 struct SpanRoutineLayout {
   size_t Size = 0;
   size_t EntryOffset = 0;
+  size_t RowsEntryOffset = 0;  // 0 when the routine walks no rows
   int32_t TempsUsed = 0;  // temporaries from the first on
 };
 

@@ -1,5 +1,6 @@
 #include <cstdlib>
 #include <limits>
+#include <utility>
 
 #include "render/SpanCompiler.h"
 
@@ -23,6 +24,7 @@ bool GenerateSpanCode(TDXRMachine& machine, DXRNode* root, uint8_t* buffer, size
   try {
     SpanCompiler compiler(machine, buffer, capacity);
     layout.EntryOffset = compiler.Generate(root);
+    layout.RowsEntryOffset = compiler.RowsEntryOffset();
     layout.Size = compiler.getSize();
     layout.TempsUsed = compiler.TempsUsed();
     return true;
@@ -56,29 +58,43 @@ void SpanCompiler::EmitBranch(uint8_t condition, const Label& target) {
   }
 }
 
+// The entries save what they use of the caller's registers and address the machine.
 void SpanCompiler::EmitPrologue() {
   push(rbx);
   mov(rbx, reinterpret_cast<uintptr_t>(&M));
-  mov(esi, edi);
   if (CachedTexture) {
     push(r12);
     push(r13);
     push(r14);
-    mov(r12d, dword[At(&CachedTexture->U)]);
-    mov(r13d, dword[At(&CachedTexture->V)]);
-    mov(r14, qword[At(&M.TextureBits[CachedTexture - M.TextureRegisters])]);
   }
 }
 
 void SpanCompiler::EmitEpilogue() {
   if (CachedTexture) {
-    mov(dword[At(&CachedTexture->U)], r12d);
-    mov(dword[At(&CachedTexture->V)], r13d);
     pop(r14);
     pop(r13);
     pop(r12);
   }
   pop(rbx);
+  ret();
+}
+
+// A span is called by the entries with its pixel count in esi; it starts at Axis.
+void SpanCompiler::EmitSpanStart() {
+  if (CachedTexture) {
+    mov(r12d, dword[At(&CachedTexture->U)]);
+    mov(r13d, dword[At(&CachedTexture->V)]);
+    mov(r14, qword[At(&M.TextureBits[CachedTexture - M.TextureRegisters])]);
+  }
+  EmitDestAddress();
+  EmitZAddress();
+}
+
+void SpanCompiler::EmitSpanEnd() {
+  if (CachedTexture) {
+    mov(dword[At(&CachedTexture->U)], r12d);
+    mov(dword[At(&CachedTexture->V)], r13d);
+  }
   ret();
 }
 
@@ -98,7 +114,7 @@ bool SpanCompiler::CoordinatesCanStayInRegisters(const DXRNode* node) const {
 size_t SpanCompiler::Generate(DXRNode* root) {
   const TDXRSurface& dest = *M.Dest;
   const bool fastFill = root->Type == NodeColor && !M.ColorRegisters[root->Index].Gouraud && !M.ZBuffer.Enable &&
-                        !M.Dither && (dest.BitCount == 16 || dest.BitCount == 32);
+                        !M.Dither && !M.Rows.Enable && (dest.BitCount == 16 || dest.BitCount == 32);
   if (fastFill) {
     EmitFastFill(M.ColorRegisters[root->Index]);
     ready();
@@ -109,9 +125,14 @@ size_t SpanCompiler::Generate(DXRNode* root) {
   return static_cast<size_t>(EntryPoint.getAddress() - getCode());
 }
 
+size_t SpanCompiler::RowsEntryOffset() const {
+  return M.Rows.Enable ? static_cast<size_t>(RowsEntryPoint.getAddress() - getCode()) : 0;
+}
+
 // Flat colour: the colour is packed once and stored without a per-pixel pipeline.
 void SpanCompiler::EmitFastFill(const DXRColorRegister& reg) {
   EmitPrologue();
+  mov(esi, edi);
   EmitDestAddress();
   EmitPackPixel(&reg.Color, SurfaceChannels(*M.Dest));
   Label done;
@@ -156,8 +177,26 @@ void SpanCompiler::EmitGeneralLoop(DXRNode* root) {
 
   // Exit and loop head come first, so every branch of the loop jumps backwards.
   L(Exit);
+  EmitSpanEnd();
+  if (CopiesInVectors(root)) {
+    L(SpanStart);
+    EmitSpanStart();
+    EmitVectorCopy(M.TextureRegisters[root->Index]);
+    jmp(Exit, T_NEAR);
+  } else {
+    EmitPixelLoop(root);
+  }
+
+  L(EntryPoint);
+  EmitPrologue();
+  mov(esi, edi);
+  call(SpanStart);
   EmitEpilogue();
 
+  if (M.Rows.Enable) EmitRowWalk();
+}
+
+void SpanCompiler::EmitPixelLoop(DXRNode* root) {
   L(LoopHead);
   EmitStepsAndCount();
   EmitBranch(BranchLessEqual, Exit);
@@ -189,11 +228,242 @@ void SpanCompiler::EmitGeneralLoop(DXRNode* root) {
   EmitBranch(BranchGreater, body);
   EmitBranch(BranchAlways, Exit);
 
-  L(EntryPoint);
-  EmitPrologue();
-  EmitDestAddress();
-  EmitZAddress();
+  L(SpanStart);
+  EmitSpanStart();
   EmitBranch(BranchAlways, body);
+}
+
+// A raw copy of a lone point-sampled texture inside its pixels onto a destination of its
+// 32-bit format, 16 pixels at a time: their texels gathered at once, the keyed ones masked
+// out of the store. Each pixel gets what the pixel loop gives it, and U and V end where the
+// pixel loop leaves them.
+bool SpanCompiler::CopiesInVectors(const DXRNode* root) const {
+  if (!UseVectorCopies || root->Type != NodeTexture || M.Dither || M.ZBuffer.Enable || M.ColorCount != 0 ||
+      M.Axis.Step)
+    return false;
+  const DXRTextureRegister& texture = M.TextureRegisters[root->Index];
+  const TDXRSurface& source = *texture.Surface;
+  // Texel offsets are gathered as 32-bit numbers of texels.
+  const bool offsetsFit = source.Pitch % 4 == 0 && std::abs(int64_t{source.Pitch}) / 4 * source.Height <= INT32_MAX;
+  return &texture == CachedTexture && texture.Addressing == 1 && M.Dest->BitCount == 32 && source.BitCount == 32 &&
+         SameSurfaceFormat(*M.Dest, source) && offsetsFit;
+}
+
+void SpanCompiler::EmitVectorCopy(const DXRTextureRegister& texture) {
+  static const int32_t laneNumbers[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+  const Zmm u = zmm0, v = zmm1, stepU = zmm2, stepV = zmm3, lanes = zmm4, scratch = zmm5, key = zmm6,
+            keep = zmm7, texels = zmm8, offsets = zmm9, compared = zmm10;
+  // The per-pixel steps in ecx and edx, as the pixel loop would add them.
+  if (!UseMMX && texture.ConstantSteps) {
+    mov(ecx, texture.dU);
+    mov(edx, texture.dV);
+  } else {
+    mov(ecx, dword[At(&texture.dU)]);
+    mov(edx, dword[At(&texture.dV)]);
+  }
+  vpbroadcastd(stepU, ecx);
+  vpbroadcastd(stepV, edx);
+  vmovdqu32(lanes, ptr[At(laneNumbers)]);
+  vpbroadcastd(u, r12d);
+  vpmulld(scratch, lanes, stepU);
+  vpaddd(u, u, scratch);
+  vpbroadcastd(v, r13d);
+  vpmulld(scratch, lanes, stepV);
+  vpaddd(v, v, scratch);
+  vpslld(stepU, stepU, 4);
+  vpslld(stepV, stepV, 4);
+  // Where the pixel loop leaves U and V: one step per pixel, in 32-bit arithmetic.
+  imul(ecx, esi);
+  add(r12d, ecx);
+  imul(edx, esi);
+  add(r13d, edx);
+
+  const TDXRSurface& source = *texture.Surface;
+  const uint32_t alphaMask = SurfaceAlphaMask(source);
+  if (texture.ColorKeyEnable) {
+    mov(eax, texture.ColorKey);
+    vpbroadcastd(key, eax);
+    // The bits the key is compared with; without alpha the top byte is padding and is dropped
+    // from the texel for good, as the pixel loop does.
+    mov(eax, ~alphaMask & 0xFFFFFF);
+    vpbroadcastd(keep, eax);
+  }
+  const int32_t texelsPerRow = source.Pitch / 4;
+  const bool rowShift = texelsPerRow > 0 && (texelsPerRow & (texelsPerRow - 1)) == 0;
+  if (!rowShift) {
+    mov(eax, texelsPerRow);
+    vpbroadcastd(scratch, eax);
+  }
+
+  Label block, full, masked;
+  L(block);
+  cmp(esi, 16);
+  jge(full);
+  mov(ecx, esi);  // the last pixels: lanes 0 to esi - 1
+  mov(eax, 1);
+  shl(eax, cl);
+  dec(eax);
+  kmovw(k1, eax);
+  jmp(masked);
+  L(full);
+  kxnorw(k1, k1, k1);
+  L(masked);
+  vpsrld(offsets, v, 16);
+  if (rowShift)
+    vpslld(offsets, offsets, static_cast<uint8_t>(HighestBitIndex(static_cast<uint32_t>(texelsPerRow))));
+  else
+    vpmulld(offsets, offsets, scratch);
+  vpsrld(compared, u, 16);
+  vpaddd(offsets, offsets, compared);
+  kmovw(k2, k1);
+  vpxord(texels, texels, texels);  // no dependence on the last block's texels
+  vpgatherdd(texels | k2, ptr[r14 + offsets * 4]);
+  if (texture.ColorKeyEnable) {
+    if (alphaMask == 0) {
+      vpandd(texels, texels, keep);
+      vpcmpd(k1 | k1, texels, key, 4);  // not equal
+    } else {
+      vpandd(compared, texels, keep);
+      vpcmpd(k1 | k1, compared, key, 4);
+    }
+  }
+  vmovdqu32(ptr[rdi] | k1, texels);
+  vpaddd(u, u, stepU);
+  vpaddd(v, v, stepV);
+  add(rdi, 64);
+  sub(esi, 16);
+  jg(block);
+  // The caller's SSE code runs at full speed only with the upper halves cleared.
+  vzeroupper();
+}
+
+// The rows of Rows, each drawn as one span from the first pixel whose source coordinates lie
+// inside the source on. The row's own state lives in r15d (the row) and in the machine; the
+// span may use every other register.
+void SpanCompiler::EmitRowWalk() {
+  const DXRRowWalk& rows = M.Rows;
+  Label rowLoop, nextRow, done;
+  L(RowsEntryPoint);
+  EmitPrologue();
+  push(r15);
+  mov(r15d, dword[At(&rows.Top)]);
+  L(rowLoop);
+  cmp(r15d, dword[At(&rows.Bottom)]);
+  jge(done, T_NEAR);
+
+  // Start fetching the next row's destination, for writing, while this one is drawn; on a
+  // large surface every row of the box lies in lines that are not cached yet.
+  Label prefetched, line;
+  lea(eax, ptr[r15 + 1]);
+  cmp(eax, dword[At(&rows.Bottom)]);
+  jge(prefetched);
+  imul(rax, rax, M.Dest->Pitch);
+  add(rax, qword[At(&M.DestBits)]);
+  mov(rcx, qword[At(&rows.PrefetchFirst)]);
+  mov(rdx, qword[At(&rows.PrefetchEnd)]);
+  cmp(rcx, rdx);
+  jge(prefetched);
+  L(line);
+  prefetchw(ptr[rax + rcx]);
+  add(rcx, 64);
+  cmp(rcx, rdx);
+  jl(line);
+  L(prefetched);
+
+  // r8 and r9: the signed U and V; r10: the pixels skipped; rsi: the pixels drawn.
+  EmitRowSkip(rows.U, r8, r10);
+  EmitRowSkip(rows.V, r9, rax);
+  cmp(rax, r10);
+  cmovg(r10, rax);
+  // A row whose first pixel inside the source lies beyond the destination draws nothing.
+  mov(rsi, qword[At(&rows.Room)]);
+  sub(rsi, r10);
+  jle(nextRow, T_NEAR);
+  mov(rax, r10);
+  imul(rax, qword[At(&rows.U.Advance)]);
+  add(r8, rax);
+  mov(rax, r10);
+  imul(rax, qword[At(&rows.V.Advance)]);
+  add(r9, rax);
+  EmitRowRun(rows.U, r8, rsi, nextRow);
+  EmitRowRun(rows.V, r9, rsi, nextRow);
+  test(rsi, rsi);
+  jle(nextRow, T_NEAR);
+
+  mov(eax, dword[At(&rows.Left)]);
+  add(eax, r10d);
+  mov(dword[At(&M.Axis.X)], eax);
+  mov(dword[At(&M.Axis.Y)], r15d);
+  const DXRTextureRegister& texture = M.TextureRegisters[0];
+  const std::pair<const DXRRowAxis*, const int32_t*> coordinates[] = {{&rows.U, &texture.U}, {&rows.V, &texture.V}};
+  const Reg64 signedCoords[] = {r8, r9};
+  for (int i = 0; i < 2; ++i) {
+    mov(rax, signedCoords[i]);
+    xor_(rax, qword[At(&coordinates[i].first->SignMask)]);
+    sub(rax, qword[At(&coordinates[i].first->SignMask)]);
+    mov(dword[At(coordinates[i].second)], eax);
+  }
+  call(SpanStart);
+
+  L(nextRow);
+  mov(eax, dword[At(&rows.U.RowStep)]);
+  add(dword[At(&rows.U.Start)], eax);
+  mov(eax, dword[At(&rows.V.RowStep)]);
+  add(dword[At(&rows.V.Start)], eax);
+  inc(r15d);
+  jmp(rowLoop, T_NEAR);
+
+  L(done);
+  pop(r15);
+  EmitEpilogue();
+}
+
+// coord := the row's signed coordinate; skip := the pixels before it reaches SkipLow.
+void SpanCompiler::EmitRowSkip(const DXRRowAxis& axis, const Reg64& coord, const Reg64& skip) {
+  Label none, done;
+  movsxd(coord, dword[At(&axis.Start)]);
+  xor_(coord, qword[At(&axis.SignMask)]);
+  sub(coord, qword[At(&axis.SignMask)]);
+  mov(rax, qword[At(&axis.SkipLow)]);
+  sub(rax, coord);
+  jle(none);
+  add(rax, qword[At(&axis.SkipBias)]);
+  EmitQuotient(axis);
+  jmp(done);
+  L(none);
+  xor_(eax, eax);
+  L(done);
+  if (skip != rax) mov(skip, rax);
+}
+
+// run := min(run, pixels from the signed coordinate on before it reaches RunHigh); to `empty`
+// when there are none.
+void SpanCompiler::EmitRowRun(const DXRRowAxis& axis, const Reg64& coord, const Reg64& run, const Label& empty) {
+  mov(rax, qword[At(&axis.RunHigh)]);
+  sub(rax, coord);
+  jle(empty, T_NEAR);
+  EmitQuotient(axis);
+  cmp(run, rax);
+  cmovg(run, rax);
+}
+
+// rax := rax / Divisor, truncated, for rax >= 0 (rdx is lost). With the reciprocal rounded up,
+// the high half of the product is exact for dividends and divisors below 2^32; divisors never
+// reach 2^32, larger dividends take the division.
+void SpanCompiler::EmitQuotient(const DXRRowAxis& axis) {
+  Label wide, done;
+  cmp(qword[At(&axis.Divisor)], 1);
+  je(done);
+  mov(rdx, rax);
+  shr(rdx, 32);
+  jnz(wide);
+  mul(qword[At(&axis.Reciprocal)]);
+  mov(rax, rdx);
+  jmp(done);
+  L(wide);
+  xor_(edx, edx);
+  div(qword[At(&axis.Divisor)]);
+  L(done);
 }
 
 // Every pixel's state steps once, then the pixel counter counts the pixel off.

@@ -18,19 +18,19 @@ struct DrawCase {
   int32_t angle;
 };
 
-// Destination 9 x 7, source 5 x 6: draws that reach past each edge, cover the whole, sit in a
-// corner, and take the arguments to their limits.
-std::vector<DrawCase> Cases() {
+// Destination `width` x 7, source 5 x 6: draws that reach past each edge, cover the whole, sit
+// in a corner, and take the arguments to their limits.
+std::vector<DrawCase> Cases(int32_t width) {
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
   std::vector<DrawCase> cases;
   for (int32_t angle = -3; angle < 260; angle += 7) {
-    cases.push_back({4, 3, 30, 30, 0.5, 0.5, angle});  // over all four edges at once
-    cases.push_back({0, 3, 6, 5, 0.5, 0.5, angle});    // left
-    cases.push_back({8, 3, 6, 5, 0.5, 0.5, angle});    // right
-    cases.push_back({4, 0, 6, 5, 0.5, 0.5, angle});    // top
-    cases.push_back({4, 6, 6, 5, 0.5, 0.5, angle});    // bottom
-    cases.push_back({9, 7, 3, 3, 0.0, 0.0, angle});    // just past the far corner
+    cases.push_back({width / 2, 3, width + 21, 30, 0.5, 0.5, angle});  // over all four edges at once
+    cases.push_back({0, 3, 6, 5, 0.5, 0.5, angle});                    // left
+    cases.push_back({width - 1, 3, 6, 5, 0.5, 0.5, angle});            // right
+    cases.push_back({4, 0, 6, 5, 0.5, 0.5, angle});                    // top
+    cases.push_back({4, 6, 6, 5, 0.5, 0.5, angle});                    // bottom
+    cases.push_back({width, 7, 3, 3, 0.0, 0.0, angle});                // just past the far corner
     cases.push_back({4, 3, -7, 9, 0.3, 0.8, angle});   // mirrored by a negative size
     cases.push_back({4, 3, 2, 40, 1.7, -0.6, angle});  // thin, centre outside the rectangle
   }
@@ -53,10 +53,12 @@ class GuardedRotatedDraw : public ::testing::TestWithParam<GuardedParam> {};
 TEST_P(GuardedRotatedDraw, StaysInsideSourceAndDestination) {
   const auto [destFormat, sourceFormat, mmx] = GetParam();
   const UseMMXForm form(mmx);
-  const std::vector<DrawCase> cases = Cases();
   for (int layout = 0; layout < 4; ++layout) {
     const bool bottomUp = layout & 1, againstEnd = layout & 2;
-    GuardedSurface dest(destFormat, 9, 7, bottomUp, againstEnd);
+    // The wider destination has rows long enough for whole blocks of the 16-pixel copies.
+    const int32_t width = againstEnd ? 37 : 9;
+    const std::vector<DrawCase> cases = Cases(width);
+    GuardedSurface dest(destFormat, width, 7, bottomUp, againstEnd);
     GuardedSurface source(sourceFormat, 5, 6, !bottomUp, !againstEnd);
     dest.Fill(1);
     source.Fill(2);

@@ -19,6 +19,18 @@ class UseMMXForm {
   bool saved_;
 };
 
+// Raw 32-bit copies 16 pixels at a time (where the processor can) or pixel by pixel.
+class UseVectorCopiesForm {
+ public:
+  explicit UseVectorCopiesForm(bool vectors) : saved_(UseVectorCopies) { UseVectorCopies = vectors && CpuHasAVX512(); }
+  ~UseVectorCopiesForm() { UseVectorCopies = saved_; }
+  UseVectorCopiesForm(const UseVectorCopiesForm&) = delete;
+  UseVectorCopiesForm& operator=(const UseVectorCopiesForm&) = delete;
+
+ private:
+  bool saved_;
+};
+
 // Parameterised over the code form: every case runs with MMX code and with the table form.
 class RenderTest : public ::testing::TestWithParam<bool> {
  protected:

@@ -240,10 +240,12 @@ TEST_P(RandomTrees, MatchReferencePixelForPixel) {
 }
 
 TEST_P(RandomTrees, TextureCopiesMatchReference) {
-  // The rotated draw's shape: the texture over the destination, raw copies where formats agree.
+  // The rotated draw's shape: the texture over the destination, raw copies where formats agree,
+  // 16 pixels at a time or one by one.
   const auto [destFormat, textureFormat, mmx] = GetParam();
   for (uint32_t seed = 1; seed <= 12; ++seed) {
     SCOPED_TRACE(::testing::Message() << "seed " << seed);
+    const UseVectorCopiesForm vectors(seed % 2 == 0);
     Scenario s(seed * 104729 + static_cast<uint32_t>(destFormat) * 17 + static_cast<uint32_t>(textureFormat),
                destFormat, textureFormat, mmx);
     s.RandomSetup(true, seed % 2 == 0, seed % 3 == 0);
