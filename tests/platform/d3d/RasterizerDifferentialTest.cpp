@@ -42,8 +42,8 @@ struct SceneKind {
   bool gameLike;                 // keyed bilinear sprites of two sizes, as the game draws them
   bool targetIsTexture = false;  // the first target is also one of the textures
   double largestSide = 80;       // of the quads, in pixels
-  double extremeChance = 0;      // of a corner a million pixels away or a texture coordinate
-                                 // that is huge or not a number
+  double extremeChance = 0;      // of a corner a million pixels away, or a texture coordinate
+                                 // in the millions or not a number
 };
 
 constexpr DWORD kBlends[] = {D3DBLEND_ZERO,        D3DBLEND_ONE,          D3DBLEND_SRCCOLOR,
@@ -231,13 +231,18 @@ class RasterizerDifferentialTest : public D3DFixture {
                        corner(sideX / 2, -sideY / 2, u1, v0), corner(-sideX / 2, sideY / 2, u0, v1),
                        corner(sideX / 2, sideY / 2, u1, v1)};
     if (kind.extremeChance > 0 && Chance(kind.extremeChance)) {
-      // Edge values beyond what a double holds exactly, or sampling where the coordinate breaks.
+      // Edge values beyond what a double holds exactly; texture coordinates wrapping millions of
+      // times or not numbers at all.
       D3DTLVERTEX& vertex = primitive.strip[Random(4)];
-      const float extremes[] = {1e30f, -std::numeric_limits<float>::infinity(),
+      const float extremes[] = {1e7f, -std::numeric_limits<float>::infinity(),
                                 std::numeric_limits<float>::quiet_NaN()};
       if (Chance(0.5)) {
-        vertex.sx = Chance(0.5) ? 1e6f : -1e6f;
-        vertex.sy = static_cast<float>(Uniform(-1e6, 1e6));
+        // A quad over the whole target with corners so far away that its edge values there
+        // are beyond 2^51.
+        for (D3DTLVERTEX& far : primitive.strip) {
+          far.sx = static_cast<float>(far.sx < cx ? Uniform(-9e5, -8e5) : Uniform(8e5, 9e5));
+          far.sy = static_cast<float>(far.sy < cy ? Uniform(-9e5, -8e5) : Uniform(8e5, 9e5));
+        }
       } else if (Chance(0.5)) {
         vertex.tu = extremes[Random(3)];
       } else {
