@@ -356,10 +356,9 @@ bool Minified(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c,
 // once on several threads, each with the batch in its own order.
 constexpr int64_t kBandRows = 8;
 
-// The rows a triangle may cover; none when top is below bottom.
-struct RowRange {
-  int32_t top = 1;
-  int32_t bottom = 0;
+// The pixels a triangle may cover, within its clip; none when top is below bottom.
+struct PixelBox {
+  int32_t left = 0, top = 1, right = 0, bottom = 0;
 };
 
 // A triangle made ready to draw: corners snapped and put clockwise, and all that stays the same
@@ -1006,19 +1005,20 @@ ORVALIS_AVX2 bool PaintSpanFourAtOnce(const Canvas& canvas, const Triangle& tria
 // Triangles over settled pixels only are passed over without shading, and the band stops as soon
 // as every pixel in it is settled.
 void PaintLastToFirst(const Canvas& canvas, std::span<const Triangle> triangles,
-                      std::span<const uint32_t> band, int64_t top, int64_t bottom,
-                      bool fourAtOnce) {
+                      std::span<const PixelBox> boxes, std::span<const uint32_t> band,
+                      int64_t top, int64_t bottom, bool fourAtOnce) {
   SettledPixels settled(bottom - top, static_cast<int64_t>(canvas.pixels.width));
   for (auto it = band.rbegin(); it != band.rend() && !settled.AllSettled(); ++it) {
-    const Triangle& triangle = triangles[*it];
-    const int64_t firstRow = std::max(top, triangle.minY),
-                  lastRow = std::min(bottom - 1, triangle.maxY);
+    const PixelBox& box = boxes[*it];
+    const int64_t firstRow = std::max<int64_t>(top, box.top),
+                  lastRow = std::min<int64_t>(bottom - 1, box.bottom);
     // Hidden wholly behind what is settled: most triangles of a crowded frame, passed over
-    // without finding their edges row by row.
+    // without finding their edges row by row, or even reading the triangle.
     bool hidden = true;
     for (int64_t y = firstRow; y <= lastRow && hidden; ++y)
-      hidden = settled.Settled(y - top, triangle.minX, triangle.maxX);
+      hidden = settled.Settled(y - top, box.left, box.right);
     if (hidden) continue;
+    const Triangle& triangle = triangles[*it];
     const bool quads = fourAtOnce && QuadShader::Handles(triangle);
     for (int64_t y = firstRow; y <= lastRow; ++y) {
       const int64_t row = y - top;
@@ -1048,7 +1048,7 @@ void PaintLastToFirst(const Canvas& canvas, std::span<const Triangle> triangles,
 struct Rasterizer::Work {
   std::vector<DecodedTexture> decoded;  // never shrunk, so each keeps its memory too
   std::vector<Triangle> triangles;  // never shrunk: growing it again would clear it again
-  std::vector<RowRange> rows;
+  std::vector<PixelBox> boxes;
   std::vector<size_t> firstTriangle;
   std::vector<size_t> bandStart;
   std::vector<size_t> filled;
@@ -1082,9 +1082,10 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
   const size_t triangleCount = firstTriangle.back();
   if (work_->triangles.size() < triangleCount) work_->triangles.resize(triangleCount);
   const std::span<Triangle> triangles(work_->triangles.data(), triangleCount);
-  // Kept apart from the triangles, so binning reads a few bytes a triangle.
-  std::vector<RowRange>& rows = work_->rows;
-  rows.resize(triangleCount);
+  // Kept apart from the triangles, so binning and passing over hidden triangles read a few bytes
+  // a triangle.
+  std::vector<PixelBox>& boxes = work_->boxes;
+  boxes.resize(triangleCount);
   ParallelFor<size_t>(0, strips.size(), 256, [&](size_t i) {
     const StripToDraw& strip = strips[i];
     const RasterStates& states = strip.states;
@@ -1101,9 +1102,10 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
       const size_t at = firstTriangle[i] + k;
       const bool drawn =
           SetUp(first, second, corners[k + 2], states, texture, sampler, triangles[at]);
-      rows[at] = drawn ? RowRange{static_cast<int32_t>(triangles[at].minY),
-                                  static_cast<int32_t>(triangles[at].maxY)}
-                       : RowRange{};
+      const Triangle& made = triangles[at];
+      boxes[at] = drawn ? PixelBox{static_cast<int32_t>(made.minX), static_cast<int32_t>(made.minY),
+                                   static_cast<int32_t>(made.maxX), static_cast<int32_t>(made.maxY)}
+                        : PixelBox{};
     }
   });
 
@@ -1123,7 +1125,7 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
   }
   if (readsTarget) {
     for (uint32_t i = 0; i < triangleCount; ++i) {
-      if (rows[i].top > rows[i].bottom) continue;
+      if (boxes[i].top > boxes[i].bottom) continue;
       const int texture = triangles[i].states->texture;
       if (isTarget(texture)) Decode(textures[texture], decoded[texture]);
       PaintInOrder(canvas, triangles, std::span(&i, 1), 0, height);
@@ -1135,11 +1137,11 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
   const size_t bandCount = static_cast<size_t>((height + kBandRows - 1) / kBandRows);
   std::vector<size_t>& bandStart = work_->bandStart;
   bandStart.assign(bandCount + 1, 0);
-  auto bandsOf = [&](const RowRange& range) {
+  auto bandsOf = [&](const PixelBox& range) {
     return std::pair{static_cast<size_t>(range.top / kBandRows),
                      static_cast<size_t>(range.bottom / kBandRows)};
   };
-  for (const RowRange& range : rows) {
+  for (const PixelBox& range : boxes) {
     if (range.top > range.bottom) continue;
     const auto [from, to] = bandsOf(range);
     for (size_t band = from; band <= to; ++band) ++bandStart[band + 1];
@@ -1149,9 +1151,9 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
   bandTriangles.resize(bandStart.back());
   std::vector<size_t>& filled = work_->filled;
   filled.assign(bandStart.begin(), bandStart.end() - 1);
-  for (size_t i = 0; i < rows.size(); ++i) {
-    if (rows[i].top > rows[i].bottom) continue;
-    const auto [from, to] = bandsOf(rows[i]);
+  for (size_t i = 0; i < boxes.size(); ++i) {
+    if (boxes[i].top > boxes[i].bottom) continue;
+    const auto [from, to] = bandsOf(boxes[i]);
     for (size_t band = from; band <= to; ++band)
       bandTriangles[filled[band]++] = static_cast<uint32_t>(i);
   }
@@ -1165,7 +1167,7 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
     if (blends)
       PaintInOrder(canvas, triangles, list, top, bottom);
     else
-      PaintLastToFirst(canvas, triangles, list, top, bottom, fourAtOnce);
+      PaintLastToFirst(canvas, triangles, boxes, list, top, bottom, fourAtOnce);
   };
   ParallelFor<size_t>(0, bandCount, 1, drawBand);
 }
