@@ -140,9 +140,12 @@ struct OpaqueBox {
 // (red in the lowest byte) in the low half, and in the high half whether the colour key takes
 // the texel (kKeyedTexel set, else clear). Sampling then reads one word a texel, whatever the
 // format; the colours are the very values decoding the texel where it is sampled would give.
+// Each row ends with a copy of its first texel, so the texel right of any texel, wrapping round,
+// is the next word.
 struct DecodedTexture {
   int64_t width = 0;
   int64_t height = 0;
+  int64_t stride = 0;  // words a row
   std::vector<uint64_t> texels;
   OpaqueBox opaque;
 };
@@ -162,7 +165,8 @@ void Decode(const TextureSource& texture, DecodedTexture& decoded) {
   const uint64_t keyCount = texture.hasColorKey && keyLow <= keyHigh ? keyHigh - keyLow + 1 : 0;
   decoded.width = pixels.width;
   decoded.height = pixels.height;
-  decoded.texels.resize(static_cast<size_t>(decoded.width * decoded.height));
+  decoded.stride = decoded.width + 1;
+  decoded.texels.resize(static_cast<size_t>(decoded.stride * decoded.height));
   decoded.opaque = {decoded.width, decoded.height, -1, -1};
   for (int64_t y = 0; y < decoded.height; ++y) {
     const BYTE* row = pixels.bits + y * pixels.pitch;
@@ -175,7 +179,7 @@ void Decode(const TextureSource& texture, DecodedTexture& decoded) {
       } else {
         color = codec.Decode(raw);
       }
-      const size_t at = static_cast<size_t>(y * decoded.width + x);
+      const size_t at = static_cast<size_t>(y * decoded.stride + x);
       // One unsigned comparison: below the range wraps round to beyond it.
       const bool keyed = (raw & keyBits) - keyLow < keyCount;
       decoded.texels[at] = static_cast<uint64_t>(color.r) | static_cast<uint64_t>(color.g) << 8 |
@@ -187,6 +191,9 @@ void Decode(const TextureSource& texture, DecodedTexture& decoded) {
                std::max(box.bottom, y)};
       }
     }
+    if (decoded.width > 0)
+      decoded.texels[static_cast<size_t>(y * decoded.stride + decoded.width)] =
+          decoded.texels[static_cast<size_t>(y * decoded.stride)];
   }
 }
 
@@ -199,7 +206,7 @@ class TextureSampler {
   const DecodedTexture& Texture() const { return texture_; }
   bool ColorKey() const { return colorKey_; }
 
-  size_t Index(int64_t x, int64_t y) const { return static_cast<size_t>(y * texture_.width + x); }
+  size_t Index(int64_t x, int64_t y) const { return static_cast<size_t>(y * texture_.stride + x); }
 
   // A texel, or nothing when the colour key removes it.
   std::optional<Color> Texel(int64_t x, int64_t y) const {
@@ -750,7 +757,7 @@ class QuadShader {
     const DecodedTexture& texture = triangle.sampler->Texture();
     auto powerOfTwo = [](int64_t side) { return side > 0 && (side & (side - 1)) == 0; };
     return powerOfTwo(texture.width) && powerOfTwo(texture.height) &&
-           texture.width * texture.height <= (int64_t{1} << 30);
+           texture.stride * texture.height <= (int64_t{1} << 30);
   }
 
   ORVALIS_AVX2 QuadShader(const Triangle& triangle, const PixelCodec& codec)
@@ -834,8 +841,26 @@ class QuadShader {
     __m128i colors, keyed;
   };
   ORVALIS_AVX2 Texels Gather(const DecodedTexture& texture, __m128i at) const {
-    const __m256i words = _mm256_i32gather_epi64(
-        reinterpret_cast<const long long*>(texture.texels.data()), at, 8);
+    return Split(_mm256_i32gather_epi64(
+        reinterpret_cast<const long long*>(texture.texels.data()), at, 8));
+  }
+
+  // The texels at four indices and the ones right of them: two loads a lane, not gathers.
+  ORVALIS_AVX2 void GatherPairs(const DecodedTexture& texture, __m128i at, Texels& here,
+                                Texels& right) const {
+    const uint64_t* texels = texture.texels.data();
+    alignas(16) int32_t index[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(index), at);
+    auto pair = [texels](int32_t i) { return reinterpret_cast<const __m128i*>(texels + i); };
+    // Lanes 0 and 1, then 2 and 3, each as [here, right].
+    const __m256i low = _mm256_loadu2_m128i(pair(index[1]), pair(index[0]));
+    const __m256i high = _mm256_loadu2_m128i(pair(index[3]), pair(index[2]));
+    // Unpacking gives lanes 0, 2, 1, 3; the permutation puts them in order.
+    here = Split(_mm256_permute4x64_epi64(_mm256_unpacklo_epi64(low, high), 0xD8));
+    right = Split(_mm256_permute4x64_epi64(_mm256_unpackhi_epi64(low, high), 0xD8));
+  }
+
+  ORVALIS_AVX2 Texels Split(__m256i words) const {
     // Low halves to the low four lanes, high halves to the high four.
     const __m256i halves =
         _mm256_permutevar8x32_epi32(words, _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7));
@@ -864,7 +889,7 @@ class QuadShader {
   ORVALIS_AVX2 bool Point(__m256d u, __m256d v, ColorQuad& texel, int& given) const {
     const DecodedTexture& texture = triangle_.sampler->Texture();
     const __m128i at = _mm_add_epi32(
-        _mm_mullo_epi32(SnappedTexel4(v, texture.height), Broadcast(texture.width)),
+        _mm_mullo_epi32(SnappedTexel4(v, texture.height), Broadcast(texture.stride)),
         SnappedTexel4(u, texture.width));
     const Texels texels = Gather(texture, at);
     texel = Channels4(texels.colors);
@@ -902,14 +927,13 @@ class QuadShader {
     const __m256d restX = _mm256_sub_pd(Splat(1), fx), restY = _mm256_sub_pd(Splat(1), fy);
     const __m256d weights[4] = {_mm256_mul_pd(restX, restY), _mm256_mul_pd(fx, restY),
                                 _mm256_mul_pd(restX, fy), _mm256_mul_pd(fx, fy)};
-    const __m128i width = Broadcast(texture.width);
-    const __m128i rowStarts[2] = {_mm_mullo_epi32(rows[0], width),
-                                  _mm_mullo_epi32(rows[1], width)};
-    const __m128i at[4] = {
-        _mm_add_epi32(rowStarts[0], columns[0]), _mm_add_epi32(rowStarts[0], columns[1]),
-        _mm_add_epi32(rowStarts[1], columns[0]), _mm_add_epi32(rowStarts[1], columns[1])};
-    const Texels texels[4] = {Gather(texture, at[0]), Gather(texture, at[1]),
-                              Gather(texture, at[2]), Gather(texture, at[3])};
+    // The second column is the word after the first in each row.
+    const __m128i stride = Broadcast(texture.stride);
+    Texels texels[4];
+    GatherPairs(texture, _mm_add_epi32(_mm_mullo_epi32(rows[0], stride), columns[0]), texels[0],
+                texels[1]);
+    GatherPairs(texture, _mm_add_epi32(_mm_mullo_epi32(rows[1], stride), columns[0]), texels[2],
+                texels[3]);
     // A footprint keyed throughout weighs nothing, which is less than half: no colour.
     given &= ~LaneBits(_mm_and_si128(_mm_and_si128(texels[0].keyed, texels[1].keyed),
                                      _mm_and_si128(texels[2].keyed, texels[3].keyed)));
@@ -973,11 +997,20 @@ ORVALIS_AVX2 bool PaintSpanFourAtOnce(const Canvas& canvas, const Triangle& tria
       int given;
       if (shader.Shade(lanes[0], lanes[1], lanes[2], wanted, raw, given)) {
         given &= wanted;
-        alignas(16) uint32_t values[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(values), raw);
-        for (int lanesLeft = given; lanesLeft; lanesLeft &= lanesLeft - 1) {
-          const int lane = std::countr_zero(static_cast<unsigned>(lanesLeft));
-          WriteRawAt(pixels, x0 + lane, canvas.bytesPerPixel, values[lane]);
+        if (canvas.bytesPerPixel == 4) {
+          // One store of the lanes given; the others, beyond the row's end included, are not
+          // touched.
+          const __m128i laneBits = _mm_setr_epi32(1, 2, 4, 8);
+          const __m128i store =
+              _mm_cmpeq_epi32(_mm_and_si128(_mm_set1_epi32(given), laneBits), laneBits);
+          _mm_maskstore_epi32(reinterpret_cast<int*>(pixels + x0 * 4), store, raw);
+        } else {
+          alignas(16) uint32_t values[4];
+          _mm_store_si128(reinterpret_cast<__m128i*>(values), raw);
+          for (int lanesLeft = given; lanesLeft; lanesLeft &= lanesLeft - 1) {
+            const int lane = std::countr_zero(static_cast<unsigned>(lanesLeft));
+            WriteRawAt(pixels, x0 + lane, canvas.bytesPerPixel, values[lane]);
+          }
         }
         settled.SettleGroup(row, x0, given);
       } else {
