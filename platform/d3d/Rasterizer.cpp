@@ -762,6 +762,8 @@ class QuadShader {
 
   ORVALIS_AVX2 QuadShader(const Triangle& triangle, const PixelCodec& codec)
       : triangle_(triangle) {
+    alignas(16) int8_t bytePlaces[16];
+    std::fill(std::begin(bytePlaces), std::end(bytePlaces), -1);  // a zero byte
     for (int i = 0; i < 4; ++i) {
       const Channel& channel = *codec.Channels()[i];
       // Channel::From8: wide channels shift up to their place, narrow ones lose their low bits
@@ -770,7 +772,13 @@ class QuadShader {
       rightShifts_[i] = _mm_cvtsi32_si128(wide ? 0 : 8 - channel.bits);
       leftShifts_[i] = _mm_cvtsi32_si128(wide ? channel.wideShift : channel.shift);
       masks_[i] = _mm_set1_epi32(static_cast<int>(channel.mask));
+      if (channel.mask == 0) continue;
+      bytewise_ = bytewise_ && channel.bits == 8 && channel.shift % 8 == 0;
+      if (channel.bits == 8 && channel.shift % 8 == 0)
+        for (int lane = 0; lane < 4; ++lane)
+          bytePlaces[lane * 4 + channel.shift / 8] = static_cast<int8_t>(i * 4 + lane);
     }
+    bytePlaces_ = _mm_load_si128(reinterpret_cast<const __m128i*>(bytePlaces));
   }
 
   // What Shade gives the four pixels with these edge values: false when a lane among `wanted`
@@ -823,6 +831,14 @@ class QuadShader {
 
  private:
   ORVALIS_AVX2 __m128i Encode(const ColorQuad& color) const {
+    if (bytewise_) {
+      // Every channel a whole byte in its place, or missing. Saturating to 16 bits with sign
+      // and then to unsigned bytes clamps to [0, 255] as From8 does; the shuffle puts each
+      // channel's byte where its mask is and zeros elsewhere.
+      const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(color.r, color.g),
+                                             _mm_packs_epi32(color.b, color.a));
+      return _mm_shuffle_epi8(bytes, bytePlaces_);
+    }
     const __m128i channels[4] = {color.r, color.g, color.b, color.a};
     __m128i raw = _mm_setzero_si128();
     for (int i = 0; i < 4; ++i) {
@@ -852,12 +868,19 @@ class QuadShader {
     alignas(16) int32_t index[4];
     _mm_store_si128(reinterpret_cast<__m128i*>(index), at);
     auto pair = [texels](int32_t i) { return reinterpret_cast<const __m128i*>(texels + i); };
-    // Lanes 0 and 1, then 2 and 3, each as [here, right].
-    const __m256i low = _mm256_loadu2_m128i(pair(index[1]), pair(index[0]));
-    const __m256i high = _mm256_loadu2_m128i(pair(index[3]), pair(index[2]));
-    // Unpacking gives lanes 0, 2, 1, 3; the permutation puts them in order.
-    here = Split(_mm256_permute4x64_epi64(_mm256_unpacklo_epi64(low, high), 0xD8));
-    right = Split(_mm256_permute4x64_epi64(_mm256_unpackhi_epi64(low, high), 0xD8));
+    // Lanes 0 and 1 (then 2 and 3) as colour and key here, colour and key right, of one lane and
+    // then the other; regrouped so that each 64 bits hold one of those for both lanes.
+    const __m256i byKind = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    const __m256i low =
+        _mm256_permutevar8x32_epi32(_mm256_loadu2_m128i(pair(index[1]), pair(index[0])), byKind);
+    const __m256i high =
+        _mm256_permutevar8x32_epi32(_mm256_loadu2_m128i(pair(index[3]), pair(index[2])), byKind);
+    // The four colours here, then the four right; the same for the keys.
+    const __m256i colors = _mm256_unpacklo_epi64(low, high);
+    const __m256i keyed = triangle_.sampler->ColorKey() ? _mm256_unpackhi_epi64(low, high)
+                                                         : _mm256_setzero_si256();
+    here = {_mm256_castsi256_si128(colors), _mm256_castsi256_si128(keyed)};
+    right = {_mm256_extracti128_si256(colors, 1), _mm256_extracti128_si256(keyed, 1)};
   }
 
   ORVALIS_AVX2 Texels Split(__m256i words) const {
@@ -960,6 +983,10 @@ class QuadShader {
 
   const Triangle& triangle_;
   __m128i rightShifts_[4], leftShifts_[4], masks_[4];
+  // Whether every channel of the target is 8 bits at a whole byte, or missing; then where each
+  // byte of the four encoded pixels comes from, among the channels' bytes packed red first.
+  bool bytewise_ = true;
+  __m128i bytePlaces_;
 };
 
 // The edge values of the four lanes of the group at x0, from the value at the span's first
