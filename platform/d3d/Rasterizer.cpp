@@ -748,20 +748,10 @@ ORVALIS_AVX2 inline __m128i Misses4(__m128i first, __m128i second, int64_t low, 
                        Outside4(second, Broadcast(low), Broadcast(high)));
 }
 
-// The triangle's constants for shading four pixels at once, and the target's encoding.
-class QuadShader {
+// PixelCodec::Encode for four pixels at once, worked out once for a batch.
+class QuadEncoder {
  public:
-  // Whether the triangle can be shaded this way at all (see above).
-  static bool Handles(const Triangle& triangle) {
-    if (!triangle.sampler) return true;
-    const DecodedTexture& texture = triangle.sampler->Texture();
-    auto powerOfTwo = [](int64_t side) { return side > 0 && (side & (side - 1)) == 0; };
-    return powerOfTwo(texture.width) && powerOfTwo(texture.height) &&
-           texture.stride * texture.height <= (int64_t{1} << 30);
-  }
-
-  ORVALIS_AVX2 QuadShader(const Triangle& triangle, const PixelCodec& codec)
-      : triangle_(triangle) {
+  ORVALIS_AVX2 explicit QuadEncoder(const PixelCodec& codec) {
     alignas(16) int8_t bytePlaces[16];
     std::fill(std::begin(bytePlaces), std::end(bytePlaces), -1);  // a zero byte
     for (int i = 0; i < 4; ++i) {
@@ -780,6 +770,50 @@ class QuadShader {
     }
     bytePlaces_ = _mm_load_si128(reinterpret_cast<const __m128i*>(bytePlaces));
   }
+
+  ORVALIS_AVX2 __m128i Encode(const ColorQuad& color) const {
+    if (bytewise_) {
+      // Every channel a whole byte in its place, or missing. Saturating to 16 bits with sign
+      // and then to unsigned bytes clamps to [0, 255] as From8 does; the shuffle puts each
+      // channel's byte where its mask is and zeros elsewhere.
+      const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(color.r, color.g),
+                                             _mm_packs_epi32(color.b, color.a));
+      return _mm_shuffle_epi8(bytes, bytePlaces_);
+    }
+    const __m128i channels[4] = {color.r, color.g, color.b, color.a};
+    __m128i raw = _mm_setzero_si128();
+    for (int i = 0; i < 4; ++i) {
+      const __m128i clamped =
+          _mm_min_epi32(_mm_max_epi32(channels[i], _mm_setzero_si128()), _mm_set1_epi32(255));
+      const __m128i placed =
+          _mm_sll_epi32(_mm_srl_epi32(clamped, rightShifts_[i]), leftShifts_[i]);
+      raw = _mm_or_si128(raw, _mm_and_si128(placed, masks_[i]));
+    }
+    return raw;
+  }
+
+ private:
+  __m128i rightShifts_[4], leftShifts_[4], masks_[4];
+  // Whether every channel of the target is 8 bits at a whole byte, or missing; then where each
+  // byte of the four encoded pixels comes from, among the channels' bytes packed red first.
+  bool bytewise_ = true;
+  __m128i bytePlaces_;
+};
+
+// Shades four pixels of a triangle at once.
+class QuadShader {
+ public:
+  // Whether the triangle can be shaded this way at all (see above).
+  static bool Handles(const Triangle& triangle) {
+    if (!triangle.sampler) return true;
+    const DecodedTexture& texture = triangle.sampler->Texture();
+    auto powerOfTwo = [](int64_t side) { return side > 0 && (side & (side - 1)) == 0; };
+    return powerOfTwo(texture.width) && powerOfTwo(texture.height) &&
+           texture.stride * texture.height <= (int64_t{1} << 30);
+  }
+
+  QuadShader(const Triangle& triangle, const QuadEncoder& encoder)
+      : triangle_(triangle), encoder_(encoder) {}
 
   // What Shade gives the four pixels with these edge values: false when a lane among `wanted`
   // needs Shade itself; otherwise their raw target values and the lanes that get a colour.
@@ -825,32 +859,11 @@ class QuadShader {
       else
         color = texel;
     }
-    raw = Encode(color);
+    raw = encoder_.Encode(color);
     return true;
   }
 
  private:
-  ORVALIS_AVX2 __m128i Encode(const ColorQuad& color) const {
-    if (bytewise_) {
-      // Every channel a whole byte in its place, or missing. Saturating to 16 bits with sign
-      // and then to unsigned bytes clamps to [0, 255] as From8 does; the shuffle puts each
-      // channel's byte where its mask is and zeros elsewhere.
-      const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(color.r, color.g),
-                                             _mm_packs_epi32(color.b, color.a));
-      return _mm_shuffle_epi8(bytes, bytePlaces_);
-    }
-    const __m128i channels[4] = {color.r, color.g, color.b, color.a};
-    __m128i raw = _mm_setzero_si128();
-    for (int i = 0; i < 4; ++i) {
-      const __m128i clamped =
-          _mm_min_epi32(_mm_max_epi32(channels[i], _mm_setzero_si128()), _mm_set1_epi32(255));
-      const __m128i placed =
-          _mm_sll_epi32(_mm_srl_epi32(clamped, rightShifts_[i]), leftShifts_[i]);
-      raw = _mm_or_si128(raw, _mm_and_si128(placed, masks_[i]));
-    }
-    return raw;
-  }
-
   // The texels at four indices: their colours, and all ones in the lanes whose texel the key
   // takes (none with the key off).
   struct Texels {
@@ -982,11 +995,7 @@ class QuadShader {
   }
 
   const Triangle& triangle_;
-  __m128i rightShifts_[4], leftShifts_[4], masks_[4];
-  // Whether every channel of the target is 8 bits at a whole byte, or missing; then where each
-  // byte of the four encoded pixels comes from, among the channels' bytes packed red first.
-  bool bytewise_ = true;
-  __m128i bytePlaces_;
+  const QuadEncoder& encoder_;
 };
 
 // The edge values of the four lanes of the group at x0, from the value at the span's first
@@ -998,17 +1007,17 @@ ORVALIS_AVX2 inline __m256i EdgeLanes(int64_t atFirst, int64_t step, int64_t fir
 
 // Paints the open pixels of [first, last] in the row four at a time, as PaintOpenPixel would one
 // at a time; false, having painted nothing, when the span's edge values are too large for it.
-ORVALIS_AVX2 bool PaintSpanFourAtOnce(const Canvas& canvas, const Triangle& triangle,
-                                      SettledPixels& settled, int64_t row, BYTE* pixels,
-                                      int64_t first, int64_t last, int64_t ea, int64_t eb,
-                                      int64_t ec) {
+ORVALIS_AVX2 bool PaintSpanFourAtOnce(const Canvas& canvas, const QuadEncoder& encoder,
+                                      const Triangle& triangle, SettledPixels& settled,
+                                      int64_t row, BYTE* pixels, int64_t first, int64_t last,
+                                      int64_t ea, int64_t eb, int64_t ec) {
   const int64_t start = first & ~int64_t{3}, end = last | 3;
   const int64_t edges[3] = {ea, eb, ec};
   const int64_t steps[3] = {triangle.stepBC, triangle.stepCA, triangle.stepAB};
   for (int i = 0; i < 3; ++i)
     if (!ExactAsDoubles(edges[i] - (start - first) * steps[i], edges[i] - (end - first) * steps[i]))
       return false;
-  const QuadShader shader(triangle, canvas.codec);
+  const QuadShader shader(triangle, encoder);
   __m256i lanes[3];
   __m256i groupSteps[3];
   for (int i = 0; i < 3; ++i) {
@@ -1063,10 +1072,11 @@ ORVALIS_AVX2 bool PaintSpanFourAtOnce(const Canvas& canvas, const Triangle& tria
 // leaves a pixel alone, it does not clear it. Walking the triangles backwards, the first one to
 // give a pixel a colour is that last one, so once a pixel is settled nothing else may touch it.
 // Triangles over settled pixels only are passed over without shading, and the band stops as soon
-// as every pixel in it is settled.
+// as every pixel in it is settled. Spans are shaded four pixels at a time with fourAtOnce, one at
+// a time without it.
 void PaintLastToFirst(const Canvas& canvas, std::span<const Triangle> triangles,
                       std::span<const PixelBox> boxes, std::span<const uint32_t> band,
-                      int64_t top, int64_t bottom, bool fourAtOnce) {
+                      int64_t top, int64_t bottom, const QuadEncoder* fourAtOnce) {
   SettledPixels settled(bottom - top, static_cast<int64_t>(canvas.pixels.width));
   for (auto it = band.rbegin(); it != band.rend() && !settled.AllSettled(); ++it) {
     const PixelBox& box = boxes[*it];
@@ -1093,8 +1103,8 @@ void PaintLastToFirst(const Canvas& canvas, std::span<const Triangle> triangles,
       const int64_t ea = Edge(triangle.b, triangle.c, px, py);
       const int64_t eb = Edge(triangle.c, triangle.a, px, py);
       const int64_t ec = Edge(triangle.a, triangle.b, px, py);
-      if (quads &&
-          PaintSpanFourAtOnce(canvas, triangle, settled, row, pixels, first, last, ea, eb, ec))
+      if (quads && PaintSpanFourAtOnce(canvas, *fourAtOnce, triangle, settled, row, pixels, first,
+                                       last, ea, eb, ec))
         continue;
       settled.ForOpen(row, first, last, [&](int64_t x) {
         PaintOpenPixel(canvas, triangle, settled, row, pixels, x, first, ea, eb, ec);
@@ -1218,7 +1228,9 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
       bandTriangles[filled[band]++] = static_cast<uint32_t>(i);
   }
 
-  const bool fourAtOnce = shading == ShadingWidth::Widest && __builtin_cpu_supports("avx2");
+  std::optional<QuadEncoder> fourAtOnce;
+  if (shading == ShadingWidth::Widest && __builtin_cpu_supports("avx2"))
+    fourAtOnce.emplace(canvas.codec);
   auto drawBand = [&](size_t band) {
     const std::span<const uint32_t> list(bandTriangles.data() + bandStart[band],
                                          bandStart[band + 1] - bandStart[band]);
@@ -1227,7 +1239,8 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
     if (blends)
       PaintInOrder(canvas, triangles, list, top, bottom);
     else
-      PaintLastToFirst(canvas, triangles, boxes, list, top, bottom, fourAtOnce);
+      PaintLastToFirst(canvas, triangles, boxes, list, top, bottom,
+                       fourAtOnce ? &*fourAtOnce : nullptr);
   };
   ParallelFor<size_t>(0, bandCount, 1, drawBand);
 }
