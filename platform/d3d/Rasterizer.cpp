@@ -658,13 +658,14 @@ void PaintOpenPixel(const Canvas& canvas, const Triangle& triangle, SettledPixel
 //    value is not finite the clamped value is replaced by 0 first, which Whole returns then.
 //    Within +-1e9 the result fits a 32-bit lane, as do the texel after it, its wrap by a
 //    power-of-two mask (the same low bits in two's complement) and the index of a texel in a
-//    texture of at most 2^30 texels. Textures of other sizes take the plain path.
+//    texture of at most 2^30 words. Textures of other sizes take the plain path.
 //  - The whole position goes back to double by converting the 32-bit integer, as Shade converts
 //    the 64-bit one: the same value, +0 for zero.
 //  - RoundUp truncates value + 0.5 to 32 bits, as converting to int does.
-//  - Modulate: for n = x * y + 127 = 255q + r (0 <= r < 255, n < 65536), n >> 8 is q when
-//    r >= q and q - 1 otherwise, so n + 1 + (n >> 8) lies in [256q, 256q + 255] and shifting
-//    it right by 8 gives q, the quotient by 255.
+//  - Modulate of channels x and y in [0, 255]: for n = x * y + 127 = 255q + r (0 <= r < 255,
+//    n < 65536), n >> 8 is q when r >= q and q - 1 otherwise, so n + 1 + (n >> 8) lies in
+//    [256q, 256q + 255] and shifting it right by 8 gives q, the quotient by 255.
+//  - Encoding: see QuadEncoder.
 //  - Bilinear sampling at a coordinate that is not finite is Point(0, 0): a group where a pixel
 //    to be drawn meets that is shaded pixel by pixel by Shade itself.
 // Lanes beside the span or over settled pixels are worked out too and then dropped: every texel
