@@ -42,8 +42,8 @@ struct SceneKind {
   bool gameLike;                 // keyed bilinear sprites of two sizes, as the game draws them
   bool targetIsTexture = false;  // the first target is also one of the textures
   double largestSide = 80;       // of the quads, in pixels
-  double extremeChance = 0;      // of a corner a million pixels away, or a texture coordinate
-                                 // in the millions or not a number
+  double extremeChance = 0;      // of a quad reaching nearly a million pixels away, or of a
+                                 // texture coordinate in the millions or not a number
 };
 
 constexpr DWORD kBlends[] = {D3DBLEND_ZERO,        D3DBLEND_ONE,          D3DBLEND_SRCCOLOR,
