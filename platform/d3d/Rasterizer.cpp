@@ -580,9 +580,8 @@ class SettledPixels {
   // Calls open(x) for each pixel of [first, last] in the row not settled yet, lowest first.
   template <class Visit>
   void ForOpen(int64_t row, int64_t first, int64_t last, Visit open) const {
-    const uint64_t* words = &bits_[static_cast<size_t>(row * wordsPerRow_)];
     for (int64_t word = first / 64; word <= last / 64; ++word) {
-      uint64_t candidates = ~words[word] & PixelsOfWord(word, first, last);
+      uint64_t candidates = OpenInWord(row, word, first, last);
       for (; candidates; candidates &= candidates - 1)
         open(word * 64 + std::countr_zero(candidates));
     }
@@ -594,14 +593,14 @@ class SettledPixels {
     --open_;
   }
 
-  // The open pixels of the four from x0 in the row, a bit each, lowest first; x0 is a multiple
-  // of four, so the four lie in one word.
-  int OpenOfGroup(int64_t row, int64_t x0) const {
-    const uint64_t word = bits_[static_cast<size_t>(row * wordsPerRow_ + x0 / 64)];
-    return static_cast<int>(~word >> (x0 % 64)) & 0xF;
+  // The pixels of [first, last] in the row's word not settled yet, a bit each.
+  uint64_t OpenInWord(int64_t row, int64_t word, int64_t first, int64_t last) const {
+    return ~bits_[static_cast<size_t>(row * wordsPerRow_ + word)] &
+           PixelsOfWord(word, first, last);
   }
 
-  // Settles the pixels of the four from x0 given as in OpenOfGroup, none settled yet.
+  // Settles pixels of the four from x0 (a multiple of four, so they lie in one word), given a bit
+  // each from the lowest, none settled yet.
   void SettleGroup(int64_t row, int64_t x0, int pixels) {
     bits_[static_cast<size_t>(row * wordsPerRow_ + x0 / 64)] |=
         static_cast<uint64_t>(pixels) << (x0 % 64);
@@ -999,12 +998,6 @@ class QuadShader {
   const QuadEncoder& encoder_;
 };
 
-// The edge values of the four lanes of the group at x0, from the value at the span's first
-// pixel and the step from one pixel to the next.
-ORVALIS_AVX2 inline __m256i EdgeLanes(int64_t atFirst, int64_t step, int64_t first, int64_t x0) {
-  const int64_t at = atFirst - (x0 - first) * step;
-  return _mm256_setr_epi64x(at, at - step, at - 2 * step, at - 3 * step);
-}
 
 // Paints the open pixels of [first, last] in the row four at a time, as PaintOpenPixel would one
 // at a time; false, having painted nothing, when the span's edge values are too large for it.
@@ -1019,17 +1012,20 @@ ORVALIS_AVX2 bool PaintSpanFourAtOnce(const Canvas& canvas, const QuadEncoder& e
     if (!ExactAsDoubles(edges[i] - (start - first) * steps[i], edges[i] - (end - first) * steps[i]))
       return false;
   const QuadShader shader(triangle, encoder);
-  __m256i lanes[3];
-  __m256i groupSteps[3];
-  for (int i = 0; i < 3; ++i) {
-    lanes[i] = EdgeLanes(edges[i], steps[i], first, start);
-    groupSteps[i] = _mm256_set1_epi64x(4 * steps[i]);
-  }
-  for (int64_t x0 = start; x0 <= last; x0 += 4) {
-    int wanted = settled.OpenOfGroup(row, x0);
-    if (x0 < first) wanted &= 0xF << (first - x0);
-    if (last - x0 < 3) wanted &= (1 << (last - x0 + 1)) - 1;
-    if (wanted) {
+  // A lane's edge values from the group's first pixel's.
+  __m256i laneSteps[3];
+  for (int i = 0; i < 3; ++i)
+    laneSteps[i] = _mm256_setr_epi64x(0, -steps[i], -2 * steps[i], -3 * steps[i]);
+  // Only groups with open pixels are visited: in a crowded frame many are settled already.
+  for (int64_t word = first / 64; word <= last / 64; ++word) {
+    for (uint64_t open = settled.OpenInWord(row, word, first, last); open;) {
+      const int64_t x0 = word * 64 + (std::countr_zero(open) & ~3);
+      const int wanted = static_cast<int>(open >> (x0 % 64)) & 0xF;
+      open &= ~(uint64_t{0xF} << (x0 % 64));
+      __m256i lanes[3];
+      for (int i = 0; i < 3; ++i)
+        lanes[i] = _mm256_add_epi64(_mm256_set1_epi64x(edges[i] - (x0 - first) * steps[i]),
+                                    laneSteps[i]);
       __m128i raw;
       int given;
       if (shader.Shade(lanes[0], lanes[1], lanes[2], wanted, raw, given)) {
@@ -1057,7 +1053,6 @@ ORVALIS_AVX2 bool PaintSpanFourAtOnce(const Canvas& canvas, const QuadEncoder& e
                          ec);
       }
     }
-    for (int i = 0; i < 3; ++i) lanes[i] = _mm256_sub_epi64(lanes[i], groupSteps[i]);
   }
   return true;
 }
