@@ -30,6 +30,7 @@ struct Direct3DSettings {
   std::map<D3DCall, Refusal> refusals;
   uint32_t liveObjects = 0;
   bool rasterizing = true;
+  bool wideShading = true;
 };
 
 // A device's capabilities as the DirectX 6 interfaces describe them: the hardware description

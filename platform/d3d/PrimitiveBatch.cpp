@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/d3d/Direct3DSettings.h"
+
 namespace {
 
 bool SameKey(const DDCOLORKEY& a, const DDCOLORKEY& b) {
@@ -73,7 +75,9 @@ void PrimitiveBatch::Finish() {
   if (!strips_.empty()) {
     for (size_t i = 0; i < textures_.size(); ++i)
       textures_[i].pixels = Locked(*textureMemories_[i]);
-    rasterizer_.DrawStrips(vertices_, strips_, textures_, Locked(*target_));
+    rasterizer_.DrawStrips(vertices_, strips_, textures_, Locked(*target_),
+                           Direct3DSettings::Get().wideShading ? ShadingWidth::Widest
+                                                               : ShadingWidth::OnePixel);
   }
   target_ = nullptr;
   textureMemories_.clear();

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <immintrin.h>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -87,6 +88,9 @@ class PixelCodec {
            alpha_.From8(color.a);
   }
 
+  // Red, green, blue and alpha.
+  std::array<const Channel*, 4> Channels() const { return {&red_, &green_, &blue_, &alpha_}; }
+
  private:
   Channel red_, green_, blue_, alpha_;
 };
@@ -122,10 +126,6 @@ int64_t SnappedTexel(double coordinate, DWORD size) {
 // Rounds a value known not to be negative.
 int RoundUp(double value) { return static_cast<int>(value + 0.5); }
 
-// A texture's texels decoded once for a batch: each one's colour as four 8-bit channels (red in
-// the low byte), and whether the colour key takes it. Sampling then reads one word a texel,
-// whatever the format; the colours are the very values decoding the texel where it is sampled
-// would give.
 // The smallest box holding every texel the key leaves (empty: left > right).
 struct OpaqueBox {
   int64_t left, top, right, bottom;
@@ -136,13 +136,21 @@ struct OpaqueBox {
   }
 };
 
+// A texture's texels decoded once for a batch, a word each: the colour as four 8-bit channels
+// (red in the lowest byte) in the low half, and in the high half whether the colour key takes
+// the texel (kKeyedTexel set, else clear). Sampling then reads one word a texel, whatever the
+// format; the colours are the very values decoding the texel where it is sampled would give.
+// Each row ends with a copy of its first texel, so the texel right of any texel, wrapping round,
+// is the next word.
 struct DecodedTexture {
   int64_t width = 0;
   int64_t height = 0;
-  std::vector<uint32_t> colors;
-  std::vector<uint8_t> keyed;
+  int64_t stride = 0;  // words a row
+  std::vector<uint64_t> texels;
   OpaqueBox opaque;
 };
+
+constexpr uint64_t kKeyedTexel = 0xFFFFFFFF00000000;
 
 void Decode(const TextureSource& texture, DecodedTexture& decoded) {
   const LockedPixels& pixels = texture.pixels;
@@ -157,8 +165,8 @@ void Decode(const TextureSource& texture, DecodedTexture& decoded) {
   const uint64_t keyCount = texture.hasColorKey && keyLow <= keyHigh ? keyHigh - keyLow + 1 : 0;
   decoded.width = pixels.width;
   decoded.height = pixels.height;
-  decoded.colors.resize(static_cast<size_t>(decoded.width * decoded.height));
-  decoded.keyed.resize(decoded.colors.size());
+  decoded.stride = decoded.width + 1;
+  decoded.texels.resize(static_cast<size_t>(decoded.stride * decoded.height));
   decoded.opaque = {decoded.width, decoded.height, -1, -1};
   for (int64_t y = 0; y < decoded.height; ++y) {
     const BYTE* row = pixels.bits + y * pixels.pitch;
@@ -171,18 +179,21 @@ void Decode(const TextureSource& texture, DecodedTexture& decoded) {
       } else {
         color = codec.Decode(raw);
       }
-      const size_t at = static_cast<size_t>(y * decoded.width + x);
-      decoded.colors[at] = static_cast<uint32_t>(color.r) | static_cast<uint32_t>(color.g) << 8 |
-                           static_cast<uint32_t>(color.b) << 16 |
-                           static_cast<uint32_t>(color.a) << 24;
+      const size_t at = static_cast<size_t>(y * decoded.stride + x);
       // One unsigned comparison: below the range wraps round to beyond it.
-      decoded.keyed[at] = (raw & keyBits) - keyLow < keyCount;
-      if (!decoded.keyed[at]) {
+      const bool keyed = (raw & keyBits) - keyLow < keyCount;
+      decoded.texels[at] = static_cast<uint64_t>(color.r) | static_cast<uint64_t>(color.g) << 8 |
+                           static_cast<uint64_t>(color.b) << 16 |
+                           static_cast<uint64_t>(color.a) << 24 | (keyed ? kKeyedTexel : 0);
+      if (!keyed) {
         OpaqueBox& box = decoded.opaque;
         box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x),
                std::max(box.bottom, y)};
       }
     }
+    if (decoded.width > 0)
+      decoded.texels[static_cast<size_t>(y * decoded.stride + decoded.width)] =
+          decoded.texels[static_cast<size_t>(y * decoded.stride)];
   }
 }
 
@@ -192,13 +203,17 @@ class TextureSampler {
   TextureSampler(const DecodedTexture& texture, bool colorKey)
       : texture_(texture), colorKey_(colorKey) {}
 
-  size_t Index(int64_t x, int64_t y) const { return static_cast<size_t>(y * texture_.width + x); }
+  const DecodedTexture& Texture() const { return texture_; }
+  bool ColorKey() const { return colorKey_; }
+
+  size_t Index(int64_t x, int64_t y) const { return static_cast<size_t>(y * texture_.stride + x); }
 
   // A texel, or nothing when the colour key removes it.
   std::optional<Color> Texel(int64_t x, int64_t y) const {
     const size_t at = Index(x, y);
-    if (colorKey_ && texture_.keyed[at]) return std::nullopt;
-    const uint32_t color = texture_.colors[at];
+    const uint64_t texel = texture_.texels[at];
+    if (colorKey_ && (texel & kKeyedTexel)) return std::nullopt;
+    const uint32_t color = static_cast<uint32_t>(texel);
     return Color{static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
                  static_cast<int>((color >> 16) & 0xFF), static_cast<int>(color >> 24)};
   }
@@ -240,8 +255,9 @@ class TextureSampler {
                           Index(columns[0], rows[1]), Index(columns[1], rows[1])};
     double weightSum = 0, r = 0, g = 0, b = 0, a = 0;
     for (int i = 0; i < 4; ++i) {
-      const double weight = colorKey_ && texture_.keyed[at[i]] ? 0.0 : weights[i];
-      const uint32_t color = texture_.colors[at[i]];
+      const uint64_t texel = texture_.texels[at[i]];
+      const double weight = colorKey_ && (texel & kKeyedTexel) ? 0.0 : weights[i];
+      const uint32_t color = static_cast<uint32_t>(texel);
       weightSum += weight;
       r += weight * static_cast<int>(color & 0xFF);
       g += weight * static_cast<int>((color >> 8) & 0xFF);
@@ -347,10 +363,9 @@ bool Minified(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c,
 // once on several threads, each with the batch in its own order.
 constexpr int64_t kBandRows = 8;
 
-// The rows a triangle may cover; none when top is below bottom.
-struct RowRange {
-  int32_t top = 1;
-  int32_t bottom = 0;
+// The pixels a triangle may cover, within its clip; none when top is below bottom.
+struct PixelBox {
+  int32_t left = 0, top = 1, right = 0, bottom = 0;
 };
 
 // A triangle made ready to draw: corners snapped and put clockwise, and all that stays the same
@@ -565,9 +580,8 @@ class SettledPixels {
   // Calls open(x) for each pixel of [first, last] in the row not settled yet, lowest first.
   template <class Visit>
   void ForOpen(int64_t row, int64_t first, int64_t last, Visit open) const {
-    const uint64_t* words = &bits_[static_cast<size_t>(row * wordsPerRow_)];
     for (int64_t word = first / 64; word <= last / 64; ++word) {
-      uint64_t candidates = ~words[word] & PixelsOfWord(word, first, last);
+      uint64_t candidates = OpenInWord(row, word, first, last);
       for (; candidates; candidates &= candidates - 1)
         open(word * 64 + std::countr_zero(candidates));
     }
@@ -577,6 +591,22 @@ class SettledPixels {
     bits_[static_cast<size_t>(row * wordsPerRow_ + x / 64)] |= uint64_t{1} << (x % 64);
     --openPerRow_[row];
     --open_;
+  }
+
+  // The pixels of [first, last] in the row's word not settled yet, a bit each.
+  uint64_t OpenInWord(int64_t row, int64_t word, int64_t first, int64_t last) const {
+    return ~bits_[static_cast<size_t>(row * wordsPerRow_ + word)] &
+           PixelsOfWord(word, first, last);
+  }
+
+  // Settles pixels of the four from x0 (a multiple of four, so they lie in one word), given a bit
+  // each from the lowest, none settled yet.
+  void SettleGroup(int64_t row, int64_t x0, int pixels) {
+    bits_[static_cast<size_t>(row * wordsPerRow_ + x0 / 64)] |=
+        static_cast<uint64_t>(pixels) << (x0 % 64);
+    const int count = std::popcount(static_cast<unsigned>(pixels));
+    openPerRow_[row] -= count;
+    open_ -= count;
   }
 
  private:
@@ -595,6 +625,440 @@ class SettledPixels {
   int64_t open_;
 };
 
+// Shades one open pixel of a span with Shade and, when it gets a colour, writes and settles it.
+// ea, eb and ec are the edge values at the span's first pixel.
+void PaintOpenPixel(const Canvas& canvas, const Triangle& triangle, SettledPixels& settled,
+                    int64_t row, BYTE* pixels, int64_t x, int64_t first, int64_t ea, int64_t eb,
+                    int64_t ec) {
+  // The same whole numbers the pixel-by-pixel stepping reaches.
+  const int64_t along = x - first;
+  const std::optional<Color> color =
+      Shade(triangle, ea - along * triangle.stepBC, eb - along * triangle.stepCA,
+            ec - along * triangle.stepAB);
+  if (!color) return;
+  WriteRawAt(pixels, x, canvas.bytesPerPixel, canvas.codec.Encode(*color));
+  settled.Settle(row, x);
+}
+
+// Four neighbouring pixels of a row shaded at once with AVX2, lane k being pixel x0 + k of a
+// group whose x0 is a multiple of four (so a group never straddles two words of the settled
+// mask).
+//
+// Why each pixel gets exactly the colour Shade gives it: every lane runs the very IEEE double
+// operations Shade runs for that lane's pixel, in the same order. Packed adds, multiplies,
+// divisions and comparisons round each lane as the scalar instructions round it, and nothing is
+// fused: FMA is not enabled for these functions, and the library is built with
+// -ffp-contract=off besides. Where the steps are not one-to-one translations:
+//  - Edge values become doubles by adding them, as integers, to the bits of 2^52 + 2^51 and
+//    subtracting that as a double. For whole numbers below 2^51 in magnitude both steps are
+//    exact, as the plain conversion is; spans reaching larger edge values take the plain path.
+//  - Whole: on a finite value, clamping, truncating and stepping down below a negative fraction
+//    is the floor of the clamped value, which rounding towards minus infinity gives; where the
+//    value is not finite the clamped value is replaced by 0 first, which Whole returns then.
+//    Within +-1e9 the result fits a 32-bit lane, as do the texel after it, its wrap by a
+//    power-of-two mask (the same low bits in two's complement) and the index of a texel in a
+//    texture of at most 2^30 words. Textures of other sizes take the plain path.
+//  - The whole position goes back to double by converting the 32-bit integer, as Shade converts
+//    the 64-bit one: the same value, +0 for zero.
+//  - RoundUp truncates value + 0.5 to 32 bits, as converting to int does.
+//  - Modulate of channels x and y in [0, 255]: for n = x * y + 127 = 255q + r (0 <= r < 255,
+//    n < 65536), n >> 8 is q when r >= q and q - 1 otherwise, so n + 1 + (n >> 8) lies in
+//    [256q, 256q + 255] and shifting it right by 8 gives q, the quotient by 255.
+//  - Encoding: see QuadEncoder.
+//  - Bilinear sampling at a coordinate that is not finite is Point(0, 0): a group where a pixel
+//    to be drawn meets that is shaded pixel by pixel by Shade itself.
+// Lanes beside the span or over settled pixels are worked out too and then dropped: every texel
+// they read is wrapped into the texture, so they read nothing out of bounds, and nothing of
+// theirs is written.
+#define ORVALIS_AVX2 __attribute__((target("avx2")))
+
+constexpr int64_t kExactDoubleLimit = int64_t{1} << 51;
+
+// A span's edge values where they may lie furthest from zero: at its ends.
+bool ExactAsDoubles(int64_t atStart, int64_t atEnd) {
+  return atStart > -kExactDoubleLimit && atStart < kExactDoubleLimit &&
+         atEnd > -kExactDoubleLimit && atEnd < kExactDoubleLimit;
+}
+
+struct ColorQuad {
+  __m128i r, g, b, a;  // 32-bit lanes
+};
+
+ORVALIS_AVX2 inline __m256d Splat(double value) { return _mm256_set1_pd(value); }
+
+// Whole numbers below 2^51 in magnitude as doubles.
+ORVALIS_AVX2 inline __m256d ExactDoubles(__m256i whole) {
+  const __m256i bias = _mm256_set1_epi64x(0x4338000000000000);  // the bits of 2^52 + 2^51
+  return _mm256_sub_pd(_mm256_castsi256_pd(_mm256_add_epi64(whole, bias)),
+                       Splat(6755399441055744.0));
+}
+
+// All ones in the lanes holding a finite value.
+ORVALIS_AVX2 inline __m256d FiniteLanes(__m256d value) {
+  return _mm256_cmp_pd(_mm256_andnot_pd(Splat(-0.0), value), Splat(INFINITY), _CMP_LT_OQ);
+}
+
+ORVALIS_AVX2 inline __m128i Whole4(__m256d position) {
+  const __m256d clamped = _mm256_min_pd(_mm256_max_pd(position, Splat(-1e9)), Splat(1e9));
+  const __m256d finite = _mm256_and_pd(clamped, FiniteLanes(position));
+  return _mm256_cvttpd_epi32(_mm256_round_pd(finite, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
+}
+
+ORVALIS_AVX2 inline __m128i RoundUp4(__m256d value) {
+  return _mm256_cvttpd_epi32(_mm256_add_pd(value, Splat(0.5)));
+}
+
+ORVALIS_AVX2 inline __m256d ToDoubles(__m128i whole) { return _mm256_cvtepi32_pd(whole); }
+
+// ba * first + bb * second + bc * third, with a lane per pixel.
+ORVALIS_AVX2 inline __m256d Interpolate4(const __m256d weights[3], double first, double second,
+                                         double third) {
+  return _mm256_add_pd(
+      _mm256_add_pd(_mm256_mul_pd(weights[0], Splat(first)),
+                    _mm256_mul_pd(weights[1], Splat(second))),
+      _mm256_mul_pd(weights[2], Splat(third)));
+}
+
+ORVALIS_AVX2 inline __m128i Modulate4(__m128i x, __m128i y) {
+  const __m128i n = _mm_add_epi32(_mm_mullo_epi32(x, y), _mm_set1_epi32(127));
+  return _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(n, _mm_set1_epi32(1)), _mm_srli_epi32(n, 8)),
+                        8);
+}
+
+ORVALIS_AVX2 inline ColorQuad Channels4(__m128i color) {
+  const __m128i byte = _mm_set1_epi32(0xFF);
+  return {_mm_and_si128(color, byte), _mm_and_si128(_mm_srli_epi32(color, 8), byte),
+          _mm_and_si128(_mm_srli_epi32(color, 16), byte), _mm_srli_epi32(color, 24)};
+}
+
+// The lanes of a 32-bit lane mask, a bit each.
+ORVALIS_AVX2 inline int LaneBits(__m128i mask) { return _mm_movemask_ps(_mm_castsi128_ps(mask)); }
+
+ORVALIS_AVX2 inline __m128i Broadcast(int64_t value) {
+  return _mm_set1_epi32(static_cast<int>(value));
+}
+
+ORVALIS_AVX2 inline __m128i Outside4(__m128i at, __m128i low, __m128i high) {
+  return _mm_or_si128(_mm_cmpgt_epi32(low, at), _mm_cmpgt_epi32(at, high));
+}
+
+// Whether lanes are outside [low, high] at both texel positions: OpaqueBox::Misses.
+ORVALIS_AVX2 inline __m128i Misses4(__m128i first, __m128i second, int64_t low, int64_t high) {
+  return _mm_and_si128(Outside4(first, Broadcast(low), Broadcast(high)),
+                       Outside4(second, Broadcast(low), Broadcast(high)));
+}
+
+// PixelCodec::Encode for four pixels at once, worked out once for a batch.
+class QuadEncoder {
+ public:
+  ORVALIS_AVX2 explicit QuadEncoder(const PixelCodec& codec) {
+    alignas(16) int8_t bytePlaces[16];
+    std::fill(std::begin(bytePlaces), std::end(bytePlaces), -1);  // a zero byte
+    for (int i = 0; i < 4; ++i) {
+      const Channel& channel = *codec.Channels()[i];
+      // Channel::From8: wide channels shift up to their place, narrow ones lose their low bits
+      // first; a missing channel has no mask bits.
+      const bool wide = channel.bits >= 8;
+      rightShifts_[i] = _mm_cvtsi32_si128(wide ? 0 : 8 - channel.bits);
+      leftShifts_[i] = _mm_cvtsi32_si128(wide ? channel.wideShift : channel.shift);
+      masks_[i] = _mm_set1_epi32(static_cast<int>(channel.mask));
+      if (channel.mask == 0) continue;
+      bytewise_ = bytewise_ && channel.bits == 8 && channel.shift % 8 == 0;
+      if (channel.bits == 8 && channel.shift % 8 == 0)
+        for (int lane = 0; lane < 4; ++lane)
+          bytePlaces[lane * 4 + channel.shift / 8] = static_cast<int8_t>(i * 4 + lane);
+    }
+    bytePlaces_ = _mm_load_si128(reinterpret_cast<const __m128i*>(bytePlaces));
+  }
+
+  ORVALIS_AVX2 __m128i Encode(const ColorQuad& color) const {
+    if (bytewise_) {
+      // Every channel a whole byte in its place, or missing. Saturating to 16 bits with sign
+      // and then to unsigned bytes clamps to [0, 255] as From8 does; the shuffle puts each
+      // channel's byte where its mask is and zeros elsewhere.
+      const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(color.r, color.g),
+                                             _mm_packs_epi32(color.b, color.a));
+      return _mm_shuffle_epi8(bytes, bytePlaces_);
+    }
+    const __m128i channels[4] = {color.r, color.g, color.b, color.a};
+    __m128i raw = _mm_setzero_si128();
+    for (int i = 0; i < 4; ++i) {
+      const __m128i clamped =
+          _mm_min_epi32(_mm_max_epi32(channels[i], _mm_setzero_si128()), _mm_set1_epi32(255));
+      const __m128i placed =
+          _mm_sll_epi32(_mm_srl_epi32(clamped, rightShifts_[i]), leftShifts_[i]);
+      raw = _mm_or_si128(raw, _mm_and_si128(placed, masks_[i]));
+    }
+    return raw;
+  }
+
+ private:
+  __m128i rightShifts_[4], leftShifts_[4], masks_[4];
+  // Whether every channel of the target is 8 bits at a whole byte, or missing; then where each
+  // byte of the four encoded pixels comes from, among the channels' bytes packed red first.
+  bool bytewise_ = true;
+  __m128i bytePlaces_;
+};
+
+// Shades four pixels of a triangle at once.
+class QuadShader {
+ public:
+  // Whether the triangle can be shaded this way at all (see above).
+  static bool Handles(const Triangle& triangle) {
+    if (!triangle.sampler) return true;
+    const DecodedTexture& texture = triangle.sampler->Texture();
+    auto powerOfTwo = [](int64_t side) { return side > 0 && (side & (side - 1)) == 0; };
+    return powerOfTwo(texture.width) && powerOfTwo(texture.height) &&
+           texture.stride * texture.height <= (int64_t{1} << 30);
+  }
+
+  QuadShader(const Triangle& triangle, const QuadEncoder& encoder)
+      : triangle_(triangle), encoder_(encoder) {}
+
+  // What Shade gives the four pixels with these edge values: false when a lane among `wanted`
+  // needs Shade itself; otherwise their raw target values and the lanes that get a colour.
+  ORVALIS_AVX2 bool Shade(__m256i ea, __m256i eb, __m256i ec, int wanted, __m128i& raw,
+                          int& given) const {
+    const Triangle& t = triangle_;
+    const __m256d inverseArea = Splat(t.inverseArea);
+    const __m256d weights[3] = {_mm256_mul_pd(ExactDoubles(ea), inverseArea),
+                                _mm256_mul_pd(ExactDoubles(eb), inverseArea),
+                                _mm256_mul_pd(ExactDoubles(ec), inverseArea)};
+    const Color* corners = t.color;
+    ColorQuad color{_mm_set1_epi32(corners[0].r), _mm_set1_epi32(corners[0].g),
+                    _mm_set1_epi32(corners[0].b), _mm_set1_epi32(corners[0].a)};
+    if (!t.flatColor)
+      color = {RoundUp4(Interpolate4(weights, corners[0].r, corners[1].r, corners[2].r)),
+               RoundUp4(Interpolate4(weights, corners[0].g, corners[1].g, corners[2].g)),
+               RoundUp4(Interpolate4(weights, corners[0].b, corners[1].b, corners[2].b)),
+               RoundUp4(Interpolate4(weights, corners[0].a, corners[1].a, corners[2].a))};
+    given = 0xF;
+    if (t.sampler) {
+      __m256d u, v;
+      if (t.affine) {
+        u = Interpolate4(weights, t.tu[0], t.tu[1], t.tu[2]);
+        v = Interpolate4(weights, t.tv[0], t.tv[1], t.tv[2]);
+      } else {
+        const __m256d perspective[3] = {_mm256_mul_pd(weights[0], Splat(t.w[0])),
+                                        _mm256_mul_pd(weights[1], Splat(t.w[1])),
+                                        _mm256_mul_pd(weights[2], Splat(t.w[2]))};
+        const __m256d wSum = Interpolate4(weights, t.w[0], t.w[1], t.w[2]);
+        u = _mm256_div_pd(Interpolate4(perspective, t.tu[0], t.tu[1], t.tu[2]), wSum);
+        v = _mm256_div_pd(Interpolate4(perspective, t.tv[0], t.tv[1], t.tv[2]), wSum);
+      }
+      ColorQuad texel;
+      if (t.linear ? !Linear(u, v, wanted, texel, given) : !Point(u, v, texel, given))
+        return false;
+      if (!(given & wanted)) {
+        raw = _mm_setzero_si128();
+        return true;
+      }
+      if (t.states->modulate && !t.white)
+        color = {Modulate4(texel.r, color.r), Modulate4(texel.g, color.g),
+                 Modulate4(texel.b, color.b), texel.a};
+      else
+        color = texel;
+    }
+    raw = encoder_.Encode(color);
+    return true;
+  }
+
+ private:
+  // The texels at four indices: their colours, and all ones in the lanes whose texel the key
+  // takes (none with the key off).
+  struct Texels {
+    __m128i colors, keyed;
+  };
+  ORVALIS_AVX2 Texels Gather(const DecodedTexture& texture, __m128i at) const {
+    return Split(_mm256_i32gather_epi64(
+        reinterpret_cast<const long long*>(texture.texels.data()), at, 8));
+  }
+
+  // The texels at four indices and the ones right of them: two loads a lane, not gathers.
+  ORVALIS_AVX2 void GatherPairs(const DecodedTexture& texture, __m128i at, Texels& here,
+                                Texels& right) const {
+    const uint64_t* texels = texture.texels.data();
+    alignas(16) int32_t index[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(index), at);
+    auto pair = [texels](int32_t i) { return reinterpret_cast<const __m128i*>(texels + i); };
+    // Lanes 0 and 1 (then 2 and 3) as colour and key here, colour and key right, of one lane and
+    // then the other; regrouped so that each 64 bits hold one of those for both lanes.
+    const __m256i byKind = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    const __m256i low =
+        _mm256_permutevar8x32_epi32(_mm256_loadu2_m128i(pair(index[1]), pair(index[0])), byKind);
+    const __m256i high =
+        _mm256_permutevar8x32_epi32(_mm256_loadu2_m128i(pair(index[3]), pair(index[2])), byKind);
+    // The four colours here, then the four right; the same for the keys.
+    const __m256i colors = _mm256_unpacklo_epi64(low, high);
+    const __m256i keyed = triangle_.sampler->ColorKey() ? _mm256_unpackhi_epi64(low, high)
+                                                         : _mm256_setzero_si256();
+    here = {_mm256_castsi256_si128(colors), _mm256_castsi256_si128(keyed)};
+    right = {_mm256_extracti128_si256(colors, 1), _mm256_extracti128_si256(keyed, 1)};
+  }
+
+  ORVALIS_AVX2 Texels Split(__m256i words) const {
+    // Low halves to the low four lanes, high halves to the high four.
+    const __m256i halves =
+        _mm256_permutevar8x32_epi32(words, _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7));
+    return {_mm256_castsi256_si128(halves), triangle_.sampler->ColorKey()
+                                                ? _mm256_extracti128_si256(halves, 1)
+                                                : _mm_setzero_si128()};
+  }
+
+  // For pixels known to get no colour before their texels are read.
+  ORVALIS_AVX2 static bool NoColor(ColorQuad& texel) {
+    texel = {_mm_setzero_si128(), _mm_setzero_si128(), _mm_setzero_si128(), _mm_setzero_si128()};
+    return true;
+  }
+
+  // SnappedTexel, wrapped.
+  ORVALIS_AVX2 static __m128i SnappedTexel4(__m256d coordinate, int64_t size) {
+    const __m256d scaled =
+        _mm256_mul_pd(_mm256_mul_pd(coordinate, Splat(static_cast<double>(size))),
+                      Splat(1 << kSubTexelBits));
+    return _mm_and_si128(
+        _mm_srai_epi32(Whole4(_mm256_add_pd(scaled, Splat(0.5))), kSubTexelBits),
+        Broadcast(size - 1));
+  }
+
+  // TextureSampler::Point.
+  ORVALIS_AVX2 bool Point(__m256d u, __m256d v, ColorQuad& texel, int& given) const {
+    const DecodedTexture& texture = triangle_.sampler->Texture();
+    const __m128i at = _mm_add_epi32(
+        _mm_mullo_epi32(SnappedTexel4(v, texture.height), Broadcast(texture.stride)),
+        SnappedTexel4(u, texture.width));
+    const Texels texels = Gather(texture, at);
+    texel = Channels4(texels.colors);
+    given &= ~LaneBits(texels.keyed);
+    return true;
+  }
+
+  // TextureSampler::Linear.
+  ORVALIS_AVX2 bool Linear(__m256d u, __m256d v, int wanted, ColorQuad& texel,
+                           int& given) const {
+    const DecodedTexture& texture = triangle_.sampler->Texture();
+    const __m256d x =
+        _mm256_sub_pd(_mm256_mul_pd(u, Splat(static_cast<double>(texture.width))), Splat(0.5));
+    const __m256d y =
+        _mm256_sub_pd(_mm256_mul_pd(v, Splat(static_cast<double>(texture.height))), Splat(0.5));
+    if ((_mm256_movemask_pd(_mm256_and_pd(FiniteLanes(x), FiniteLanes(y))) & wanted) != wanted)
+      return false;
+    const __m128i left = Whole4(x), top = Whole4(y);
+    const __m128i one = _mm_set1_epi32(1);
+    const __m128i columnMask = Broadcast(texture.width - 1);
+    const __m128i rowMask = Broadcast(texture.height - 1);
+    const __m128i columns[2] = {_mm_and_si128(left, columnMask),
+                                _mm_and_si128(_mm_add_epi32(left, one), columnMask)};
+    const __m128i rows[2] = {_mm_and_si128(top, rowMask),
+                             _mm_and_si128(_mm_add_epi32(top, one), rowMask)};
+    if (triangle_.sampler->ColorKey()) {
+      // A footprint wholly beside the opaque texels is keyed throughout: no colour, and nothing
+      // to read when that holds for every pixel wanted.
+      const OpaqueBox& box = texture.opaque;
+      given &= ~LaneBits(_mm_or_si128(Misses4(columns[0], columns[1], box.left, box.right),
+                                      Misses4(rows[0], rows[1], box.top, box.bottom)));
+      if (!(given & wanted)) return NoColor(texel);
+    }
+    const __m256d fx = _mm256_sub_pd(x, ToDoubles(left)), fy = _mm256_sub_pd(y, ToDoubles(top));
+    const __m256d restX = _mm256_sub_pd(Splat(1), fx), restY = _mm256_sub_pd(Splat(1), fy);
+    const __m256d weights[4] = {_mm256_mul_pd(restX, restY), _mm256_mul_pd(fx, restY),
+                                _mm256_mul_pd(restX, fy), _mm256_mul_pd(fx, fy)};
+    // The second column is the word after the first in each row.
+    const __m128i stride = Broadcast(texture.stride);
+    Texels texels[4];
+    GatherPairs(texture, _mm_add_epi32(_mm_mullo_epi32(rows[0], stride), columns[0]), texels[0],
+                texels[1]);
+    GatherPairs(texture, _mm_add_epi32(_mm_mullo_epi32(rows[1], stride), columns[0]), texels[2],
+                texels[3]);
+    // A footprint keyed throughout weighs nothing, which is less than half: no colour.
+    given &= ~LaneBits(_mm_and_si128(_mm_and_si128(texels[0].keyed, texels[1].keyed),
+                                     _mm_and_si128(texels[2].keyed, texels[3].keyed)));
+    if (!(given & wanted)) return NoColor(texel);
+    __m256d weightSum = _mm256_setzero_pd(), r = weightSum, g = weightSum, b = weightSum,
+            a = weightSum;
+    for (int i = 0; i < 4; ++i) {
+      // A keyed texel weighs +0 and is added all the same, as in TextureSampler::Linear.
+      const __m256d weight = _mm256_andnot_pd(
+          _mm256_castsi256_pd(_mm256_cvtepi32_epi64(texels[i].keyed)), weights[i]);
+      const ColorQuad channels = Channels4(texels[i].colors);
+      weightSum = _mm256_add_pd(weightSum, weight);
+      r = _mm256_add_pd(r, _mm256_mul_pd(weight, ToDoubles(channels.r)));
+      g = _mm256_add_pd(g, _mm256_mul_pd(weight, ToDoubles(channels.g)));
+      b = _mm256_add_pd(b, _mm256_mul_pd(weight, ToDoubles(channels.b)));
+      a = _mm256_add_pd(a, _mm256_mul_pd(weight, ToDoubles(channels.a)));
+    }
+    given &= ~_mm256_movemask_pd(_mm256_cmp_pd(weightSum, Splat(0.5), _CMP_LT_OQ));
+    const __m256d scale = _mm256_div_pd(Splat(1), weightSum);
+    texel = {RoundUp4(_mm256_mul_pd(r, scale)), RoundUp4(_mm256_mul_pd(g, scale)),
+             RoundUp4(_mm256_mul_pd(b, scale)), RoundUp4(_mm256_mul_pd(a, scale))};
+    return true;
+  }
+
+  const Triangle& triangle_;
+  const QuadEncoder& encoder_;
+};
+
+
+// Paints the open pixels of [first, last] in the row four at a time, as PaintOpenPixel would one
+// at a time; false, having painted nothing, when the span's edge values are too large for it.
+ORVALIS_AVX2 bool PaintSpanFourAtOnce(const Canvas& canvas, const QuadEncoder& encoder,
+                                      const Triangle& triangle, SettledPixels& settled,
+                                      int64_t row, BYTE* pixels, int64_t first, int64_t last,
+                                      int64_t ea, int64_t eb, int64_t ec) {
+  const int64_t start = first & ~int64_t{3}, end = last | 3;
+  const int64_t edges[3] = {ea, eb, ec};
+  const int64_t steps[3] = {triangle.stepBC, triangle.stepCA, triangle.stepAB};
+  for (int i = 0; i < 3; ++i)
+    if (!ExactAsDoubles(edges[i] - (start - first) * steps[i], edges[i] - (end - first) * steps[i]))
+      return false;
+  const QuadShader shader(triangle, encoder);
+  // A lane's edge values from the group's first pixel's.
+  __m256i laneSteps[3];
+  for (int i = 0; i < 3; ++i)
+    laneSteps[i] = _mm256_setr_epi64x(0, -steps[i], -2 * steps[i], -3 * steps[i]);
+  // Only groups with open pixels are visited: in a crowded frame many are settled already.
+  for (int64_t word = first / 64; word <= last / 64; ++word) {
+    for (uint64_t open = settled.OpenInWord(row, word, first, last); open;) {
+      const int64_t x0 = word * 64 + (std::countr_zero(open) & ~3);
+      const int wanted = static_cast<int>(open >> (x0 % 64)) & 0xF;
+      open &= ~(uint64_t{0xF} << (x0 % 64));
+      __m256i lanes[3];
+      for (int i = 0; i < 3; ++i)
+        lanes[i] = _mm256_add_epi64(_mm256_set1_epi64x(edges[i] - (x0 - first) * steps[i]),
+                                    laneSteps[i]);
+      __m128i raw;
+      int given;
+      if (shader.Shade(lanes[0], lanes[1], lanes[2], wanted, raw, given)) {
+        given &= wanted;
+        if (canvas.bytesPerPixel == 4) {
+          // One store of the lanes given; the others, beyond the row's end included, are not
+          // touched.
+          const __m128i laneBits = _mm_setr_epi32(1, 2, 4, 8);
+          const __m128i store =
+              _mm_cmpeq_epi32(_mm_and_si128(_mm_set1_epi32(given), laneBits), laneBits);
+          _mm_maskstore_epi32(reinterpret_cast<int*>(pixels + x0 * 4), store, raw);
+        } else {
+          alignas(16) uint32_t values[4];
+          _mm_store_si128(reinterpret_cast<__m128i*>(values), raw);
+          for (int lanesLeft = given; lanesLeft; lanesLeft &= lanesLeft - 1) {
+            const int lane = std::countr_zero(static_cast<unsigned>(lanesLeft));
+            WriteRawAt(pixels, x0 + lane, canvas.bytesPerPixel, values[lane]);
+          }
+        }
+        settled.SettleGroup(row, x0, given);
+      } else {
+        for (int lanesLeft = wanted; lanesLeft; lanesLeft &= lanesLeft - 1)
+          PaintOpenPixel(canvas, triangle, settled, row, pixels,
+                         x0 + std::countr_zero(static_cast<unsigned>(lanesLeft)), first, ea, eb,
+                         ec);
+      }
+    }
+  }
+  return true;
+}
+
+#undef ORVALIS_AVX2
+
 // Draws the band's triangles from the last to the first, each pixel taking the colour of the
 // first triangle (in this order) that gives it one, and no later one.
 //
@@ -604,20 +1068,24 @@ class SettledPixels {
 // leaves a pixel alone, it does not clear it. Walking the triangles backwards, the first one to
 // give a pixel a colour is that last one, so once a pixel is settled nothing else may touch it.
 // Triangles over settled pixels only are passed over without shading, and the band stops as soon
-// as every pixel in it is settled.
+// as every pixel in it is settled. Spans are shaded four pixels at a time with fourAtOnce, one at
+// a time without it.
 void PaintLastToFirst(const Canvas& canvas, std::span<const Triangle> triangles,
-                      std::span<const uint32_t> band, int64_t top, int64_t bottom) {
+                      std::span<const PixelBox> boxes, std::span<const uint32_t> band,
+                      int64_t top, int64_t bottom, const QuadEncoder* fourAtOnce) {
   SettledPixels settled(bottom - top, static_cast<int64_t>(canvas.pixels.width));
   for (auto it = band.rbegin(); it != band.rend() && !settled.AllSettled(); ++it) {
-    const Triangle& triangle = triangles[*it];
-    const int64_t firstRow = std::max(top, triangle.minY),
-                  lastRow = std::min(bottom - 1, triangle.maxY);
+    const PixelBox& box = boxes[*it];
+    const int64_t firstRow = std::max<int64_t>(top, box.top),
+                  lastRow = std::min<int64_t>(bottom - 1, box.bottom);
     // Hidden wholly behind what is settled: most triangles of a crowded frame, passed over
-    // without finding their edges row by row.
+    // without finding their edges row by row, or even reading the triangle.
     bool hidden = true;
     for (int64_t y = firstRow; y <= lastRow && hidden; ++y)
-      hidden = settled.Settled(y - top, triangle.minX, triangle.maxX);
+      hidden = settled.Settled(y - top, box.left, box.right);
     if (hidden) continue;
+    const Triangle& triangle = triangles[*it];
+    const bool quads = fourAtOnce && QuadShader::Handles(triangle);
     for (int64_t y = firstRow; y <= lastRow; ++y) {
       const int64_t row = y - top;
       int64_t first, last;
@@ -631,15 +1099,11 @@ void PaintLastToFirst(const Canvas& canvas, std::span<const Triangle> triangles,
       const int64_t ea = Edge(triangle.b, triangle.c, px, py);
       const int64_t eb = Edge(triangle.c, triangle.a, px, py);
       const int64_t ec = Edge(triangle.a, triangle.b, px, py);
+      if (quads && PaintSpanFourAtOnce(canvas, *fourAtOnce, triangle, settled, row, pixels, first,
+                                       last, ea, eb, ec))
+        continue;
       settled.ForOpen(row, first, last, [&](int64_t x) {
-        // The same whole numbers the pixel-by-pixel stepping reaches.
-        const int64_t along = x - first;
-        const std::optional<Color> color =
-            Shade(triangle, ea - along * triangle.stepBC, eb - along * triangle.stepCA,
-                  ec - along * triangle.stepAB);
-        if (!color) return;
-        WriteRawAt(pixels, x, canvas.bytesPerPixel, canvas.codec.Encode(*color));
-        settled.Settle(row, x);
+        PaintOpenPixel(canvas, triangle, settled, row, pixels, x, first, ea, eb, ec);
       });
     }
   }
@@ -650,7 +1114,7 @@ void PaintLastToFirst(const Canvas& canvas, std::span<const Triangle> triangles,
 struct Rasterizer::Work {
   std::vector<DecodedTexture> decoded;  // never shrunk, so each keeps its memory too
   std::vector<Triangle> triangles;  // never shrunk: growing it again would clear it again
-  std::vector<RowRange> rows;
+  std::vector<PixelBox> boxes;
   std::vector<size_t> firstTriangle;
   std::vector<size_t> bandStart;
   std::vector<size_t> filled;
@@ -662,7 +1126,8 @@ Rasterizer::~Rasterizer() = default;
 
 void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
                             std::span<const StripToDraw> strips,
-                            std::span<const TextureSource> textures, const LockedPixels& target) {
+                            std::span<const TextureSource> textures, const LockedPixels& target,
+                            ShadingWidth shading) {
   // Each texture is decoded once for the batch, all of them at once, and read with the key on
   // or off.
   std::vector<DecodedTexture>& decoded = work_->decoded;
@@ -683,9 +1148,10 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
   const size_t triangleCount = firstTriangle.back();
   if (work_->triangles.size() < triangleCount) work_->triangles.resize(triangleCount);
   const std::span<Triangle> triangles(work_->triangles.data(), triangleCount);
-  // Kept apart from the triangles, so binning reads a few bytes a triangle.
-  std::vector<RowRange>& rows = work_->rows;
-  rows.resize(triangleCount);
+  // Kept apart from the triangles, so binning and passing over hidden triangles read a few bytes
+  // a triangle.
+  std::vector<PixelBox>& boxes = work_->boxes;
+  boxes.resize(triangleCount);
   ParallelFor<size_t>(0, strips.size(), 256, [&](size_t i) {
     const StripToDraw& strip = strips[i];
     const RasterStates& states = strip.states;
@@ -702,9 +1168,10 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
       const size_t at = firstTriangle[i] + k;
       const bool drawn =
           SetUp(first, second, corners[k + 2], states, texture, sampler, triangles[at]);
-      rows[at] = drawn ? RowRange{static_cast<int32_t>(triangles[at].minY),
-                                  static_cast<int32_t>(triangles[at].maxY)}
-                       : RowRange{};
+      const Triangle& made = triangles[at];
+      boxes[at] = drawn ? PixelBox{static_cast<int32_t>(made.minX), static_cast<int32_t>(made.minY),
+                                   static_cast<int32_t>(made.maxX), static_cast<int32_t>(made.maxY)}
+                        : PixelBox{};
     }
   });
 
@@ -724,7 +1191,7 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
   }
   if (readsTarget) {
     for (uint32_t i = 0; i < triangleCount; ++i) {
-      if (rows[i].top > rows[i].bottom) continue;
+      if (boxes[i].top > boxes[i].bottom) continue;
       const int texture = triangles[i].states->texture;
       if (isTarget(texture)) Decode(textures[texture], decoded[texture]);
       PaintInOrder(canvas, triangles, std::span(&i, 1), 0, height);
@@ -736,11 +1203,11 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
   const size_t bandCount = static_cast<size_t>((height + kBandRows - 1) / kBandRows);
   std::vector<size_t>& bandStart = work_->bandStart;
   bandStart.assign(bandCount + 1, 0);
-  auto bandsOf = [&](const RowRange& range) {
+  auto bandsOf = [&](const PixelBox& range) {
     return std::pair{static_cast<size_t>(range.top / kBandRows),
                      static_cast<size_t>(range.bottom / kBandRows)};
   };
-  for (const RowRange& range : rows) {
+  for (const PixelBox& range : boxes) {
     if (range.top > range.bottom) continue;
     const auto [from, to] = bandsOf(range);
     for (size_t band = from; band <= to; ++band) ++bandStart[band + 1];
@@ -750,13 +1217,16 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
   bandTriangles.resize(bandStart.back());
   std::vector<size_t>& filled = work_->filled;
   filled.assign(bandStart.begin(), bandStart.end() - 1);
-  for (size_t i = 0; i < rows.size(); ++i) {
-    if (rows[i].top > rows[i].bottom) continue;
-    const auto [from, to] = bandsOf(rows[i]);
+  for (size_t i = 0; i < boxes.size(); ++i) {
+    if (boxes[i].top > boxes[i].bottom) continue;
+    const auto [from, to] = bandsOf(boxes[i]);
     for (size_t band = from; band <= to; ++band)
       bandTriangles[filled[band]++] = static_cast<uint32_t>(i);
   }
 
+  std::optional<QuadEncoder> fourAtOnce;
+  if (shading == ShadingWidth::Widest && __builtin_cpu_supports("avx2"))
+    fourAtOnce.emplace(canvas.codec);
   auto drawBand = [&](size_t band) {
     const std::span<const uint32_t> list(bandTriangles.data() + bandStart[band],
                                          bandStart[band + 1] - bandStart[band]);
@@ -765,7 +1235,8 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
     if (blends)
       PaintInOrder(canvas, triangles, list, top, bottom);
     else
-      PaintLastToFirst(canvas, triangles, list, top, bottom);
+      PaintLastToFirst(canvas, triangles, boxes, list, top, bottom,
+                       fourAtOnce ? &*fourAtOnce : nullptr);
   };
   ParallelFor<size_t>(0, bandCount, 1, drawBand);
 }

@@ -57,6 +57,10 @@ struct StripToDraw {
   RasterStates states;
 };
 
+// How many pixels of a row are shaded at once: four where the processor has AVX2, one otherwise
+// or when asked. Both give the very same pixels; tests ask for each to hold both to that.
+enum class ShadingWidth { OnePixel, Widest };
+
 // Draws batches of strips, keeping its working memory from one batch to the next: a frame's
 // triangles run to megabytes, and fresh memory each frame costs more than drawing them.
 class Rasterizer {
@@ -67,7 +71,8 @@ class Rasterizer {
   Rasterizer& operator=(const Rasterizer&) = delete;
 
   void DrawStrips(std::span<const D3DTLVERTEX> vertices, std::span<const StripToDraw> strips,
-                  std::span<const TextureSource> textures, const LockedPixels& target);
+                  std::span<const TextureSource> textures, const LockedPixels& target,
+                  ShadingWidth shading);
 
  private:
   struct Work;

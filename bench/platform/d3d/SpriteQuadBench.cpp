@@ -2,14 +2,17 @@
 // back surface, from textures whose texels are a keyed border round an opaque disc. Each frame
 // ends with the target locked, as presenting it would, so drawing kept back is counted too.
 #include <benchmark/benchmark.h>
+#include <oneapi/tbb/global_control.h>
 
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <optional>
 #include <random>
 #include <vector>
 
 #include "platform/d3d/D3D.h"
+#include "platform/d3d/D3DTestControl.h"
 #include "platform/kernel/ComPtr.h"
 
 namespace {
@@ -124,8 +127,16 @@ void BM_SpriteQuads(benchmark::State& state) {
 BENCHMARK(BM_SpriteQuads)->Arg(0)->Arg(32)->Unit(benchmark::kMicrosecond);
 
 // A frame of the gathered swarm: 48000 keyed bilinear sprites of 50 and 100 pixels at random
-// angles piled on a 1024 x 768 screen, most of them hidden by later ones.
+// angles piled on a 1024 x 768 screen, most of them hidden by later ones. Arguments: whether
+// pixels are shaded several at once (1) or one at a time (0), so both ways can be timed side by
+// side on a busy machine; and the worker threads allowed (0: all), where one shows the work the
+// pixels cost rather than how it spreads.
 void BM_DenseConvergedBatch(benchmark::State& state) {
+  TestD3DSetWideShading(state.range(0) != 0);
+  std::optional<tbb::global_control> workers;
+  if (state.range(1) > 0)
+    workers.emplace(tbb::global_control::max_allowed_parallelism,
+                    static_cast<size_t>(state.range(1)));
   Scene scene;
   if (!scene.Open(state, 1024, 768, 8)) return;
   struct Sprite {
@@ -146,8 +157,13 @@ void BM_DenseConvergedBatch(benchmark::State& state) {
   drawFrame();  // the first frame also grows the working memory of every later one
   for (auto _ : state) drawFrame();
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(sprites.size()));
+  TestD3DSetWideShading(true);
 }
-BENCHMARK(BM_DenseConvergedBatch)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DenseConvergedBatch)
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->ArgNames({"wide", "workers"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 

@@ -2,7 +2,10 @@
 // batches. Each side has its own targets and textures with the same contents; every change made
 // between primitives (texel writes, fills, GDI drawing, colour keys, palettes, target switches)
 // is made to both, so a batch kept back and drawn later must still come out as if drawn in order.
+// Every scene is drawn twice, shading one pixel at a time and as many at once as the processor
+// can, and both must match the reference.
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <random>
 #include <vector>
@@ -38,6 +41,9 @@ struct SceneKind {
   double eventChance;            // of a change between two primitives
   bool gameLike;                 // keyed bilinear sprites of two sizes, as the game draws them
   bool targetIsTexture = false;  // the first target is also one of the textures
+  double largestSide = 80;       // of the quads, in pixels
+  double extremeChance = 0;      // of a quad reaching nearly a million pixels away, or of a
+                                 // texture coordinate in the millions or not a number
 };
 
 constexpr DWORD kBlends[] = {D3DBLEND_ZERO,        D3DBLEND_ONE,          D3DBLEND_SRCCOLOR,
@@ -207,7 +213,8 @@ class RasterizerDifferentialTest : public D3DFixture {
     }
     // A quad turned, scaled and placed off the grid, sometimes snapped to whole or half pixels
     // where edges and texel boundaries meet pixel centres.
-    const double sideX = Uniform(0.5, 80), sideY = Chance(0.5) ? sideX : Uniform(0.5, 80);
+    const double sideX = Uniform(0.5, kind.largestSide),
+                 sideY = Chance(0.5) ? sideX : Uniform(0.5, kind.largestSide);
     const double angle =
         Chance(0.3) ? Random(4) * std::numbers::pi / 2 : Uniform(0, 2 * std::numbers::pi);
     double cx = Uniform(-20, width + 20), cy = Uniform(-20, height + 20);
@@ -223,6 +230,25 @@ class RasterizerDifferentialTest : public D3DFixture {
     primitive.strip = {corner(-sideX / 2, -sideY / 2, u0, v0),
                        corner(sideX / 2, -sideY / 2, u1, v0), corner(-sideX / 2, sideY / 2, u0, v1),
                        corner(sideX / 2, sideY / 2, u1, v1)};
+    if (kind.extremeChance > 0 && Chance(kind.extremeChance)) {
+      // Edge values beyond what a double holds exactly; texture coordinates wrapping millions of
+      // times or not numbers at all.
+      D3DTLVERTEX& vertex = primitive.strip[Random(4)];
+      const float extremes[] = {1e7f, -std::numeric_limits<float>::infinity(),
+                                std::numeric_limits<float>::quiet_NaN()};
+      if (Chance(0.5)) {
+        // A quad over the whole target with corners so far away that its edge values there
+        // are beyond 2^51.
+        for (D3DTLVERTEX& far : primitive.strip) {
+          far.sx = static_cast<float>(far.sx < cx ? Uniform(-9e5, -8e5) : Uniform(8e5, 9e5));
+          far.sy = static_cast<float>(far.sy < cy ? Uniform(-9e5, -8e5) : Uniform(8e5, 9e5));
+        }
+      } else if (Chance(0.5)) {
+        vertex.tu = extremes[Random(3)];
+      } else {
+        vertex.tv = extremes[Random(3)];
+      }
+    }
     return primitive;
   }
 
@@ -377,6 +403,14 @@ class RasterizerDifferentialTest : public D3DFixture {
   }
 
   void RunScene(const DDPIXELFORMAT& targetFormat, const SceneKind& kind, uint32_t seed) {
+    for (const bool wide : {false, true}) {
+      SCOPED_TRACE(wide ? "several pixels at once" : "a pixel at a time");
+      TestD3DSetWideShading(wide);
+      RunSceneOnce(targetFormat, kind, seed);
+    }
+  }
+
+  void RunSceneOnce(const DDPIXELFORMAT& targetFormat, const SceneKind& kind, uint32_t seed) {
     SCOPED_TRACE(::testing::Message()
                  << "seed " << seed << ", target " << targetFormat.dwRGBBitCount << " bits, red "
                  << std::hex << targetFormat.dwRBitMask);
@@ -415,6 +449,16 @@ TEST_F(RasterizerDifferentialTest, RandomBatchesOnEveryTargetFormat) {
   for (const DDPIXELFORMAT& format : TargetFormats())
     for (const SceneKind& kind : {opaque, blended})
       for (int repeat = 0; repeat < 3; ++repeat) RunScene(format, kind, seed++);
+}
+
+TEST_F(RasterizerDifferentialTest, SmallQuadsAndExtremeCorners) {
+  // Rows of every short length starting at every pixel, over pixels partly settled; corners so
+  // far away that edge values lose exactness as doubles; texture coordinates that break sampling.
+  SceneKind small{67, 53, 600, 0, 0.02, false};
+  small.largestSide = 12;
+  small.extremeChance = 0.05;
+  uint32_t seed = 200;
+  for (const DDPIXELFORMAT& format : TargetFormats()) RunScene(format, small, seed++);
 }
 
 TEST_F(RasterizerDifferentialTest, TargetDrawnFromItself) {
