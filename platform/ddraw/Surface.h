@@ -13,6 +13,7 @@
 
 #include <memory>
 #include <optional>
+#include <typeinfo>
 #include <vector>
 
 #include "platform/ddraw/DDrawTestControl.h"
@@ -31,10 +32,12 @@ class Surface final : public IDirectDrawSurface7,
   static HRESULT Create(DirectDrawObject* owner, const SurfaceRequest& request, Surface** surface);
   // A second surface on the same memory.
   static HRESULT Duplicate(DirectDrawObject* owner, Surface* source, Surface** duplicate);
-  // Our surface behind one of its interfaces; null for anything else.
+  // Our surface behind one of its interfaces (not null); null for anything else. Surface is
+  // final, so its exact type answers what a dynamic_cast would, without the cast's search of
+  // the class tree, which cost a third of recording a sprite's quad.
   template <class Interface>
   static Surface* From(Interface* surface) {
-    return dynamic_cast<Surface*>(surface);
+    return typeid(*surface) == typeid(Surface) ? static_cast<Surface*>(surface) : nullptr;
   }
 
   HRESULT QueryInterface(REFIID iid, void** object) override;
