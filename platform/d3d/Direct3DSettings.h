@@ -7,10 +7,14 @@
 #include "platform/d3d/D3DTestControl.h"
 
 struct Direct3DSettings {
-  static Direct3DSettings& Get();
+  // Inline, with the common answer of TakeRefusal: a sprite asks both for each of its calls.
+  static Direct3DSettings& Get() {
+    static Direct3DSettings settings;
+    return settings;
+  }
 
   // The result to fail the call with, or S_OK when it goes ahead.
-  HRESULT TakeRefusal(D3DCall call);
+  HRESULT TakeRefusal(D3DCall call) { return refusals.empty() ? S_OK : TakeListedRefusal(call); }
   // The devices the DirectDraw driver at this position of the driver list offers.
   const std::vector<D3DTestDevice>& DevicesOf(uint32_t driver) const;
   const D3DTestDevice* FindDevice(uint32_t driver, const GUID& guid) const;
@@ -30,6 +34,9 @@ struct Direct3DSettings {
   std::map<D3DCall, Refusal> refusals;
   uint32_t liveObjects = 0;
   bool rasterizing = true;
+
+ private:
+  HRESULT TakeListedRefusal(D3DCall call);
 };
 
 // A device's capabilities as the DirectX 6 interfaces describe them: the hardware description
