@@ -3,8 +3,13 @@
 // and the energy bar are drawn here.
 #pragma once
 
+#include <algorithm>
+#include <optional>
 #include <string>
+#include <type_traits>
+#include <vector>
 
+#include "platform/kernel/ParallelFor.h"
 #include "runtime/SysUtils.h"
 
 inline constexpr Extended Pi = 3.14159265358979323846264338327950288L;
@@ -46,6 +51,27 @@ struct TViewSquare {
 
   Int64 Left, Right, Bottom, Top;
 };
+
+// Draws entries first..last of a large table, of which few are drawn, in table order: worker
+// threads find the drawn ones first, stretch by stretch. `locate(i)` says where entry i is
+// drawn, or nothing, and only reads; `draw(place)` then runs on this thread for each place in
+// the order of the entries, and does whatever the pass writes. Scanning the table, not drawing,
+// was most of the work of such a pass.
+template <typename Locate, typename Draw>
+void LocateThenDraw(Integer first, Integer last, const Locate& locate, const Draw& draw) {
+  using TPlace = typename std::invoke_result_t<const Locate&, Integer>::value_type;
+  constexpr Integer kStretch = 4096;
+  const Integer stretchCount = last < first ? 0 : (last - first) / kStretch + 1;
+  std::vector<std::vector<TPlace>> places(static_cast<size_t>(stretchCount));
+  ParallelFor<Integer>(0, stretchCount, 1, [&](Integer stretch) {
+    const Integer begin = first + stretch * kStretch;
+    const Integer end = std::min(last, begin + (kStretch - 1));
+    for (Integer i = begin; i <= end; ++i)
+      if (std::optional<TPlace> place = locate(i)) places[static_cast<size_t>(stretch)].push_back(*place);
+  });
+  for (const std::vector<TPlace>& stretch : places)
+    for (const TPlace& place : stretch) draw(place);
+}
 
 // The angle, in 1/256 turns, at which a picture pointing at `angle` degrees is drawn.
 Single ScreenAngle(Extended angle);
