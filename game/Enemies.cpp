@@ -236,7 +236,8 @@ void MoveAndAge(T* table, Integer& count, Test test) {
 // UpdateEnemies: in frames with enemies, after both shot passes. Steers, fires, moves and draws
 // every enemy, appends enemy shots, counts the enemies in view and writes the second text line.
 void UpdateEnemies() {
-  // The enemies steer on worker threads; their shots and pictures follow in table order.
+  // The enemies steer on worker threads, and are found in view there too; their shots and
+  // pictures follow in table order.
   EnemyMoves.resize(EnemyCount + 1);
   ParallelFor(1, EnemyCount + 1, 64, [](Integer i) { SteerAndMove(i, EnemyMoves[i]); });
 
@@ -244,21 +245,35 @@ void UpdateEnemies() {
   TDirectDrawSurface* surface = OrvalisMain->DXDraw->Surface();
   const TViewSquare view(PlayerX, PlayerY, ViewRange);
   const TViewTransform viewTransform(Heading);
-  for (Integer i = 1; i <= EnemyCount; ++i) {
-    const TEnemyMove& move = EnemyMoves[i];
-    // A shot that finds the table full is lost.
-    if (move.Shot) {
-      if (TEnemyShot* shot = AppendEntry(EnemyShot, EnemyShotCount)) *shot = *move.Shot;
-    }
-    const TEnemyShip& enemy = EnemyShip[i];
-    // Drawn where it was before it moved, but counted by where it is now.
-    if (!view.Contains(enemy.X, enemy.Y)) continue;
-    ++DrawnEnemyCount;
-    const TViewOffset offset = viewTransform(move.FromX, move.FromY, PlayerX, PlayerY);
-    OrvalisMain->Enemy->Items()->Items(TurnRateBankFrame(enemy.TurnRate))
-        ->DrawRotate(surface, ScreenX(offset, -15), ScreenY(offset, 0), 50, 50, 0, 0.5, 0.5,
-                     ScreenAngle(enemy.Angle));
-  }
+  // The enemies that fired or are in view, and how those in view are drawn.
+  struct TEnemyPlace {
+    Integer Index;
+    bool InView;
+    Integer X, Y, Picture;
+    Single Angle;
+  };
+  LocateThenDraw(
+      1, EnemyCount,
+      [&](Integer i) -> std::optional<TEnemyPlace> {
+        const TEnemyMove& move = EnemyMoves[i];
+        const TEnemyShip& enemy = EnemyShip[i];
+        // Drawn where it was before it moved, but counted by where it is now.
+        if (!view.Contains(enemy.X, enemy.Y))
+          return move.Shot ? std::optional(TEnemyPlace{i, false, 0, 0, 0, 0}) : std::nullopt;
+        const TViewOffset offset = viewTransform(move.FromX, move.FromY, PlayerX, PlayerY);
+        return TEnemyPlace{i, true, ScreenX(offset, -15), ScreenY(offset, 0),
+                           TurnRateBankFrame(enemy.TurnRate), ScreenAngle(enemy.Angle)};
+      },
+      [&](const TEnemyPlace& place) {
+        // A shot that finds the table full is lost.
+        if (const std::optional<TEnemyShot>& fired = EnemyMoves[place.Index].Shot) {
+          if (TEnemyShot* shot = AppendEntry(EnemyShot, EnemyShotCount)) *shot = *fired;
+        }
+        if (!place.InView) return;
+        ++DrawnEnemyCount;
+        OrvalisMain->Enemy->Items()->Items(place.Picture)
+            ->DrawRotate(surface, place.X, place.Y, 50, 50, 0, 0.5, 0.5, place.Angle);
+      });
   WriteTextLine(0, 50, "Anzahl der Schiffe: " + IntToStr(DrawnEnemyCount));
 }
 
