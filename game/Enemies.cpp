@@ -304,21 +304,32 @@ void MoveShots() {
 
 // UpdateExplosions: in frames with explosions, after the enemies. Ages, removes and draws them.
 void UpdateExplosions() {
+  // The finished ones leave in one sweep that keeps the order of the others.
+  Integer kept = 0;
+  for (Integer i = 1; i <= ExplosionCount; ++i) {
+    TExplosionEffect& explosion = ExplosionEffect[i];
+    if (++explosion.Frame <= 29 * explosion.Kind) ExplosionEffect[++kept] = explosion;
+  }
+  ExplosionCount = kept;
+
   TDirectDrawSurface* surface = OrvalisMain->DXDraw->Surface();
   const TViewSquare view(PlayerX, PlayerY, ViewRange);
   const TViewTransform viewTransform(Heading);
-  for (Integer i = 1; i <= ExplosionCount;) {
-    TExplosionEffect& explosion = ExplosionEffect[i];
-    if (++explosion.Frame > 29 * explosion.Kind) {
-      RemoveEntry(ExplosionEffect, ExplosionCount, i);
-      continue;
-    }
-    if (view.Contains(explosion.X, explosion.Y)) {
-      const TViewOffset offset = viewTransform(explosion.X, explosion.Y, PlayerX, PlayerY);
-      OrvalisMain->Explosion->Items()->Items(explosion.Frame + 29 * (explosion.Kind - 1))
-          ->DrawRotate(surface, ScreenX(offset, -10), ScreenY(offset, 0), 100, 100, 0, 0.5, 0.5,
-                       static_cast<Single>((180 - Heading) * (256.0L / 360.0L)));
-    }
-    ++i;
-  }
+  const Single angle = static_cast<Single>((180 - Heading) * (256.0L / 360.0L));
+  struct TExplosionPlace {
+    Integer X, Y, Picture;
+  };
+  LocateThenDraw(
+      1, ExplosionCount,
+      [&](Integer i) -> std::optional<TExplosionPlace> {
+        const TExplosionEffect& explosion = ExplosionEffect[i];
+        if (!view.Contains(explosion.X, explosion.Y)) return std::nullopt;
+        const TViewOffset offset = viewTransform(explosion.X, explosion.Y, PlayerX, PlayerY);
+        return TExplosionPlace{ScreenX(offset, -10), ScreenY(offset, 0),
+                               explosion.Frame + 29 * (explosion.Kind - 1)};
+      },
+      [&](const TExplosionPlace& place) {
+        OrvalisMain->Explosion->Items()->Items(place.Picture)
+            ->DrawRotate(surface, place.X, place.Y, 100, 100, 0, 0.5, 0.5, angle);
+      });
 }
