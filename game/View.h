@@ -52,11 +52,11 @@ struct TViewSquare {
   Int64 Left, Right, Bottom, Top;
 };
 
-// Draws entries first..last of a large table, of which few are drawn, in table order: worker
-// threads find the drawn ones first, stretch by stretch. `locate(i)` says where entry i is
-// drawn, or nothing, and only reads; `draw(place)` then runs on this thread for each place in
-// the order of the entries, and does whatever the pass writes. Scanning the table, not drawing,
-// was most of the work of such a pass.
+// Draws the entries first..last of a table that are to be drawn, in table order, after worker
+// threads have found them, stretch by stretch: `locate(i)` says where entry i is drawn, or
+// nothing, and only reads; `draw(place)` then runs on this thread for each place in the order
+// of the entries, and does whatever the pass writes. Scanning a large table and working out
+// the view positions was most of the work of such a pass.
 template <typename Locate, typename Draw>
 void LocateThenDraw(Integer first, Integer last, const Locate& locate, const Draw& draw) {
   using TPlace = typename std::invoke_result_t<const Locate&, Integer>::value_type;
@@ -66,8 +66,9 @@ void LocateThenDraw(Integer first, Integer last, const Locate& locate, const Dra
   ParallelFor<Integer>(0, stretchCount, 1, [&](Integer stretch) {
     const Integer begin = first + stretch * kStretch;
     const Integer end = std::min(last, begin + (kStretch - 1));
+    std::vector<TPlace>& found = places[static_cast<size_t>(stretch)];
     for (Integer i = begin; i <= end; ++i)
-      if (std::optional<TPlace> place = locate(i)) places[static_cast<size_t>(stretch)].push_back(*place);
+      if (std::optional<TPlace> place = locate(i)) found.push_back(*place);
   });
   for (const std::vector<TPlace>& stretch : places)
     for (const TPlace& place : stretch) draw(place);
