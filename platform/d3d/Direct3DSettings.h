@@ -7,7 +7,8 @@
 #include "platform/d3d/D3DTestControl.h"
 
 struct Direct3DSettings {
-  // Inline, with the common answer of TakeRefusal: a sprite asks both for each of its calls.
+  // Inline, as is TakeRefusal's common answer (nothing refused): a sprite asks for both on each
+  // of its seven device calls.
   static Direct3DSettings& Get() {
     static Direct3DSettings settings;
     return settings;
