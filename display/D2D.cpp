@@ -40,8 +40,13 @@ void FitDIBToTexture(TDIB& DIB, double&, double&, double& TexRight, double& TexB
 // ---- TD2DTextures ----
 
 Integer TD2DTextures::Find(const std::string& Name) const {
+  // What was found stays the answer until the cache is emptied.
+  if (FLastFound >= 0 && Name == FLastFoundName) return FLastFound;
   const auto found = FFound.find(Name);
-  return found == FFound.end() ? -1 : found->second;
+  if (found == FFound.end()) return -1;
+  FLastFoundName = Name;
+  FLastFound = found->second;
+  return FLastFound;
 }
 
 void TD2DTextures::Add(TTextureRec Record) {
@@ -57,6 +62,7 @@ void TD2DTextures::Add(TTextureRec Record) {
 std::vector<TTextureRec> TD2DTextures::TakeAll() {
   FFirstByUpperName.clear();
   FFound.clear();
+  FLastFound = -1;
   return std::exchange(FTextures, {});
 }
 

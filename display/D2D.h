@@ -49,6 +49,10 @@ class TD2DTextures : public TObject {
   std::unordered_map<std::string, Integer> FFirstByUpperName;
   // Exact name -> what Find answers for it.
   std::unordered_map<std::string, Integer> FFound;
+  // The last name Find found and its record: sprites come in runs of one picture (a radar's
+  // blips), and comparing the name costs much less than hashing it.
+  mutable std::string FLastFoundName;
+  mutable Integer FLastFound = -1;
 };
 
 class TD2D : public TObject {

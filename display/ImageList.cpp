@@ -6,6 +6,7 @@
 #include "display/D2D.h"
 #include "display/DXConsts.h"
 #include "display/ScopeExit.h"
+#include "platform/kernel/FinalCast.h"
 #include "runtime/ComponentStream.h"
 #include "runtime/TypInfo.h"
 
@@ -76,7 +77,7 @@ void TPictureCollectionItem::Assign(TPersistent* Source) {
 }
 
 TPictureCollection* TPictureCollectionItem::PictureCollection() const {
-  return dynamic_cast<TPictureCollection*>(Collection());
+  return FinalCast<TPictureCollection>(Collection());
 }
 
 TCustomDXDraw* TPictureCollectionItem::DXDraw() const {

@@ -127,7 +127,7 @@ class TPictureCollectionItem : public THashCollectionItem {
 // The items of an image list. Its binding to a display is driven by the display's notifications
 // (the image list forwards them); a display finalised behind the collection's back would free
 // the items' surfaces under them.
-class TPictureCollection : public THashCollection {
+class TPictureCollection final : public THashCollection {
   ORVALIS_CLASS(TPictureCollection, THashCollection)
 
   // AOwner (the image list) starts the name paths of the items.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -259,7 +260,8 @@ void MoveAndAge(T* table, Integer& count) {
 // UpdateEnemies: in frames with enemies, after both shot passes. Steers, fires, moves and draws
 // every enemy, appends enemy shots, counts the enemies in view and writes the second text line.
 void UpdateEnemies() {
-  // The enemies steer on worker threads; their shots and pictures follow in table order.
+  // The enemies steer on worker threads, and are found in view there too; their shots and
+  // pictures follow in table order.
   const TViewSquare view(PlayerX, PlayerY, ViewRange);
   EnemyMoves.resize(EnemyCount + 1);
   EnemyShotsFired.resize(EnemyCount + 1);
@@ -270,21 +272,36 @@ void UpdateEnemies() {
   DrawnEnemyCount = 0;
   TDirectDrawSurface* surface = OrvalisMain->DXDraw->Surface();
   const TViewTransform viewTransform(Heading);
-  for (Integer i = 1; i <= EnemyCount; ++i) {
-    const TEnemyMove& move = EnemyMoves[i];
-    // A shot that finds the table full is lost.
-    if (move.Fired) {
-      if (TEnemyShot* shot = AppendEntry(EnemyShot, EnemyShotCount)) *shot = EnemyShotsFired[i];
-    }
-    // Drawn where it was before it moved, but counted by where it is now.
-    if (!move.InView) continue;
-    ++DrawnEnemyCount;
-    const TEnemyShip& enemy = EnemyShip[i];
-    const TViewOffset offset = viewTransform(move.FromX, move.FromY, PlayerX, PlayerY);
-    OrvalisMain->Enemy->Items()->Items(TurnRateBankFrame(enemy.TurnRate))
-        ->DrawRotate(surface, ScreenX(offset, -15), ScreenY(offset, 0), 50, 50, 0, 0.5, 0.5,
-                     ScreenAngle(enemy.Angle));
-  }
+  // The enemies that fired or are in view, and how those in view are drawn.
+  struct TEnemyPlace {
+    Integer Index;
+    bool InView;
+    Integer X, Y, Picture;
+    Single Angle;
+  };
+  LocateThenDraw(
+      1, EnemyCount,
+      [&](Integer i) -> std::optional<TEnemyPlace> {
+        const TEnemyMove& move = EnemyMoves[i];
+        // Drawn where it was before it moved, but counted by where it is now.
+        if (!move.InView)
+          return move.Fired ? std::optional(TEnemyPlace{i, false, 0, 0, 0, 0}) : std::nullopt;
+        const TEnemyShip& enemy = EnemyShip[i];
+        const TViewOffset offset = viewTransform(move.FromX, move.FromY, PlayerX, PlayerY);
+        return TEnemyPlace{i, true, ScreenX(offset, -15), ScreenY(offset, 0),
+                           TurnRateBankFrame(enemy.TurnRate), ScreenAngle(enemy.Angle)};
+      },
+      [&](const TEnemyPlace& place) {
+        // A shot that finds the table full is lost.
+        if (EnemyMoves[place.Index].Fired) {
+          if (TEnemyShot* shot = AppendEntry(EnemyShot, EnemyShotCount))
+            *shot = EnemyShotsFired[place.Index];
+        }
+        if (!place.InView) return;
+        ++DrawnEnemyCount;
+        OrvalisMain->Enemy->Items()->Items(place.Picture)
+            ->DrawRotate(surface, place.X, place.Y, 50, 50, 0, 0.5, 0.5, place.Angle);
+      });
   WriteTextLine(0, 50, "Anzahl der Schiffe: " + IntToStr(DrawnEnemyCount));
 }
 
@@ -316,21 +333,32 @@ void MoveShots() {
 
 // UpdateExplosions: in frames with explosions, after the enemies. Ages, removes and draws them.
 void UpdateExplosions() {
+  // The finished ones leave in one sweep that keeps the order of the others.
+  Integer kept = 0;
+  for (Integer i = 1; i <= ExplosionCount; ++i) {
+    TExplosionEffect& explosion = ExplosionEffect[i];
+    if (++explosion.Frame <= 29 * explosion.Kind) ExplosionEffect[++kept] = explosion;
+  }
+  ExplosionCount = kept;
+
   TDirectDrawSurface* surface = OrvalisMain->DXDraw->Surface();
   const TViewSquare view(PlayerX, PlayerY, ViewRange);
   const TViewTransform viewTransform(Heading);
-  for (Integer i = 1; i <= ExplosionCount;) {
-    TExplosionEffect& explosion = ExplosionEffect[i];
-    if (++explosion.Frame > 29 * explosion.Kind) {
-      RemoveEntry(ExplosionEffect, ExplosionCount, i);
-      continue;
-    }
-    if (view.Contains(explosion.X, explosion.Y)) {
-      const TViewOffset offset = viewTransform(explosion.X, explosion.Y, PlayerX, PlayerY);
-      OrvalisMain->Explosion->Items()->Items(explosion.Frame + 29 * (explosion.Kind - 1))
-          ->DrawRotate(surface, ScreenX(offset, -10), ScreenY(offset, 0), 100, 100, 0, 0.5, 0.5,
-                       static_cast<Single>((180 - Heading) * (256.0L / 360.0L)));
-    }
-    ++i;
-  }
+  const Single angle = static_cast<Single>((180 - Heading) * (256.0L / 360.0L));
+  struct TExplosionPlace {
+    Integer X, Y, Picture;
+  };
+  LocateThenDraw(
+      1, ExplosionCount,
+      [&](Integer i) -> std::optional<TExplosionPlace> {
+        const TExplosionEffect& explosion = ExplosionEffect[i];
+        if (!view.Contains(explosion.X, explosion.Y)) return std::nullopt;
+        const TViewOffset offset = viewTransform(explosion.X, explosion.Y, PlayerX, PlayerY);
+        return TExplosionPlace{ScreenX(offset, -10), ScreenY(offset, 0),
+                               explosion.Frame + 29 * (explosion.Kind - 1)};
+      },
+      [&](const TExplosionPlace& place) {
+        OrvalisMain->Explosion->Items()->Items(place.Picture)
+            ->DrawRotate(surface, place.X, place.Y, 100, 100, 0, 0.5, 0.5, angle);
+      });
 }

@@ -4,7 +4,6 @@
 // nothing. A new game (at each activation) fills them anew.
 #pragma once
 
-#include <algorithm>
 #include <vector>
 
 #include "runtime/SysUtils.h"
@@ -104,13 +103,6 @@ T* AppendEntry(T* table, Integer& count) {
   ++count;
   table[count] = T{};
   return &table[count];
-}
-
-// Removes entry `index` (1 .. count) by moving every later entry down a place.
-template <typename T>
-void RemoveEntry(T* table, Integer& count, Integer index) {
-  std::copy(table + index + 1, table + count + 1, table + index);
-  --count;
 }
 
 // The player and the view.

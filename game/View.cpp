@@ -32,6 +32,11 @@ TPictureCollectionItem* Picture(TDXImageList* list, Integer index) {
   return list->Items()->Items(index);
 }
 
+// Where a pass draws entry Index of its table.
+struct TScreenPlace {
+  Integer Index, X, Y;
+};
+
 // A pass animates when its tick has reached the period, and resets the tick after its loop, so a
 // drawing that raises leaves the tick as it was.
 
@@ -43,14 +48,19 @@ void DrawStarLayer(TStar* layer, Real cameraX, Real cameraY, Integer& tick, Inte
   TDirectDrawSurface* surface = BackSurface();
   const TViewSquare view(cameraX, cameraY, ViewRange);
   const TViewTransform viewTransform(Heading);
-  for (Integer i = 1; i <= StarLayerSize; ++i) {
-    TStar& star = layer[i];
-    if (!view.Contains(star.X, star.Y)) continue;
-    if (animate && ++star.Frame > last) star.Frame = first;
-    const TViewOffset offset = viewTransform(star.X, star.Y, cameraX, cameraY);
-    Picture(OrvalisMain->Stars1, star.Frame)
-        ->Draw(surface, ScreenX(offset, -15), ScreenY(offset, 0), 0);
-  }
+  LocateThenDraw(
+      1, StarLayerSize,
+      [&](Integer i) -> std::optional<TScreenPlace> {
+        const TStar& star = layer[i];
+        if (!view.Contains(star.X, star.Y)) return std::nullopt;
+        const TViewOffset offset = viewTransform(star.X, star.Y, cameraX, cameraY);
+        return TScreenPlace{i, ScreenX(offset, -15), ScreenY(offset, 0)};
+      },
+      [&](const TScreenPlace& place) {
+        TStar& star = layer[place.Index];
+        if (animate && ++star.Frame > last) star.Frame = first;
+        Picture(OrvalisMain->Stars1, star.Frame)->Draw(surface, place.X, place.Y, 0);
+      });
   if (animate) tick = 0;
 }
 
@@ -133,16 +143,21 @@ void DrawBlips(T* table, Integer count, Integer picture, OnBlip onBlip) {
   TDirectDrawSurface* surface = BackSurface();
   const TViewSquare radarSquare(PlayerX, PlayerY, ViewRange + RadarRange);
   const TViewTransform viewTransform(Heading);
-  for (Integer i = 1; i <= count; ++i) {
-    T& entry = table[i];
-    if (!radarSquare.Contains(entry.X, entry.Y)) continue;
-    onBlip(entry);
-    const TViewOffset offset = viewTransform(entry.X, entry.Y, PlayerX, PlayerY);
-    const Integer x = static_cast<Integer>(Round(ScreenX(offset, -10) / scaleX)) + ScreenWidth -
-                      300 + RadarLeftAdjust;
-    const Integer y = static_cast<Integer>(Round(ScreenY(offset, 0) / scaleY)) + RadarTop;
-    Picture(OrvalisMain->radar, picture)->Draw(surface, x, y, 0);
-  }
+  LocateThenDraw(
+      1, count,
+      [&](Integer i) -> std::optional<TScreenPlace> {
+        const T& entry = table[i];
+        if (!radarSquare.Contains(entry.X, entry.Y)) return std::nullopt;
+        const TViewOffset offset = viewTransform(entry.X, entry.Y, PlayerX, PlayerY);
+        const Integer x = static_cast<Integer>(Round(ScreenX(offset, -10) / scaleX)) +
+                          ScreenWidth - 300 + RadarLeftAdjust;
+        const Integer y = static_cast<Integer>(Round(ScreenY(offset, 0) / scaleY)) + RadarTop;
+        return TScreenPlace{i, x, y};
+      },
+      [&](const TScreenPlace& place) {
+        onBlip(table[place.Index]);
+        Picture(OrvalisMain->radar, picture)->Draw(surface, place.X, place.Y, 0);
+      });
 }
 
 constexpr auto NoChange = [](const auto&) {};

@@ -3,8 +3,13 @@
 // and the energy bar are drawn here.
 #pragma once
 
+#include <algorithm>
+#include <optional>
 #include <string>
+#include <type_traits>
+#include <vector>
 
+#include "platform/kernel/ParallelFor.h"
 #include "runtime/SysUtils.h"
 
 inline constexpr Extended Pi = 3.14159265358979323846264338327950288L;
@@ -46,6 +51,28 @@ struct TViewSquare {
 
   Int64 Left, Right, Bottom, Top;
 };
+
+// Draws the entries first..last of a table that are to be drawn, in table order, after worker
+// threads have found them, stretch by stretch: `locate(i)` says where entry i is drawn, or
+// nothing, and only reads; `draw(place)` then runs on this thread for each place in the order
+// of the entries, and does whatever the pass writes. Scanning a large table and working out
+// the view positions was most of the work of such a pass.
+template <typename Locate, typename Draw>
+void LocateThenDraw(Integer first, Integer last, const Locate& locate, const Draw& draw) {
+  using TPlace = typename std::invoke_result_t<const Locate&, Integer>::value_type;
+  constexpr Integer kStretch = 4096;
+  const Integer stretchCount = last < first ? 0 : (last - first) / kStretch + 1;
+  std::vector<std::vector<TPlace>> places(static_cast<size_t>(stretchCount));
+  ParallelFor<Integer>(0, stretchCount, 1, [&](Integer stretch) {
+    const Integer begin = first + stretch * kStretch;
+    const Integer end = std::min(last, begin + (kStretch - 1));
+    std::vector<TPlace>& found = places[static_cast<size_t>(stretch)];
+    for (Integer i = begin; i <= end; ++i)
+      if (std::optional<TPlace> place = locate(i)) found.push_back(*place);
+  });
+  for (const std::vector<TPlace>& stretch : places)
+    for (const TPlace& place : stretch) draw(place);
+}
 
 // The angle, in 1/256 turns, at which a picture pointing at `angle` degrees is drawn.
 Single ScreenAngle(Extended angle);

@@ -71,12 +71,7 @@ std::vector<DDPIXELFORMAT> TestD3DDefaultTextureFormats() {
           DisplayPixelFormat(8)};
 }
 
-Direct3DSettings& Direct3DSettings::Get() {
-  static Direct3DSettings settings;
-  return settings;
-}
-
-HRESULT Direct3DSettings::TakeRefusal(D3DCall call) {
+HRESULT Direct3DSettings::TakeListedRefusal(D3DCall call) {
   auto found = refusals.find(call);
   if (found == refusals.end()) return S_OK;
   const HRESULT result = found->second.result;

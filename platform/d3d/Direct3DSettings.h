@@ -7,10 +7,15 @@
 #include "platform/d3d/D3DTestControl.h"
 
 struct Direct3DSettings {
-  static Direct3DSettings& Get();
+  // Inline, as is TakeRefusal's common answer (nothing refused): a sprite asks for both on each
+  // of its seven device calls.
+  static Direct3DSettings& Get() {
+    static Direct3DSettings settings;
+    return settings;
+  }
 
   // The result to fail the call with, or S_OK when it goes ahead.
-  HRESULT TakeRefusal(D3DCall call);
+  HRESULT TakeRefusal(D3DCall call) { return refusals.empty() ? S_OK : TakeListedRefusal(call); }
   // The devices the DirectDraw driver at this position of the driver list offers.
   const std::vector<D3DTestDevice>& DevicesOf(uint32_t driver) const;
   const D3DTestDevice* FindDevice(uint32_t driver, const GUID& guid) const;
@@ -31,6 +36,9 @@ struct Direct3DSettings {
   uint32_t liveObjects = 0;
   bool rasterizing = true;
   bool wideShading = true;
+
+ private:
+  HRESULT TakeListedRefusal(D3DCall call);
 };
 
 // A device's capabilities as the DirectX 6 interfaces describe them: the hardware description

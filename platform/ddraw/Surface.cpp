@@ -100,10 +100,10 @@ DWORD CapsExtra(const DDSCAPS&) { return 0; }
 DWORD CapsExtra(const DDSCAPS2& caps) { return caps.dwCaps2; }
 
 void Present(const SurfaceMemory& memory, const Palette* palette) {
-  static std::vector<uint32_t> frame;
-  ConvertToScreenPixels(memory.Pixels(), memory.Format(), palette ? palette->Entries() : nullptr,
-                        frame);
-  ScreenPresent(frame.data(), memory.Width(), memory.Height(), memory.Width() * 4);
+  ScreenPresentDrawn(memory.Width(), memory.Height(), [&](uint32_t* frame) {
+    ConvertToScreenPixels(memory.Pixels(), memory.Format(),
+                          palette ? palette->Entries() : nullptr, frame);
+  });
 }
 
 }  // namespace

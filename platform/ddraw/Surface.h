@@ -18,6 +18,7 @@
 #include "platform/ddraw/DDrawTestControl.h"
 #include "platform/ddraw/SurfaceDescriptions.h"
 #include "platform/kernel/ComPtr.h"
+#include "platform/kernel/FinalCast.h"
 
 class Clipper;
 class DirectDrawObject;
@@ -34,7 +35,7 @@ class Surface final : public IDirectDrawSurface7,
   // Our surface behind one of its interfaces; null for anything else.
   template <class Interface>
   static Surface* From(Interface* surface) {
-    return dynamic_cast<Surface*>(surface);
+    return FinalCast<Surface>(surface);
   }
 
   HRESULT QueryInterface(REFIID iid, void** object) override;

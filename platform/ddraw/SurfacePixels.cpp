@@ -1,9 +1,11 @@
 #include "platform/ddraw/SurfacePixels.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/gdi/PixelChannels.h"
+#include "platform/kernel/ParallelFor.h"
 
 namespace {
 
@@ -55,6 +57,21 @@ int32_t SourceCoordinate(int32_t i, int32_t destLength, int32_t sourceStart, int
   return mirrored ? sourceStart + sourceLength - 1 - step : sourceStart + step;
 }
 
+// Runs rowWork(y) for each row in [top, bottom) of rows rowBytes long. The rows of a large
+// area are shared among worker threads: a frame is megabytes, which one thread alone reads and
+// writes at a fraction of the memory's speed. Each row must be work of its own.
+template <typename RowWork>
+void ForEachRow(int32_t top, int32_t bottom, int64_t rowBytes, const RowWork& rowWork) {
+  constexpr int64_t kBytesPerTask = 64 * 1024;
+  const int32_t grain = static_cast<int32_t>(
+      std::clamp<int64_t>(kBytesPerTask / std::max<int64_t>(rowBytes, 1), 1, INT32_MAX));
+  if (bottom - top <= grain) {
+    for (int32_t y = top; y < bottom; ++y) rowWork(y);
+    return;
+  }
+  ParallelFor<int32_t>(top, bottom, grain, rowWork);
+}
+
 }  // namespace
 
 bool IsEmptyRect(const RECT& rect) { return rect.left >= rect.right || rect.top >= rect.bottom; }
@@ -79,7 +96,7 @@ void FillPixels(const PixelBlock& block, const RECT& rect, uint32_t value) {
   const RECT area = IntersectRects(rect, RECT{0, 0, block.width, block.height});
   if (IsEmptyRect(area)) return;
   const int32_t count = area.right - area.left;
-  for (int32_t y = area.top; y < area.bottom; ++y) {
+  ForEachRow(area.top, area.bottom, int64_t{count} * block.bytesPerPixel, [&](int32_t y) {
     uint8_t* row = PixelAddress(block, area.left, y);
     switch (block.bytesPerPixel) {
       case 1:
@@ -93,7 +110,7 @@ void FillPixels(const PixelBlock& block, const RECT& rect, uint32_t value) {
           WritePixel(row + x * block.bytesPerPixel, block.bytesPerPixel, value);
         break;
     }
-  }
+  });
 }
 
 void CopyPixels(const PixelBlock& dest, const PixelBlock& source, const BlitGeometry& geometry,
@@ -130,16 +147,16 @@ void CopyPixels(const PixelBlock& dest, const PixelBlock& source, const BlitGeom
   const uint32_t keyLow = key ? key->low & key->significantBits : 0;
   const uint32_t keyHigh = key ? key->high & key->significantBits : 0;
 
-  for (int32_t y = visible.top; y < visible.bottom; ++y) {
+  const int64_t rowBytes = int64_t{visible.right - visible.left} * bpp;
+  ForEachRow(visible.top, visible.bottom, rowBytes, [&](int32_t y) {
     const int32_t sy = SourceCoordinate(y - geometry.dest.top, destHeight, sourceRect.top,
                                         sourceHeight, geometry.mirrorUpDown);
     uint8_t* out = PixelAddress(dest, visible.left, y);
     int32_t sx = SourceCoordinate(visible.left - geometry.dest.left, destWidth, sourceRect.left,
                                   sourceWidth, geometry.mirrorLeftRight);
     if (plainRows) {
-      std::memcpy(out, PixelAddress(from, sx, sy),
-                  static_cast<size_t>(visible.right - visible.left) * bpp);
-      continue;
+      std::memcpy(out, PixelAddress(from, sx, sy), static_cast<size_t>(rowBytes));
+      return;
     }
     for (int32_t x = visible.left; x < visible.right; ++x, out += bpp, sx += columnStep) {
       if (!unstretchedRows)
@@ -152,24 +169,25 @@ void CopyPixels(const PixelBlock& dest, const PixelBlock& source, const BlitGeom
       }
       WritePixel(out, bpp, pixel);
     }
-  }
+  });
 }
 
 void ConvertToScreenPixels(const PixelBlock& block, const DDPIXELFORMAT& format,
-                           const PALETTEENTRY* palette, std::vector<uint32_t>& out) {
-  out.resize(static_cast<size_t>(block.width) * block.height);
+                           const PALETTEENTRY* palette, uint32_t* out) {
   const bool indexed = (format.dwFlags & DDPF_PALETTEINDEXED8) != 0;
   const bool standard32 = block.bytesPerPixel == 4 && format.dwRBitMask == 0xFF0000 &&
                           format.dwGBitMask == 0x00FF00 && format.dwBBitMask == 0x0000FF;
-  uint32_t* target = out.data();
-  for (int32_t y = 0; y < block.height; ++y) {
+  ForEachRow(0, block.height, int64_t{block.width} * 4, [&](int32_t y) {
     const uint8_t* row = PixelAddress(block, 0, y);
+    uint32_t* target = out + static_cast<size_t>(y) * block.width;
     if (standard32) {
-      // The common case, once a frame: copy the row and clear the unused top bytes.
-      std::memcpy(target, row, static_cast<size_t>(block.width) * 4);
-      for (int32_t x = 0; x < block.width; ++x) target[x] &= 0xFFFFFF;
-      target += block.width;
-      continue;
+      // The common case: the unused top bytes cleared.
+      for (int32_t x = 0; x < block.width; ++x) {
+        uint32_t pixel;
+        std::memcpy(&pixel, row + 4 * x, 4);
+        target[x] = pixel & 0xFFFFFF;
+      }
+      return;
     }
     for (int32_t x = 0; x < block.width; ++x, row += block.bytesPerPixel) {
       const uint32_t pixel = ReadPixel(row, block.bytesPerPixel);
@@ -184,5 +202,5 @@ void ConvertToScreenPixels(const PixelBlock& block, const DDPIXELFORMAT& format,
                     ChannelTo8(pixel, format.dwBBitMask);
       }
     }
-  }
+  });
 }

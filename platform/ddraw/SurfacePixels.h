@@ -50,7 +50,8 @@ void FillPixels(const PixelBlock& block, const RECT& rect, uint32_t value);
 void CopyPixels(const PixelBlock& dest, const PixelBlock& source, const BlitGeometry& geometry,
                 const SourceColorKey* key);
 
-// Converts a surface's pixels to 0x00RRGGBB. Palette-indexed pixels take their colour from
-// palette (256 entries), or from a grey ramp when there is none.
+// Converts a surface's pixels to 0x00RRGGBB into out (width x height, rows packed).
+// Palette-indexed pixels take their colour from palette (256 entries), or from
+// a grey ramp when there is none.
 void ConvertToScreenPixels(const PixelBlock& block, const DDPIXELFORMAT& format,
-                           const PALETTEENTRY* palette, std::vector<uint32_t>& out);
+                           const PALETTEENTRY* palette, uint32_t* out);

@@ -26,13 +26,21 @@ constexpr int32_t kDefaultScreenHeight = 1200;
 void ScreenPresent(const uint32_t* pixels, int32_t width, int32_t height, int32_t pitchBytes) {
   const int64_t rowBytes = int64_t{width} * int64_t{sizeof(uint32_t)};
   // A frame that cannot be read row by row is refused rather than half copied.
-  if (!pixels || width <= 0 || height <= 0 || pitchBytes < rowBytes) return;
+  if (!pixels || pitchBytes < rowBytes) return;
+  ScreenPresentDrawn(width, height, [&](uint32_t* kept) {
+    const auto* source = reinterpret_cast<const std::byte*>(pixels);
+    for (int32_t y = 0; y < height; ++y)
+      std::memcpy(kept + static_cast<size_t>(y) * width,
+                  source + static_cast<size_t>(y) * pitchBytes, rowBytes);
+  });
+}
+
+void ScreenPresentDrawn(int32_t width, int32_t height,
+                        const std::function<void(uint32_t* pixels)>& draw) {
+  if (width <= 0 || height <= 0) return;
   KeptFrame& kept = Kept();
   kept.pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
-  const auto* source = reinterpret_cast<const std::byte*>(pixels);
-  for (int32_t y = 0; y < height; ++y)
-    std::memcpy(kept.pixels.data() + static_cast<size_t>(y) * width,
-                source + static_cast<size_t>(y) * pitchBytes, rowBytes);
+  draw(kept.pixels.data());
   kept.width = width;
   kept.height = height;
   ++kept.count;

@@ -3,10 +3,17 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // pixels: width x height 32-bit pixels 0x00RRGGBB, rows pitchBytes apart.
 void ScreenPresent(const uint32_t* pixels, int32_t width, int32_t height, int32_t pitchBytes);
+
+// Presents a frame that `draw` writes straight into the kept frame: width x height pixels
+// 0x00RRGGBB, rows packed. A surface converting its pixels saves a copy of the frame this way.
+// Nothing is presented for a size that is not positive.
+void ScreenPresentDrawn(int32_t width, int32_t height,
+                        const std::function<void(uint32_t* pixels)>& draw);
 
 // The host's own screen mode (headless: 1920x1200).
 void ScreenSize(int32_t* width, int32_t* height);

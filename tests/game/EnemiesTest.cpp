@@ -19,6 +19,13 @@ namespace {
 // every enemy shot's firer is moved down after it. The game's passes must do exactly this.
 namespace reference {
 
+// Removes entry `index` (1 .. count) by moving every later entry down a place.
+template <typename T>
+void RemoveEntry(T* table, Integer& count, Integer index) {
+  std::copy(table + index + 1, table + count + 1, table + index);
+  --count;
+}
+
 bool Overlaps(Real x, Real y, Real targetX, Real targetY) {
   return targetX - 25 < x && x < targetX + 25 && targetY - 25 < y && y < targetY + 25;
 }
