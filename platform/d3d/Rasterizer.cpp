@@ -107,10 +107,13 @@ int64_t WrapIndex(int64_t whole, DWORD size) {
   return ((whole % length) + length) % length;
 }
 
+// Texel positions further out are clamped to it: every texel is named well within it.
+constexpr double kFarthestTexelPosition = 1e9;
+
 int64_t Whole(double position) {
   if (!std::isfinite(position)) return 0;
   // Truncation then one step down for negative fractions is the floor, without a library call.
-  const double clamped = std::clamp(position, -1e9, 1e9);
+  const double clamped = std::clamp(position, -kFarthestTexelPosition, kFarthestTexelPosition);
   const int64_t truncated = static_cast<int64_t>(clamped);
   return static_cast<double>(truncated) > clamped ? truncated - 1 : truncated;
 }
@@ -240,7 +243,11 @@ class TextureSampler {
     const DWORD height = static_cast<DWORD>(texture_.height);
     const double x = u * width - 0.5;
     const double y = v * height - 0.5;
-    if (!std::isfinite(x) || !std::isfinite(y)) return Point(0, 0);
+    // Where the position is clamped its distance to the whole texel, and so the weights, would
+    // be out of all bounds (and the channels beyond an int): such a position counts as one that
+    // is not finite.
+    if (!(std::fabs(x) < kFarthestTexelPosition) || !(std::fabs(y) < kFarthestTexelPosition))
+      return Point(0, 0);
     const int64_t left = Whole(x), top = Whole(y);
     const int64_t columns[2] = {WrapIndex(left, width), WrapIndex(left + 1, width)};
     const int64_t rows[2] = {WrapIndex(top, height), WrapIndex(top + 1, height)};
@@ -665,8 +672,9 @@ void PaintOpenPixel(const Canvas& canvas, const Triangle& triangle, SettledPixel
 //    n < 65536), n >> 8 is q when r >= q and q - 1 otherwise, so n + 1 + (n >> 8) lies in
 //    [256q, 256q + 255] and shifting it right by 8 gives q, the quotient by 255.
 //  - Encoding: see QuadEncoder.
-//  - Bilinear sampling at a coordinate that is not finite is Point(0, 0): a group where a pixel
-//    to be drawn meets that is shaded pixel by pixel by Shade itself.
+//  - Bilinear sampling at a position that is not finite or lies beyond the farthest texel
+//    position is Point(0, 0): a group where a pixel to be drawn meets that is shaded pixel by
+//    pixel by Shade itself.
 // Lanes beside the span or over settled pixels are worked out too and then dropped: every texel
 // they read is wrapped into the texture, so they read nothing out of bounds, and nothing of
 // theirs is written.
@@ -698,8 +706,15 @@ ORVALIS_AVX2 inline __m256d FiniteLanes(__m256d value) {
   return _mm256_cmp_pd(_mm256_andnot_pd(Splat(-0.0), value), Splat(INFINITY), _CMP_LT_OQ);
 }
 
+// All ones in the lanes within the farthest texel position (so finite too).
+ORVALIS_AVX2 inline __m256d NearLanes(__m256d value) {
+  return _mm256_cmp_pd(_mm256_andnot_pd(Splat(-0.0), value), Splat(kFarthestTexelPosition),
+                       _CMP_LT_OQ);
+}
+
 ORVALIS_AVX2 inline __m128i Whole4(__m256d position) {
-  const __m256d clamped = _mm256_min_pd(_mm256_max_pd(position, Splat(-1e9)), Splat(1e9));
+  const __m256d clamped = _mm256_min_pd(
+      _mm256_max_pd(position, Splat(-kFarthestTexelPosition)), Splat(kFarthestTexelPosition));
   const __m256d finite = _mm256_and_pd(clamped, FiniteLanes(position));
   return _mm256_cvttpd_epi32(_mm256_round_pd(finite, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
 }
@@ -941,7 +956,7 @@ class QuadShader {
         _mm256_sub_pd(_mm256_mul_pd(u, Splat(static_cast<double>(texture.width))), Splat(0.5));
     const __m256d y =
         _mm256_sub_pd(_mm256_mul_pd(v, Splat(static_cast<double>(texture.height))), Splat(0.5));
-    if ((_mm256_movemask_pd(_mm256_and_pd(FiniteLanes(x), FiniteLanes(y))) & wanted) != wanted)
+    if ((_mm256_movemask_pd(_mm256_and_pd(NearLanes(x), NearLanes(y))) & wanted) != wanted)
       return false;
     const __m128i left = Whole4(x), top = Whole4(y);
     const __m128i one = _mm_set1_epi32(1);

@@ -1,4 +1,5 @@
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <vector>
 
@@ -105,6 +106,17 @@ TEST_F(DrawPrimitiveTest, BilinearFilteringBlendsNeighboursAndHonoursTheKey) {
   EXPECT_EQ(PixelAt(1, 0), 0x404040u);
   EXPECT_EQ(PixelAt(2, 0), 0xBFBFBFu);
   EXPECT_EQ(PixelAt(3, 0), 0xBFBFBFu);
+
+  // A coordinate so far out that no footprint can be placed there, or not a number at all,
+  // takes the texel at the origin.
+  ComPtr<IDirectDrawSurface7> whiteFirst = MakeTexture(2, 1, {0xFFFFFF, 0x000000});
+  ASSERT_EQ(device->SetTexture(0, whiteFirst.Get()), D3D_OK);
+  for (const float far : {1e12f, -1e12f, std::numeric_limits<float>::quiet_NaN()}) {
+    auto lost = Quad(0, 1, 4, 2, far, 0, far, 1);
+    ASSERT_EQ(DrawStrip(device.Get(), lost), D3D_OK);
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(PixelAt(x, 1), 0xFFFFFFu) << far << " at " << x;
+  }
+  ASSERT_EQ(device->SetTexture(0, texture.Get()), D3D_OK);
 
   // With white keyed, pixels mostly made of white stay untouched and the others show black
   // alone, never a mixture with the key colour.

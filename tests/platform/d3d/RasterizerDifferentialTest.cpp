@@ -232,9 +232,9 @@ class RasterizerDifferentialTest : public D3DFixture {
                        corner(sideX / 2, sideY / 2, u1, v1)};
     if (kind.extremeChance > 0 && Chance(kind.extremeChance)) {
       // Edge values beyond what a double holds exactly; texture coordinates wrapping millions of
-      // times or not numbers at all.
+      // times, beyond the farthest texel position bilinear sampling takes, or not numbers at all.
       D3DTLVERTEX& vertex = primitive.strip[Random(4)];
-      const float extremes[] = {1e7f, -std::numeric_limits<float>::infinity(),
+      const float extremes[] = {1e7f, 1e12f, -std::numeric_limits<float>::infinity(),
                                 std::numeric_limits<float>::quiet_NaN()};
       if (Chance(0.5)) {
         // A quad over the whole target with corners so far away that its edge values there
@@ -244,9 +244,9 @@ class RasterizerDifferentialTest : public D3DFixture {
           far.sy = static_cast<float>(far.sy < cy ? Uniform(-9e5, -8e5) : Uniform(8e5, 9e5));
         }
       } else if (Chance(0.5)) {
-        vertex.tu = extremes[Random(3)];
+        vertex.tu = extremes[Random(4)];
       } else {
-        vertex.tv = extremes[Random(3)];
+        vertex.tv = extremes[Random(4)];
       }
     }
     return primitive;

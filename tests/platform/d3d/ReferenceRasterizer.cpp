@@ -169,7 +169,8 @@ class TextureSampler {
   std::optional<Color> Linear(double u, double v) const {
     const double x = u * texture_.pixels.width - 0.5;
     const double y = v * texture_.pixels.height - 0.5;
-    if (!std::isfinite(x) || !std::isfinite(y)) return Point(0, 0);
+    // As far from the texture as Whole clamps to, the weights would overflow: taken as not finite.
+    if (!(std::fabs(x) < 1e9) || !(std::fabs(y) < 1e9)) return Point(0, 0);
     const int64_t left = Whole(x), top = Whole(y);
     const double fx = x - static_cast<double>(left), fy = y - static_cast<double>(top);
     const int64_t columns[2] = {WrapIndex(left, texture_.pixels.width),
