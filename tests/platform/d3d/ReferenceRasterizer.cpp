@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "platform/ddraw/PixelFormats.h"
 #include "platform/gdi/PixelChannels.h"
@@ -312,9 +313,20 @@ void DrawTriangle(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX&
   const D3DTLVERTEX& vb = *vertices[1];
   const D3DTLVERTEX& vc = *vertices[2];
 
-  const bool linear =
-      states.texture && (Minified(va, vb, vc, *states.texture, area) ? states.linearMinify
-                                                                     : states.linearMagnify);
+  // A texture that is the target itself is read as it was before the triangle, as the device
+  // reads it: the triangle's own pixels do not feed back into its texels.
+  const TextureSource* texture = states.texture;
+  TextureSource before;
+  std::vector<BYTE> pixelsBefore;
+  if (texture && texture->pixels.bits == target.bits) {
+    before = *texture;
+    pixelsBefore.assign(texture->pixels.bits,
+                        texture->pixels.bits + texture->pixels.pitch * texture->pixels.height);
+    before.pixels.bits = pixelsBefore.data();
+    texture = &before;
+  }
+  const bool linear = texture && (Minified(va, vb, vc, *texture, area) ? states.linearMinify
+                                                                       : states.linearMagnify);
   const bool ownsBC = IsTopOrLeft(*pb, *pc), ownsCA = IsTopOrLeft(*pc, *pa),
              ownsAB = IsTopOrLeft(*pa, *pb);
   const double wa = ReciprocalW(va), wb = ReciprocalW(vb), wc = ReciprocalW(vc);
@@ -324,7 +336,7 @@ void DrawTriangle(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX&
   const uint32_t targetBytesPerPixel = BytesPerPixel(target.format);
   const double inverseArea = 1.0 / static_cast<double>(area);
   std::optional<TextureSampler> sampler;
-  if (states.texture) sampler.emplace(*states.texture, states.colorKey);
+  if (texture) sampler.emplace(*texture, states.colorKey);
   const Color ca = FromD3DColor(va.color), cb = FromD3DColor(vb.color),
               cc = FromD3DColor(vc.color);
 
@@ -363,7 +375,7 @@ void DrawTriangle(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX&
       if (!flatColor)
         color = {interpolate(ca.r, cb.r, cc.r), interpolate(ca.g, cb.g, cc.g),
                  interpolate(ca.b, cb.b, cc.b), interpolate(ca.a, cb.a, cc.a)};
-      if (states.texture) {
+      if (texture) {
         // Equal w at every corner (sprites) makes the perspective division a no-op: w is one
         // then, and multiplying and dividing by one are exact, so they are left out.
         double u, v;

@@ -1,6 +1,7 @@
 // The rasteriser as it stood before it was made fast: triangle by triangle, pixel by pixel, in
-// the order drawn. Kept unchanged as the reference the production rasteriser is compared with,
-// pixel for pixel.
+// the order drawn. Kept as the reference the production rasteriser is compared with, pixel for
+// pixel; the only changes are the sound behaviour where it went wrong (bilinear weights that
+// overflowed far out, a triangle reading the texels it had just written itself).
 //
 // Pixel centres lie on whole coordinates and edges follow the top-left rule; positions are
 // snapped to 1/256 of a pixel, point-sampled texture coordinates to 1/256 of a texel.
