@@ -712,13 +712,11 @@ void ReadResHeader(TStream& Stream) {
 }
 
 void WriteResourceHeader(TStream& Stream, const std::string& ResName, Int64& FixupInfo) {
-  std::string name = UpperCase(ResName.substr(0, kMaxResNameLength));
-  std::vector<uint8_t> header = {0xFF, kResourceType & 0xFF, kResourceType >> 8};
-  header.insert(header.end(), name.begin(), name.end());
-  header.push_back(0);
-  header.push_back(kResourceFlags & 0xFF);
-  header.push_back(kResourceFlags >> 8);
-  header.insert(header.end(), 4, 0);
+  const std::string name = UpperCase(ResName.substr(0, kMaxResNameLength));
+  // Type, name with its terminating zero, flags, then the size fixed up later.
+  std::string header = {'\xFF', kResourceType & 0xFF, kResourceType >> 8};
+  header += name;
+  header += {'\0', kResourceFlags & 0xFF, kResourceFlags >> 8, 0, 0, 0, 0};
   Stream.WriteBuffer(header.data(), static_cast<Integer>(header.size()));
   FixupInfo = Stream.Position();
 }
