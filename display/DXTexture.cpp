@@ -96,7 +96,8 @@ void WritePixel(BYTE* Row, Integer X, Integer BitCount, DWORD Value) {
 
 // Converts every pixel of the image into the level; a level that cannot be locked stays as it
 // is, and an RGB image has no place in a palette level.
-void CopyImageToLevel(TDXTextureImage& image, IDirectDrawSurface7* level) {
+template <class SurfaceInterface>
+void CopyImageToLevel(TDXTextureImage& image, SurfaceInterface* level) {
   DDSURFACEDESC2 desc{};
   desc.dwSize = kDDSurfaceDesc2Size;
   if (level->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) != DD_OK) return;
@@ -128,6 +129,64 @@ void CopyImageToLevel(TDXTextureImage& image, IDirectDrawSurface7* level) {
     }
   }
   level->Unlock(nullptr);
+}
+
+// Copies the image into the top level and its mipmap images into the levels below, until the
+// levels or the images run out.
+template <class SurfaceInterface>
+void LoadLevels(TDXTextureImage& image, SurfaceInterface* top) {
+  ComPtr<SurfaceInterface> level(top);
+  CopyImageToLevel(image, level.Get());
+  for (Integer index = 0; index < image.SubImageCount(); ++index) {
+    TDXTextureImage& levelImage = *image.SubImages(index);
+    if (levelImage.ImageGroupType != DXTextureImageGroupType_Mipmap) continue;
+    DDSCAPS2 caps{DDSCAPS_TEXTURE | DDSCAPS_MIPMAP, 0, 0, 0};
+    SurfaceInterface* next = nullptr;
+    if (level->GetAttachedSurface(&caps, &next) != DD_OK) break;
+    level = ComPtr<SurfaceInterface>::Attach(next);
+    CopyImageToLevel(levelImage, level.Get());
+  }
+}
+
+// A texture works through the interface version of the path its display is on: DirectDraw 7
+// and its surfaces with Direct3D 7, DirectDraw 4 and its surfaces with Direct3D 6, whose device
+// takes version-4 surfaces. Both versions take the 124-byte description. Calls Use with the
+// texture surface's interface of that version.
+template <class Use>
+void WithTextureInterface(TDirectDrawSurface& Surface, Use&& use) {
+  if (IDirectDrawSurface7* surface7 = Surface.ISurface7())
+    use(surface7);
+  else
+    use(Surface.IDDSurface4());
+}
+
+// Makes the texture surface from Desc through one version of DirectDraw into Wrapper, with a
+// palette of the image's entries for a palette format. Raises when the surface is refused;
+// False when the palette is, which leaves the surface without palette and without pixels.
+template <class SurfaceInterface, class DirectDrawInterface>
+bool MakeTextureSurface(DirectDrawInterface* DirectDraw, DDSURFACEDESC2 Desc,
+                        const TDXTextureImage& Image, TDirectDrawSurface& Wrapper) {
+  SurfaceInterface* made = nullptr;
+  if (DirectDraw->CreateSurface(&Desc, &made, nullptr) != DD_OK)
+    throw EDirect3DTextureError(Format(MsgCannotBeInitialized, {ObjNameTexture}));
+  const ComPtr<SurfaceInterface> surface = ComPtr<SurfaceInterface>::Attach(made);
+  Wrapper.SetIDDSurfaceAny(surface.Get());
+
+  const DDPIXELFORMAT& format = Desc.ddpfPixelFormat;
+  if (!IsPaletteIndexed(format)) return true;
+  DWORD paletteCaps = DDPCAPS_8BIT | DDPCAPS_ALLOW256;
+  if (format.dwFlags & DDPF_PALETTEINDEXED4) paletteCaps = DDPCAPS_4BIT;
+  if (format.dwFlags & DDPF_PALETTEINDEXED2) paletteCaps = DDPCAPS_2BIT;
+  if (format.dwFlags & DDPF_PALETTEINDEXED1) paletteCaps = DDPCAPS_1BIT;
+  std::array<PALETTEENTRY, 256> entries{};
+  for (size_t i = 0; i < entries.size(); ++i)
+    entries[i] = {Image.Palette[i].R, Image.Palette[i].G, Image.Palette[i].B, 0};
+  IDirectDrawPalette* palette = nullptr;
+  if (DirectDraw->CreatePalette(paletteCaps, entries.data(), &palette, nullptr) != DD_OK)
+    return false;
+  surface->SetPalette(palette);
+  palette->Release();
+  return true;
 }
 
 }  // namespace
@@ -432,29 +491,11 @@ void TDirect3DTexture2::Initialize() {
     }
 
     FSurface = new TDirectDrawSurface(directDraw);
-    IDirectDrawSurface7* made = nullptr;
-    DDSURFACEDESC2 desc = FSurfaceDesc;
-    if (directDraw->IDDraw7()->CreateSurface(&desc, &made, nullptr) != DD_OK)
-      throw EDirect3DTextureError(Format(MsgCannotBeInitialized, {ObjNameTexture}));
-    const ComPtr<IDirectDrawSurface7> surface = ComPtr<IDirectDrawSurface7>::Attach(made);
-    FSurface->SetIDDSurfaceAny(surface.Get());
-
-    if (IsPaletteIndexed(search.Best)) {
-      DWORD paletteCaps = DDPCAPS_8BIT | DDPCAPS_ALLOW256;
-      if (search.Best.dwFlags & DDPF_PALETTEINDEXED4) paletteCaps = DDPCAPS_4BIT;
-      if (search.Best.dwFlags & DDPF_PALETTEINDEXED2) paletteCaps = DDPCAPS_2BIT;
-      if (search.Best.dwFlags & DDPF_PALETTEINDEXED1) paletteCaps = DDPCAPS_1BIT;
-      std::array<PALETTEENTRY, 256> entries{};
-      for (size_t i = 0; i < entries.size(); ++i)
-        entries[i] = {FImage->Palette[i].R, FImage->Palette[i].G, FImage->Palette[i].B, 0};
-      IDirectDrawPalette* palette = nullptr;
-      if (directDraw->IDDraw7()->CreatePalette(paletteCaps, entries.data(), &palette, nullptr) !=
-          DD_OK)
-        return;  // a surface without palette gets no pixels either
-      surface->SetPalette(palette);
-      palette->Release();
-    }
-    FNeedLoad = true;
+    FNeedLoad = directDraw->IDraw7()
+                    ? MakeTextureSurface<IDirectDrawSurface7>(directDraw->IDraw7(), FSurfaceDesc,
+                                                              *FImage, *FSurface)
+                    : MakeTextureSurface<IDirectDrawSurface4>(directDraw->IDDraw4(), FSurfaceDesc,
+                                                              *FImage, *FSurface);
   } catch (...) {
     Finalize();
     throw;
@@ -464,28 +505,15 @@ void TDirect3DTexture2::Initialize() {
 void TDirect3DTexture2::Load() {
   if (!FSurface) Initialize();
   FNeedLoad = false;
-  IDirectDrawSurface7* surface = FSurface->IDDSurface7();
-  if (surface->IsLost() == DDERR_SURFACELOST) surface->Restore();
+  WithTextureInterface(*FSurface, [](auto* surface) {
+    if (surface->IsLost() == DDERR_SURFACELOST) surface->Restore();
+  });
   ApplyColorKey();
   if (auto* dib = dynamic_cast<TDIB*>(FGraphic)) LoadFromDIB(dib);
   if (FImage->HasPixels())
-    LoadLevels();
+    WithTextureInterface(*FSurface, [this](auto* top) { LoadLevels(*FImage, top); });
   else if (OnRestoreSurface)
     OnRestoreSurface(this);
-}
-
-void TDirect3DTexture2::LoadLevels() {
-  ComPtr<IDirectDrawSurface7> level(FSurface->IDDSurface7());
-  CopyImageToLevel(*FImage, level.Get());
-  for (Integer index = 0; index < FImage->SubImageCount(); ++index) {
-    TDXTextureImage& image = *FImage->SubImages(index);
-    if (image.ImageGroupType != DXTextureImageGroupType_Mipmap) continue;
-    DDSCAPS2 caps{DDSCAPS_TEXTURE | DDSCAPS_MIPMAP, 0, 0, 0};
-    IDirectDrawSurface7* next = nullptr;
-    if (level->GetAttachedSurface(&caps, &next) != DD_OK) break;
-    level = ComPtr<IDirectDrawSurface7>::Attach(next);
-    CopyImageToLevel(image, level.Get());
-  }
 }
 
 void TDirect3DTexture2::ApplyColorKey() {

@@ -126,8 +126,6 @@ class TDirect3DTexture2 : public TObject {
   void ReleaseAll();
   void DisplayNotify(TCustomDXDraw* Sender, TDisplayNotifyCode Code);
   void ApplyColorKey();
-  // Copies the image into the top level and its mipmap levels into the levels below.
-  void LoadLevels();
 
   TCustomDXDraw* FDXDraw = nullptr;
   TObject* FGraphic = nullptr;

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "ImageListTestSupport.h"
+#include "display/D2D.h"
 #include "display/DXConsts.h"
 #include "platform/ddraw/PixelFormats.h"
 
@@ -49,8 +50,10 @@ class DXTextureTest : public ImageListTest {
  protected:
   void SetUp() override {
     ImageListTest::SetUp();
-    MakeDisplay(Sprites3D);
+    MakeDisplay(DisplayOptions());
   }
+
+  virtual TDXDrawOptions DisplayOptions() const { return Sprites3D; }
 
   std::unique_ptr<TDirect3DTexture2> MakeTexture(Integer width, Integer height) {
     Paint(picture, width, height, [](Integer x, Integer y) { return (x * 16 + 1) | (y * 16 + 1) << 8; });
@@ -214,10 +217,12 @@ std::vector<DWORD> Expected(Integer width, Integer height, DWORD base) {
   return pixels;
 }
 
-// Every level of a texture surface, top first, each read row by row through a lock.
-std::vector<std::vector<DWORD>> ReadLevels(IDirectDrawSurface7* top) {
+// Every level of a texture surface, top first, each read row by row through a lock of the
+// surface interface version it is given.
+template <class SurfaceInterface>
+std::vector<std::vector<DWORD>> ReadLevels(SurfaceInterface* top) {
   std::vector<std::vector<DWORD>> levels;
-  ComPtr<IDirectDrawSurface7> level(top);
+  ComPtr<SurfaceInterface> level(top);
   while (level) {
     DDSURFACEDESC2 desc{};
     desc.dwSize = 124;
@@ -230,9 +235,9 @@ std::vector<std::vector<DWORD>> ReadLevels(IDirectDrawSurface7* top) {
       level->Unlock(nullptr);
     }
     DDSCAPS2 caps{DDSCAPS_TEXTURE | DDSCAPS_MIPMAP, 0, 0, 0};
-    IDirectDrawSurface7* next = nullptr;
+    SurfaceInterface* next = nullptr;
     level->GetAttachedSurface(&caps, &next);
-    level = ComPtr<IDirectDrawSurface7>::Attach(next);
+    level = ComPtr<SurfaceInterface>::Attach(next);
   }
   return levels;
 }
@@ -417,4 +422,108 @@ TEST_F(DXTextureTest, ATextureWithoutPixelsLetsItsOwnerDrawOnRestore) {
   new TDXTextureImage(handedOver);
   TDirect3DTexture2 owner(dx, handedOver, true);
   EXPECT_NE(owner.Surface(), nullptr);
+}
+
+// Without doDirectX7Mode the display opens DirectDraw through its version-4 interface and sets
+// up a Direct3D 6 device (with retained mode or without): textures are made, locked and
+// restored through version-4 surfaces there.
+class DXTextureDirectX6Test : public DXTextureTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  TDXDrawOptions DisplayOptions() const override {
+    TDXDrawOptions options{doCenter, do3D, doHardware};
+    if (GetParam()) options.Include(doRetainedMode);
+    return options;
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(RetainedMode, DXTextureDirectX6Test, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "WithRetainedMode" : "WithoutRetainedMode";
+                         });
+
+TEST_P(DXTextureDirectX6Test, TexturesMadeBeforeAndAfterInitializeGetLoadedSurfaces) {
+  std::unique_ptr<TDirect3DTexture2> early = MakeTexture(4, 2);
+  dx->Initialize();
+  ASSERT_TRUE(dx->DirectX6().D3DDevice3);
+  EXPECT_EQ(dx->EffectiveOptions().Contains(doRetainedMode), GetParam());
+  std::unique_ptr<TDirect3DTexture2> late = MakeTexture(4, 2);
+  for (TDirect3DTexture2* texture : {early.get(), late.get()}) {
+    TDirectDrawSurface* surface = texture->Surface();
+    ASSERT_NE(surface, nullptr);
+    EXPECT_NE(surface->ISurface4(), nullptr);
+    EXPECT_EQ(surface->ISurface7(), nullptr);
+    EXPECT_EQ(surface->Pixels(0, 0), SurfaceValue(picture.Pixels(0, 0)));
+    EXPECT_EQ(surface->Pixels(3, 1), SurfaceValue(picture.Pixels(3, 1)));
+  }
+  // The sprite renderer stays with the DirectX 7 path.
+  EXPECT_FALSE(dx->D2D()->CanRender());
+}
+
+TEST_P(DXTextureDirectX6Test, TheDirect3D6DeviceSizesTheTextureAndListsItsFormats) {
+  // The Direct3D 6 device's description limits heights too, where a Direct3D 7 device's
+  // capabilities limit only widths.
+  std::vector<D3DTestDevice> devices = TestD3DDefaultDevices();
+  for (D3DTestDevice& device : devices) {
+    device.desc.dwMaxTextureWidth = 16;
+    device.desc.dwMaxTextureHeight = 8;
+  }
+  TestD3DSetDevices(devices);
+  dx->Initialize();
+  ASSERT_TRUE(dx->EffectiveOptions().Contains(doHardware));
+  const SIZE limited = TextureSize(32, 32);
+  EXPECT_EQ(limited.cx, 16);
+  EXPECT_EQ(limited.cy, 8);
+
+  // An indexed picture gets a palette texture, its palette made on the same DirectDraw object,
+  // keyed by the named index.
+  TestD3DSetTextureFormats({X8R8G8B8, DisplayPixelFormat(8)});
+  TDIB indexed;
+  indexed.SetSize(4, 1, 8);
+  for (Integer x = 0; x < 4; ++x) indexed.SetPixels(x, 0, static_cast<DWORD>(x + 3));
+  TDirect3DTexture2 texture(dx, &indexed, false);
+  texture.SetTransparent(true);
+  texture.SetTransparentColor(0x01000005);
+  ASSERT_NE(texture.Surface(), nullptr);
+  EXPECT_EQ(texture.SurfaceDesc().ddpfPixelFormat.dwRGBBitCount, 8u);
+  IDirectDrawPalette* palette = nullptr;
+  ASSERT_EQ(texture.Surface()->ISurface4()->GetPalette(&palette), DD_OK);
+  palette->Release();
+  DDCOLORKEY key{};
+  ASSERT_EQ(texture.Surface()->ISurface4()->GetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
+  EXPECT_EQ(key.dwColorSpaceLowValue, 5u);
+  EXPECT_EQ(texture.Surface()->Pixels(2, 0), 5u);
+
+  // The formats come from the device: when it lists none, no texture can be made.
+  TestD3DRefuseNext(D3DCall::EnumTextureFormats);
+  try {
+    MakeTexture(2, 2);
+    FAIL() << "the device listed no format";
+  } catch (EDirect3DTextureError& error) {
+    EXPECT_EQ(error.Message(), "Texture cannot be initialized");
+  }
+}
+
+TEST_P(DXTextureDirectX6Test, MipmapLevelsAreLoadedAndReloadedAfterALostSurface) {
+  TDXTextureImage image;
+  PaintLevel(image, 4, 4, 0x100000);
+  auto* half = new TDXTextureImage(&image);
+  PaintLevel(*half, 2, 2, 0x200000);
+  auto* quarter = new TDXTextureImage(&image);
+  PaintLevel(*quarter, 1, 1, 0x300000);
+  half->ImageGroupType = quarter->ImageGroupType = DXTextureImageGroupType_Mipmap;
+  TestD3DSetTextureFormats({X8R8G8B8});
+  TDirect3DTexture2 texture(dx, &image, false);
+  dx->Initialize();
+  ASSERT_NE(texture.Surface(), nullptr);
+  EXPECT_TRUE(texture.UseMipmap());
+  const std::vector<std::vector<DWORD>> loaded = {
+      Expected(4, 4, 0x100000), Expected(2, 2, 0x200000), Expected(1, 1, 0x300000)};
+  IDirectDrawSurface4* top = texture.Surface()->ISurface4();
+  EXPECT_EQ(ReadLevels(top), loaded);
+
+  // The display's restore brings the lost texture back and loads every level again.
+  TestDDrawLoseAllSurfaces();
+  dx->Restore();
+  EXPECT_EQ(top->IsLost(), DD_OK);
+  EXPECT_EQ(ReadLevels(top), loaded);
 }
