@@ -283,7 +283,10 @@ TEST_F(SurfaceTest, CopiesToAndFromBitmapsAndOtherSurfaces) {
   EXPECT_EQ(surface.Pixels(5, 3), SurfaceValueOf(0x010203u * 24));
   EXPECT_EQ(surface.Pixels(0, 0), SurfaceValueOf(0x010203u));
 
+  // The copy is a new 8-8-8 image, whatever layout the bitmap held before.
   TDIB back;
+  MakeDIBPixelLayout(5, 6, 5, back.PixelLayout());
+  back.SetSize(2, 2, 16);
   back.Assign(&surface);
   ASSERT_EQ(back.Width(), 6);
   EXPECT_EQ(back.BitCount(), 24);

@@ -309,6 +309,19 @@ TEST(DIBAssign, OtherGraphicsArePaintedIntoTwentyFourBits) {
   EXPECT_EQ(copy.Pixels(2, 1), static_cast<DWORD>(clLime));
 }
 
+TEST(DIBAssign, APaintedGraphicReplacesA565ImageWithAn888One) {
+  TDIB dib;
+  MakeDIBPixelLayout(5, 6, 5, dib.PixelLayout());
+  dib.SetSize(3, 2, 16);
+  ASSERT_EQ(dib.ImagePixelLayout().GBitMask, 0x07E0);
+  TGreenArea area;
+  dib.Assign(&area);
+  EXPECT_EQ(dib.BitCount(), 24);
+  EXPECT_EQ(dib.ImagePixelLayout().RBitMask, 0xFF0000);
+  EXPECT_EQ(dib.ImagePixelLayout().GBitMask, 0x00FF00);
+  EXPECT_EQ(dib.Pixels(2, 1), static_cast<DWORD>(clLime));
+}
+
 TEST(DIBAssign, BitmapsGiveTheirPaletteLayoutSizeAndPicture) {
   // A device-dependent bitmap describes itself with the plain record: 16 bits are 5-5-5.
   TBitmap device;
