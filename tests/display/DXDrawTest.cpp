@@ -126,6 +126,19 @@ TEST_F(DXDrawTest, OptionsWrittenWhileInitialisedChangeOnlyThePresentation) {
   EXPECT_NE(dynamic_cast<TDXDrawDriverFlip*>(dx->DXDrawDriver()), nullptr);
 }
 
+TEST_F(DXDrawTest, CooperativeLevelFollowsTheEffectiveOptions) {
+  MakeDisplay(TDXDrawOptions::FromBits(0x368C));
+  dx->Initialize();
+  EXPECT_EQ(TestDDrawLastCooperativeLevel(), 0x08u) << "windowed: normal";
+  dx->SetOptions(GameOptions);
+  dx->Initialize();
+  // The game's: full screen, exclusive, mode X and reboot.
+  EXPECT_EQ(TestDDrawLastCooperativeLevel(), 0x53u);
+  dx->SetOptions({doFullScreen, doNoWindowChange});
+  dx->Initialize();
+  EXPECT_EQ(TestDDrawLastCooperativeLevel(), 0x55u);
+}
+
 // ---- Listeners ----
 
 TEST_F(DXDrawTest, NewListenersAreToldTheCurrentState) {
