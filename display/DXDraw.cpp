@@ -443,6 +443,32 @@ void TCustomDXDraw::Loaded() {
 
 void TCustomDXDraw::Paint() {
   TCustomControl::Paint();
+  if (ComponentState().Contains(csDesigning))
+    PaintDesignPlaceholder();
+  else
+    PaintFrame();
+}
+
+void TCustomDXDraw::PaintDesignPlaceholder() {
+  TCanvas* canvas = Canvas();
+  canvas->Brush()->SetStyle(bsClear);
+  canvas->Pen()->SetColor(clBlack);
+  canvas->Pen()->SetStyle(psDash);
+  canvas->Rectangle(0, 0, Width(), Height());
+  canvas->Pen()->SetColor(clGray);
+  canvas->Pen()->SetStyle(psSolid);
+  canvas->MoveTo(0, 0);
+  canvas->LineTo(Width(), Height());
+  canvas->MoveTo(0, Height());
+  canvas->LineTo(Width(), 0);
+  const std::string caption = Format("(%s)", {ClassName()});
+  canvas->Brush()->SetStyle(bsSolid);
+  canvas->Brush()->SetColor(clBtnFace);
+  const TSize extent = canvas->TextExtent(caption);
+  canvas->TextOut((Width() - extent.cx) / 2, (Height() - extent.cy) / 2, caption);
+}
+
+void TCustomDXDraw::PaintFrame() {
   {
     // Painting must not wait for the vertical blank.
     const bool waitVBlank = FEffectiveOptions.Contains(doWaitVBlank);

@@ -178,6 +178,10 @@ class TCustomDXDraw : public TCustomControl {
   void DeriveEffectiveOptions();
   void FormWndProc(TMessage& Message, TWndMethod DefWindowProc);
   void FlipToGDISurface();
+  // What a form designer shows in place of the display: its outline, its diagonals and its class.
+  void PaintDesignPlaceholder();
+  // At run time a paint presents the back surface again.
+  void PaintFrame();
 
   bool FAutoInitialize = true;
   bool FAutoSize = false;

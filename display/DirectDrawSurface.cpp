@@ -499,6 +499,8 @@ void TDirectDrawSurface::AssignTo(TPersistent* Dest) {
     TDirectX::AssignTo(Dest);
     return;
   }
+  // A new image, whatever layout the bitmap's last one had.
+  MakeDIBPixelLayout(8, 8, 8, dib->PixelLayout());
   dib->SetSize(Width(), Height(), 24);
   const ScopeExit release([this] { Canvas()->Release(); });
   dib->Canvas()->CopyRect(Rect(0, 0, dib->Width(), dib->Height()), Canvas(), ClientRect());

@@ -260,6 +260,9 @@ void TDIB::Assign(TPersistent* Source) {
   } else if (auto* bitmap = dynamic_cast<TBitmap*>(Source)) {
     AssignBitmap(bitmap);
   } else if (auto* graphic = dynamic_cast<TGraphic*>(Source)) {
+    // The picture is painted into a new image: the layout of whatever the bitmap last held
+    // (5-6-5, say) has no place in it.
+    MakeDIBPixelLayout(8, 8, 8, FPixelLayout);
     SetSize(graphic->Width(), graphic->Height(), 24);
     if (FSize > 0) std::memset(Bits(), 0, FSize);
     Canvas()->Draw(0, 0, graphic);

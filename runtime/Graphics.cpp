@@ -187,6 +187,39 @@ void TBrush::Changed() {
   ReleaseHandle();
 }
 
+const TClassInfo& TPen::StaticClassInfo() {
+  static const TClassInfo info = DefineClass<TPen>();
+  return info;
+}
+
+TPen::~TPen() {
+  if (FHandle) DeleteObject(FHandle);
+}
+
+void TPen::SetColor(TColor Value) {
+  if (FColor == Value) return;
+  FColor = Value;
+  Changed();
+}
+
+void TPen::SetStyle(TPenStyle Value) {
+  if (FStyle == Value) return;
+  FStyle = Value;
+  Changed();
+}
+
+HPEN TPen::Handle() {
+  if (!FHandle) FHandle = CreatePen(FStyle == psDash ? PS_DASH : PS_SOLID, 1, ColorToRGB(FColor));
+  return FHandle;
+}
+
+// As with fonts: the owner lets go first.
+void TPen::Changed() {
+  inherited::Changed();
+  if (FHandle) DeleteObject(FHandle);
+  FHandle = nullptr;
+}
+
 // ---- TCanvas ----
 
 const TClassInfo& TCanvas::StaticClassInfo() {
@@ -194,20 +227,22 @@ const TClassInfo& TCanvas::StaticClassInfo() {
   return info;
 }
 
-TCanvas::TCanvas() : FFont(new TFont()), FBrush(new TBrush()) {
+TCanvas::TCanvas() : FFont(new TFont()), FBrush(new TBrush()), FPen(new TPen()) {
   FFont->OnChange = MakeEvent<&TCanvas::FontChanged>(this);
   FBrush->OnChange = MakeEvent<&TCanvas::BrushChanged>(this);
+  FPen->OnChange = MakeEvent<&TCanvas::PenChanged>(this);
 }
 
 TCanvas::~TCanvas() {
   SetHandle(nullptr);
   delete FFont;
   delete FBrush;
+  delete FPen;
 }
 
 HDC TCanvas::Handle() {
   Changing();
-  RequiredState({csHandleValid, csFontValid, csBrushValid});
+  RequiredState({csHandleValid, csFontValid, csBrushValid, csPenValid});
   return FHandle;
 }
 
@@ -244,14 +279,20 @@ void TCanvas::RequiredState(TCanvasState ReqState) {
     SetBkMode(FHandle, FBrush->Style() == bsSolid ? OPAQUE : TRANSPARENT);
     FState.Include(csBrushValid);
   }
+  if (needed.Contains(csPenValid)) {
+    SelectObject(FHandle, FPen->Handle());
+    FState.Include(csPenValid);
+  }
 }
 
 // Stock objects take the place of ours so that fonts and brushes can be deleted.
 void TCanvas::DeselectHandles() {
   if (FHandle && FState.Contains(csFontValid)) SelectObject(FHandle, GetStockObject(SYSTEM_FONT));
   if (FHandle && FState.Contains(csBrushValid)) SelectObject(FHandle, GetStockObject(WHITE_BRUSH));
+  if (FHandle && FState.Contains(csPenValid)) SelectObject(FHandle, GetStockObject(BLACK_PEN));
   FState.Exclude(csFontValid);
   FState.Exclude(csBrushValid);
+  FState.Exclude(csPenValid);
 }
 
 void TCanvas::FontChanged(TObject*) {
@@ -264,6 +305,12 @@ void TCanvas::BrushChanged(TObject*) {
   if (!FState.Contains(csBrushValid)) return;
   FState.Exclude(csBrushValid);
   SelectObject(FHandle, GetStockObject(WHITE_BRUSH));
+}
+
+void TCanvas::PenChanged(TObject*) {
+  if (!FState.Contains(csPenValid)) return;
+  FState.Exclude(csPenValid);
+  SelectObject(FHandle, GetStockObject(BLACK_PEN));
 }
 
 void TCanvas::Changing() {
@@ -307,6 +354,19 @@ void TCanvas::CopyRect(const TRect& Dest, TCanvas* Canvas, const TRect& Source) 
 
 void TCanvas::FillRect(const TRect& Rect) {
   Paint({csHandleValid, csBrushValid}, [&] { ::FillRect(FHandle, &Rect, FBrush->Handle()); });
+}
+
+void TCanvas::MoveTo(Integer X, Integer Y) {
+  RequiredState({csHandleValid});
+  MoveToEx(FHandle, X, Y, nullptr);
+}
+
+void TCanvas::LineTo(Integer X, Integer Y) {
+  Paint({csHandleValid, csPenValid}, [&] { ::LineTo(FHandle, X, Y); });
+}
+
+void TCanvas::Rectangle(Integer X1, Integer Y1, Integer X2, Integer Y2) {
+  Paint({csHandleValid, csPenValid, csBrushValid}, [&] { ::Rectangle(FHandle, X1, Y1, X2, Y2); });
 }
 
 void TCanvas::TextOut(Integer X, Integer Y, const std::string& Text) {

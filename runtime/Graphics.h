@@ -168,6 +168,31 @@ class TBrush : public TGraphicsObject {
   bool FOwnsHandle = false;  // stock brushes are not ours to delete
 };
 
+enum TPenStyle { psSolid, psDash };
+
+// Pens are one pixel wide here.
+class TPen : public TGraphicsObject {
+  ORVALIS_CLASS(TPen, TGraphicsObject)
+
+  TPen() = default;
+  ~TPen() override;
+
+  TColor Color() const { return FColor; }
+  void SetColor(TColor Value);
+  TPenStyle Style() const { return FStyle; }
+  void SetStyle(TPenStyle Value);
+
+  HPEN Handle();
+
+ protected:
+  void Changed() override;
+
+ private:
+  TColor FColor = clBlack;
+  TPenStyle FStyle = psSolid;
+  HPEN FHandle = nullptr;
+};
+
 // ---- Canvas ----
 
 inline constexpr const char* SNoCanvasHandle = "Leinwand erlaubt kein Zeichnen";
@@ -194,6 +219,7 @@ class TCanvas : public TPersistent {
 
   TFont* Font() const { return FFont; }
   TBrush* Brush() const { return FBrush; }
+  TPen* Pen() const { return FPen; }
   TCopyMode CopyMode() const { return FCopyMode; }
   void SetCopyMode(TCopyMode Value) { FCopyMode = Value; }
 
@@ -201,6 +227,11 @@ class TCanvas : public TPersistent {
   void StretchDraw(const TRect& Rect, TGraphic* Graphic);
   void CopyRect(const TRect& Dest, TCanvas* Canvas, const TRect& Source);
   void FillRect(const TRect& Rect);
+  // Lines leave their end point undrawn; it is where the next one starts.
+  void MoveTo(Integer X, Integer Y);
+  void LineTo(Integer X, Integer Y);
+  // Outlined with the pen, filled with the brush; X2 and Y2 lie just outside.
+  void Rectangle(Integer X1, Integer Y1, Integer X2, Integer Y2);
   void TextOut(Integer X, Integer Y, const std::string& Text);
   TSize TextExtent(const std::string& Text);
   Integer TextWidth(const std::string& Text) { return TextExtent(Text).cx; }
@@ -219,13 +250,14 @@ class TCanvas : public TPersistent {
   virtual void Changed();
 
  private:
-  enum TCanvasStateFlag { csHandleValid, csFontValid, csBrushValid };
+  enum TCanvasStateFlag { csHandleValid, csFontValid, csBrushValid, csPenValid };
   using TCanvasState = TSet<TCanvasStateFlag>;
 
   void RequiredState(TCanvasState ReqState);
   void DeselectHandles();
   void FontChanged(TObject* Sender);
   void BrushChanged(TObject* Sender);
+  void PenChanged(TObject* Sender);
   // Every drawing operation: OnChanging, the state it needs, the drawing, then OnChange.
   template <class Body>
   void Paint(TCanvasState ReqState, Body body);
@@ -234,6 +266,7 @@ class TCanvas : public TPersistent {
   TCanvasState FState;
   TFont* FFont;
   TBrush* FBrush;
+  TPen* FPen;
   TCopyMode FCopyMode = cmSrcCopy;
 };
 

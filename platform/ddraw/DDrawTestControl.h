@@ -70,6 +70,10 @@ void TestDDrawLoseAllSurfaces();
 uint32_t TestDDrawLiveSurfaces();
 uint32_t TestDDrawVerticalBlankWaits();
 
+// The flags the last SetCooperativeLevel call on any DirectDraw object was given, whatever came
+// of it (0 before the first).
+DWORD TestDDrawLastCooperativeLevel();
+
 // One display driver DirectDrawEnumerate lists. The primary display driver is listed without a
 // GUID (hasGuid false); DirectDrawCreate opens a listed driver by its GUID, and the primary one
 // (or, without one, the first) for none. GetCaps answers the capabilities given here.

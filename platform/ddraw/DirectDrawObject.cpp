@@ -115,6 +115,7 @@ void DirectDrawObject::RemoveSurface(Surface* surface) {
 // Cooperation and display modes.
 
 HRESULT DirectDrawObject::SetCooperativeLevel(HWND window, DWORD flags) {
+  DisplayDevice::Get().RecordCooperativeLevel(flags);
   if (const HRESULT refused = Refusal(DDrawCall::SetCooperativeLevel)) return refused;
   const bool exclusive = flags & DDSCL_EXCLUSIVE;
   if (exclusive == ((flags & DDSCL_NORMAL) != 0)) return DDERR_INVALIDPARAMS;

@@ -128,6 +128,7 @@ void DisplayDevice::Reset() {
   ScreenSetMode(0, 0);
   videoMemoryTotal_ = kDefaultVideoMemory;
   verticalBlankWaits_ = 0;
+  lastCooperativeLevel_ = 0;
   mipmapsOffered_ = true;
 }
 
@@ -156,6 +157,8 @@ void TestDDrawLoseAllSurfaces() { DisplayDevice::Get().LoseMemory(true); }
 uint32_t TestDDrawLiveSurfaces() { return DisplayDevice::Get().LiveSurfaces(); }
 
 uint32_t TestDDrawVerticalBlankWaits() { return DisplayDevice::Get().VerticalBlankWaits(); }
+
+DWORD TestDDrawLastCooperativeLevel() { return DisplayDevice::Get().LastCooperativeLevel(); }
 
 void TestDDrawSetDrivers(const std::vector<DDrawTestDriver>& drivers) {
   DisplayDevice::Get().ListedDrivers() = drivers;

@@ -59,6 +59,9 @@ class DisplayDevice {
   void CountVerticalBlankWait() { ++verticalBlankWaits_; }
   uint32_t VerticalBlankWaits() const { return verticalBlankWaits_; }
 
+  void RecordCooperativeLevel(DWORD flags) { lastCooperativeLevel_ = flags; }
+  DWORD LastCooperativeLevel() const { return lastCooperativeLevel_; }
+
   // Direct3D's answers to interface queries on DirectDraw objects and surfaces.
   DirectDrawInterfaceProvider directDrawProvider = nullptr;
   DirectDrawSurfaceInterfaceProvider surfaceProvider = nullptr;
@@ -86,5 +89,6 @@ class DisplayDevice {
   std::vector<DDrawTestDriver> drivers_;
   uint32_t liveSurfaces_ = 0;
   uint32_t verticalBlankWaits_ = 0;
+  DWORD lastCooperativeLevel_ = 0;
   bool mipmapsOffered_ = true;
 };

@@ -18,6 +18,22 @@ bool MasksFit(const DDPIXELFORMAT& format) {
              0;
 }
 
+// The palette flag of an indexed format of that many bits; 0 for counts without one here.
+DWORD IndexedFlag(uint32_t bitCount) {
+  switch (bitCount) {
+    case 1: return DDPF_PALETTEINDEXED1;
+    case 4: return DDPF_PALETTEINDEXED4;
+    case 8: return DDPF_PALETTEINDEXED8;
+    default: return 0;
+  }
+}
+
+DDPIXELFORMAT IndexedPixelFormat(uint32_t bitCount) {
+  DDPIXELFORMAT format = RgbPixelFormat(bitCount, 0, 0, 0);
+  format.dwFlags |= IndexedFlag(bitCount);
+  return format;
+}
+
 }  // namespace
 
 DDPIXELFORMAT RgbPixelFormat(uint32_t bitCount, DWORD red, DWORD green, DWORD blue, DWORD alpha) {
@@ -34,11 +50,8 @@ DDPIXELFORMAT RgbPixelFormat(uint32_t bitCount, DWORD red, DWORD green, DWORD bl
 
 DDPIXELFORMAT DisplayPixelFormat(uint32_t bitCount) {
   switch (bitCount) {
-    case 8: {
-      DDPIXELFORMAT format = RgbPixelFormat(8, 0, 0, 0);
-      format.dwFlags |= DDPF_PALETTEINDEXED8;
-      return format;
-    }
+    case 8:
+      return IndexedPixelFormat(8);
     case 16:
       return RgbPixelFormat(16, 0xF800, 0x07E0, 0x001F);
     case 24:
@@ -68,9 +81,9 @@ HRESULT CompletePixelFormat(DDPIXELFORMAT& format) {
     return DD_OK;
   }
   if (format.dwFlags & kPaletteFlags) {
-    if ((format.dwFlags & kPaletteFlags) != DDPF_PALETTEINDEXED8 || format.dwRGBBitCount != 8)
+    if ((format.dwFlags & kPaletteFlags) != IndexedFlag(format.dwRGBBitCount))
       return DDERR_INVALIDPIXELFORMAT;
-    format = DisplayPixelFormat(8);
+    format = IndexedPixelFormat(format.dwRGBBitCount);
     return DD_OK;
   }
   if (!(format.dwFlags & DDPF_RGB)) return DDERR_INVALIDPIXELFORMAT;
@@ -87,14 +100,20 @@ HRESULT CompletePixelFormat(DDPIXELFORMAT& format) {
   return DD_OK;
 }
 
-uint32_t BytesPerPixel(const DDPIXELFORMAT& format) {
-  if (format.dwFlags & DDPF_ZBUFFER) return format.dwZBufferBitDepth == 16 ? 2 : 4;
-  return (format.dwRGBBitCount + 7) / 8;
+uint32_t BitsPerPixel(const DDPIXELFORMAT& format) {
+  if (format.dwFlags & DDPF_ZBUFFER) return format.dwZBufferBitDepth == 16 ? 16 : 32;
+  return format.dwRGBBitCount;
+}
+
+uint32_t BytesPerPixel(const DDPIXELFORMAT& format) { return (BitsPerPixel(format) + 7) / 8; }
+
+bool PacksPixelsIntoBytes(const DDPIXELFORMAT& format) {
+  return IsPaletteIndexed(format) && format.dwRGBBitCount < 8;
 }
 
 DWORD SignificantBits(const DDPIXELFORMAT& format) {
   if (format.dwFlags & DDPF_ZBUFFER) return format.dwZBitMask;
-  if (IsPaletteIndexed(format)) return 0xFF;
+  if (IsPaletteIndexed(format)) return (1u << format.dwRGBBitCount) - 1;
   return format.dwRBitMask | format.dwGBitMask | format.dwBBitMask | format.dwRGBAlphaBitMask;
 }
 

@@ -13,14 +13,19 @@ DDPIXELFORMAT RgbPixelFormat(uint32_t bitCount, DWORD red, DWORD green, DWORD bl
 DDPIXELFORMAT DisplayPixelFormat(uint32_t bitCount);
 
 // Checks a format given with a surface description and completes it (size, default masks).
-// Accepted: 8-bit palette-indexed; RGB at 16, 24 and 32 bits with or without alpha; depth
-// buffers of 16, 24 and 32 bits. Anything else is DDERR_INVALIDPIXELFORMAT.
+// Accepted: 1-, 4- and 8-bit palette-indexed; RGB at 16, 24 and 32 bits with or without alpha;
+// depth buffers of 16, 24 and 32 bits. Anything else is DDERR_INVALIDPIXELFORMAT.
 HRESULT CompletePixelFormat(DDPIXELFORMAT& format);
 
 // A depth-buffer format of the given depth (16, 24 or 32; 24-bit depth is stored in 32 bits).
 DDPIXELFORMAT DepthPixelFormat(uint32_t depth);
 
+uint32_t BitsPerPixel(const DDPIXELFORMAT& format);
+// Rounded up: 1 for the 1- and 4-bit formats.
 uint32_t BytesPerPixel(const DDPIXELFORMAT& format);
+// The 1- and 4-bit formats, whose pixels share bytes: surfaces of them are plain memory to lock
+// and draw on through a device context, never blitted, filled, presented or textured.
+bool PacksPixelsIntoBytes(const DDPIXELFORMAT& format);
 
 // The pixel bits that carry colour (or index, or depth): what a colour key compares.
 DWORD SignificantBits(const DDPIXELFORMAT& format);

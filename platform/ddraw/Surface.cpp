@@ -156,6 +156,8 @@ HRESULT Surface::Create(DirectDrawObject* owner, const SurfaceRequest& request, 
     }
     if (((caps & DDSCAPS_ZBUFFER) != 0) != ((format.dwFlags & DDPF_ZBUFFER) != 0))
       return DDERR_INVALIDPIXELFORMAT;
+    if (PacksPixelsIntoBytes(format) && (caps & (DDSCAPS_TEXTURE | DDSCAPS_3DDEVICE)))
+      return DDERR_INVALIDPIXELFORMAT;
   }
 
   std::vector<BufferSize> sizes(flipping ? 1 + request.backBufferCount : 1, {width, height});
@@ -304,6 +306,7 @@ HRESULT Surface::BlitFrom(RECT* destRect, Surface* source, RECT* sourceRect, DWO
   if (!fx && (flags & (DDBLT_COLORFILL | DDBLT_DDFX | DDBLT_KEYSRCOVERRIDE)))
     return DDERR_INVALIDPARAMS;
   if (const HRESULT result = CheckUsable()) return result;
+  if (PacksPixelsIntoBytes(memory_->Format())) return DDERR_UNSUPPORTED;
 
   const RECT dest = destRect ? *destRect : Bounds();
   if (!IsUsableBlitRect(dest)) return DDERR_INVALIDRECT;
@@ -352,6 +355,7 @@ HRESULT Surface::FastBlitFrom(DWORD x, DWORD y, Surface* source, RECT* sourceRec
   if (clipper_) return DDERR_BLTFASTCANTCLIP;
   if (!source) return DDERR_INVALIDPARAMS;
   if (const HRESULT result = CheckUsable()) return result;
+  if (PacksPixelsIntoBytes(memory_->Format())) return DDERR_UNSUPPORTED;
   if (source != this)
     if (const HRESULT result = source->CheckUsable()) return result;
   const RECT from = sourceRect ? *sourceRect : source->Bounds();
@@ -510,11 +514,14 @@ HRESULT Surface::LockPixels(RECT* rect, Desc* desc) {
   const RECT area = rect ? *rect : Bounds();
   if (IsEmptyRect(area) || !RectInside(area, memory_->Width(), memory_->Height()))
     return DDERR_INVALIDRECT;
+  // Rows of 1- and 4-bit pixels are locked from a whole byte.
+  const int64_t leftBit = int64_t{area.left} * BitsPerPixel(memory_->Format());
+  if (leftBit % 8 != 0) return DDERR_INVALIDRECT;
   Describe(desc);
   const PixelBlock pixels = memory_->Pixels();
   desc->dwFlags |= DDSD_LPSURFACE;
   desc->lpSurface = pixels.bits + static_cast<ptrdiff_t>(area.top) * pixels.pitch +
-                    static_cast<ptrdiff_t>(area.left) * pixels.bytesPerPixel;
+                    static_cast<ptrdiff_t>(leftBit / 8);
   locked_ = true;
   return DD_OK;
 }

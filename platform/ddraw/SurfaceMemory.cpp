@@ -18,7 +18,7 @@ HRESULT SurfaceMemory::Create(int32_t width, int32_t height, const DDPIXELFORMAT
                               bool videoMemory, std::shared_ptr<SurfaceMemory>& memory) {
   if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
     return DDERR_INVALIDPARAMS;
-  const int32_t rowBytes = width * static_cast<int32_t>(BytesPerPixel(format));
+  const int32_t rowBytes = static_cast<int32_t>((int64_t{width} * BitsPerPixel(format) + 7) / 8);
   const int32_t pitch = (rowBytes + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
   const uint64_t bytes = static_cast<uint64_t>(pitch) * height;
   if (bytes > kMaxBytes) return DDERR_OUTOFMEMORY;

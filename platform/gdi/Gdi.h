@@ -1,7 +1,7 @@
 // The graphics device interface: memory device contexts, device-independent bitmap sections,
-// palettes, stretching blits, solid fills and anti-aliased text. Everything draws into memory;
-// a device context either holds a selected bitmap section or wraps pixels owned by its creator
-// (a DirectDraw surface).
+// palettes, stretching blits, solid fills, lines and anti-aliased text. Everything draws into
+// memory; a device context either holds a selected bitmap section or wraps pixels owned by its
+// creator (a DirectDraw surface).
 #pragma once
 
 #include <cstddef>
@@ -141,6 +141,7 @@ constexpr int WHITE_BRUSH = 0;
 constexpr int BLACK_BRUSH = 4;
 constexpr int NULL_BRUSH = 5;
 constexpr int HOLLOW_BRUSH = NULL_BRUSH;
+constexpr int BLACK_PEN = 7;
 constexpr int SYSTEM_FONT = 13;
 constexpr int DEFAULT_PALETTE = 15;
 
@@ -217,6 +218,19 @@ COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);
 // Brushes and fills.
 HBRUSH CreateSolidBrush(COLORREF color);
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
+
+// Pens and lines. Pens are one pixel wide. A dashed pen draws 18 pixels and leaves 6; its
+// pattern runs on from one line to the next and starts again where the pen is moved.
+constexpr int PS_SOLID = 0;
+constexpr int PS_DASH = 1;
+// Null for another style or a width above 1.
+HPEN CreatePen(int style, int width, COLORREF color);
+BOOL MoveToEx(HDC dc, int x, int y, POINT* previous);
+// From the current position to (x, y), which is left undrawn and becomes the current position.
+BOOL LineTo(HDC dc, int x, int y);
+// The outline in the pen, running clockwise from the top left, and the inside filled with the
+// brush; right and bottom lie just outside. The current position is left alone.
+BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
 
 // Text, rendered from DejaVu Sans (bold for weights of FW_BOLD and more). Text is UTF-8; bytes
 // that start no valid sequence are Windows-1252 characters.

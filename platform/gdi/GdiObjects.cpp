@@ -49,6 +49,7 @@ struct StockObjects {
   BrushObject* whiteBrush;
   BrushObject* blackBrush;
   BrushObject* nullBrush;
+  PenObject* blackPen;
 };
 
 // The 1x1 monochrome bitmap every new memory device context starts with.
@@ -86,6 +87,7 @@ const StockObjects& Stock() {
     s.whiteBrush = brush(0xFFFFFF, false);
     s.blackBrush = brush(0, false);
     s.nullBrush = brush(0, true);
+    s.blackPen = static_cast<PenObject*>(AddStock(std::make_unique<PenObject>()));
     return s;
   }();
   return stock;
@@ -108,8 +110,8 @@ HDC NewDC() {
   dc->palette = stock.palette;
   dc->font = stock.font;
   dc->brush = stock.whiteBrush;
-  for (GdiObject* o : std::initializer_list<GdiObject*>{dc->bitmap, dc->palette, dc->font, dc->brush})
-    ++o->selections;
+  dc->pen = stock.blackPen;
+  for (GdiObject* o : dc->Selected()) ++o->selections;
   return reinterpret_cast<HDC>(AddObject(std::move(dc)));
 }
 
@@ -164,8 +166,7 @@ HDC CreateMemoryDCForPixels(void* bits, int32_t width, int32_t height, int32_t p
 BOOL DeleteDC(HDC handle) {
   DCObject* dc = LookupDC(handle);
   if (!dc) return FALSE;
-  for (GdiObject* o : std::initializer_list<GdiObject*>{dc->bitmap, dc->palette, dc->font, dc->brush})
-    --o->selections;
+  for (GdiObject* o : dc->Selected()) --o->selections;
   Table().objects.erase(reinterpret_cast<uintptr_t>(handle));
   return TRUE;
 }
@@ -199,6 +200,7 @@ HGDIOBJ SelectObject(HDC handle, HGDIOBJ objectHandle) {
     }
     case GdiKind::Font: return Reselect(dc->font, static_cast<FontObject*>(object));
     case GdiKind::Brush: return Reselect(dc->brush, static_cast<BrushObject*>(object));
+    case GdiKind::Pen: return Reselect(dc->pen, static_cast<PenObject*>(object));
     case GdiKind::Palette: return nullptr;  // palettes go through SelectPalette
     case GdiKind::DC: return nullptr;
   }
@@ -254,6 +256,7 @@ int GetObjectA(HGDIOBJ handle, int size, void* buffer) {
       return sizeof(LOGFONTA);
     }
     case GdiKind::Brush:
+    case GdiKind::Pen:
     case GdiKind::DC: return 0;
   }
   return 0;
@@ -265,6 +268,7 @@ HGDIOBJ GetStockObject(int index) {
     case WHITE_BRUSH: return stock.whiteBrush->handle;
     case BLACK_BRUSH: return stock.blackBrush->handle;
     case NULL_BRUSH: return stock.nullBrush->handle;
+    case BLACK_PEN: return stock.blackPen->handle;
     case SYSTEM_FONT: return stock.font->handle;
     case DEFAULT_PALETTE: return stock.palette->handle;
     default: return nullptr;
@@ -397,6 +401,14 @@ HBRUSH CreateSolidBrush(COLORREF color) {
   auto brush = std::make_unique<BrushObject>();
   brush->color = color & 0xFFFFFF;
   return AddObject(std::move(brush));
+}
+
+HPEN CreatePen(int style, int width, COLORREF color) {
+  if ((style != PS_SOLID && style != PS_DASH) || width > 1) return nullptr;
+  auto pen = std::make_unique<PenObject>();
+  pen->style = style;
+  pen->color = color & 0xFFFFFF;
+  return AddObject(std::move(pen));
 }
 
 HFONT CreateFontIndirectA(const LOGFONTA* font) {

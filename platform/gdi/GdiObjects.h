@@ -49,7 +49,7 @@ struct DibFormat {
 bool ParseBitmapInfo(const BITMAPINFO* info, UINT usage, DibFormat& format);
 PixelView ViewOfDib(const DibFormat& format, BYTE* bits);
 
-enum class GdiKind { Bitmap, Palette, Font, Brush, DC };
+enum class GdiKind { Bitmap, Palette, Font, Brush, Pen, DC };
 
 struct GdiObject {
   explicit GdiObject(GdiKind k) : kind(k) {}
@@ -86,12 +86,21 @@ struct BrushObject : GdiObject {
   COLORREF color = 0;
 };
 
+struct PenObject : GdiObject {
+  PenObject() : GdiObject(GdiKind::Pen) {}
+  int style = PS_SOLID;
+  COLORREF color = 0;
+};
+
 struct DCObject : GdiObject {
   DCObject() : GdiObject(GdiKind::DC) {}
   BitmapObject* bitmap = nullptr;  // selected section (the stock 1x1 bitmap at first)
   PaletteObject* palette = nullptr;
   FontObject* font = nullptr;
   BrushObject* brush = nullptr;
+  PenObject* pen = nullptr;
+  POINT position{0, 0};
+  int64_t dashPhase = 0;  // pixels of the dash pattern gone through since the pen last moved
   bool wrapsPixels = false;  // pixels owned by the creator, never a selected bitmap
   PixelView pixels;
   COLORREF textColor = 0;
@@ -100,6 +109,7 @@ struct DCObject : GdiObject {
   int stretchMode = BLACKONWHITE;
 
   const PixelView& Target() const { return wrapsPixels ? pixels : bitmap->view; }
+  std::array<GdiObject*, 5> Selected() const { return {bitmap, palette, font, brush, pen}; }
 };
 
 GdiObject* LookupObject(const void* handle);

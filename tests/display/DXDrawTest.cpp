@@ -6,6 +6,7 @@
 
 #include "DisplayTestSupport.h"
 #include "display/DXDrawDrivers.h"
+#include "images/DIB.h"
 #include "runtime/ComponentStream.h"
 #include "runtime/Menus.h"
 
@@ -124,6 +125,19 @@ TEST_F(DXDrawTest, OptionsWrittenWhileInitialisedChangeOnlyThePresentation) {
   dx->Initialize();  // the new set takes full effect now
   EXPECT_EQ(dx->EffectiveOptions(), (TDXDrawOptions{doStretch, doFullScreen, doFlip, doAllowReboot}));
   EXPECT_NE(dynamic_cast<TDXDrawDriverFlip*>(dx->DXDrawDriver()), nullptr);
+}
+
+TEST_F(DXDrawTest, CooperativeLevelFollowsTheEffectiveOptions) {
+  MakeDisplay(TDXDrawOptions::FromBits(0x368C));
+  dx->Initialize();
+  EXPECT_EQ(TestDDrawLastCooperativeLevel(), 0x08u) << "windowed: normal";
+  dx->SetOptions(GameOptions);
+  dx->Initialize();
+  // The game's: full screen, exclusive, mode X and reboot.
+  EXPECT_EQ(TestDDrawLastCooperativeLevel(), 0x53u);
+  dx->SetOptions({doFullScreen, doNoWindowChange});
+  dx->Initialize();
+  EXPECT_EQ(TestDDrawLastCooperativeLevel(), 0x55u);
 }
 
 // ---- Listeners ----
@@ -448,6 +462,53 @@ TEST_F(DXDrawTest, PaintingPresentsWithoutWaitingForTheVerticalBlank) {
   EXPECT_EQ(TestFrameCount(), frames + 1);
   EXPECT_EQ(TestDDrawVerticalBlankWaits(), waits);
   EXPECT_TRUE(dx->EffectiveOptions().Contains(doWaitVBlank));
+}
+
+TEST_F(DXDrawTest, AtDesignTimePaintingOutlinesTheControlAndNamesItsClass) {
+  TDIB picture;
+  picture.SetSize(100, 100, 32);
+  picture.Canvas()->Brush()->SetColor(clWhite);
+  picture.Canvas()->FillRect(Rect(0, 0, 100, 100));
+  TDXDraw designed(nullptr);
+  designed.SetDesigning(true);
+  ASSERT_EQ(designed.Width(), 100);
+  designed.Canvas()->SetHandle(picture.Canvas()->Handle());
+  designed.Perform(WM_PAINT, 0, 0);
+  const TSize caption = designed.Canvas()->TextExtent("(TDXDraw)");
+  designed.Canvas()->SetHandle(nullptr);
+  auto at = [&](Integer x, Integer y) { return picture.Pixels(x, y) & 0xFFFFFFu; };
+
+  // The outline is dashed: black with gaps along every side.
+  for (bool vertical : {false, true})
+    for (Integer edge : {0, 99}) {
+      Integer black = 0, gaps = 0;
+      for (Integer along = 1; along < 99; ++along) {
+        const DWORD pixel = vertical ? at(edge, along) : at(along, edge);
+        black += pixel == 0;
+        gaps += pixel == 0xFFFFFF;
+      }
+      EXPECT_GT(black, 2 * gaps) << (vertical ? "column " : "row ") << edge;
+      EXPECT_GT(gaps, 0) << (vertical ? "column " : "row ") << edge;
+    }
+  // Grey diagonals from corner to corner.
+  for (Integer i : {5, 20, 70, 94}) {
+    EXPECT_EQ(at(i, i), 0x808080u) << i;
+    EXPECT_EQ(at(i, 100 - i), 0x808080u) << i;
+  }
+  EXPECT_EQ(at(30, 20), 0xFFFFFFu);
+
+  // The class name in brackets, centred on the button face colour.
+  const Integer left = (100 - caption.cx) / 2, top = (100 - caption.cy) / 2;
+  const DWORD face = ColorToRGB(clBtnFace);
+  ASSERT_NE(face, 0xFFFFFFu);
+  EXPECT_EQ(at(left, top), face);
+  EXPECT_EQ(at(left + caption.cx - 1, top + caption.cy - 1), face);
+  EXPECT_NE(at(left - 1, top), face);
+  EXPECT_NE(at(left + caption.cx, top + caption.cy - 1), face);
+  Integer ink = 0;
+  for (Integer y = top; y < top + caption.cy; ++y)
+    for (Integer x = left; x < left + caption.cx; ++x) ink += at(x, y) == 0;
+  EXPECT_GT(ink, 20);
 }
 
 TEST_F(DXDrawTest, PaletteChangesAndNewWindowsReachTheDisplay) {

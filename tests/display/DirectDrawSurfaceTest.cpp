@@ -31,7 +31,10 @@ class SurfaceTest : public DisplayTest {
     if (bits) {
       desc.dwFlags |= DDSD_PIXELFORMAT;
       desc.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
-      desc.ddpfPixelFormat.dwFlags = bits == 8 ? DDPF_RGB | DDPF_PALETTEINDEXED8 : DDPF_RGB;
+      desc.ddpfPixelFormat.dwFlags = bits == 1   ? DDPF_RGB | DDPF_PALETTEINDEXED1
+                                     : bits == 4 ? DDPF_RGB | DDPF_PALETTEINDEXED4
+                                     : bits == 8 ? DDPF_RGB | DDPF_PALETTEINDEXED8
+                                                 : DDPF_RGB;
       desc.ddpfPixelFormat.dwRGBBitCount = bits;
     }
     EXPECT_TRUE(surface->CreateSurface(desc));
@@ -110,14 +113,15 @@ TEST_F(SurfaceTest, SetSizeMakesEmptiesAndFallsBackToSystemMemory) {
 }
 
 TEST_F(SurfaceTest, PixelsRoundTripAtEveryBitCountAndIgnoreOutsiders) {
-  for (DWORD bits : {8u, 16u, 24u, 32u}) {
+  for (DWORD bits : {1u, 4u, 8u, 16u, 24u, 32u}) {
     std::unique_ptr<TDirectDrawSurface> surface(MakeSurface(5, 3, bits));
     ASSERT_EQ(surface->BitCount(), static_cast<Integer>(bits));
     const DWORD mask = bits == 32 ? 0xFFFFFFFFu : (1u << bits) - 1;
-    const DWORD value = 0xA5C3E187u;
+    const DWORD value = 0xA5C3E186u;
     surface->SetPixels(4, 2, value);
     surface->SetPixels(3, 2, 1);
-    EXPECT_EQ(surface->Pixels(4, 2), value & mask) << bits << " bits";
+    // A single bit is set by any value that is not 0.
+    EXPECT_EQ(surface->Pixels(4, 2), bits == 1 ? 1u : value & mask) << bits << " bits";
     EXPECT_EQ(surface->Pixels(3, 2), 1u) << "neighbour of the written pixel, " << bits << " bits";
     surface->SetPixels(5, 0, value);
     surface->SetPixels(-1, 0, value);
@@ -125,6 +129,23 @@ TEST_F(SurfaceTest, PixelsRoundTripAtEveryBitCountAndIgnoreOutsiders) {
     EXPECT_EQ(surface->Pixels(0, -1), 0u);
     EXPECT_EQ(surface->LockCount(), 0);
   }
+
+  // Pixels of 1 and 4 bits share bytes, the leftmost in the top bits.
+  std::unique_ptr<TDirectDrawSurface> mono(MakeSurface(12, 2, 1));
+  mono->SetPixels(0, 1, 1);
+  mono->SetPixels(9, 1, 7);
+  std::unique_ptr<TDirectDrawSurface> sixteenColours(MakeSurface(5, 1, 4));
+  sixteenColours->SetPixels(2, 0, 0xB);
+  sixteenColours->SetPixels(3, 0, 0x15);
+  DDSURFACEDESC desc;
+  ASSERT_TRUE(mono->Lock(nullptr, desc));
+  const BYTE* row = static_cast<const BYTE*>(desc.lpSurface) + desc.lPitch;
+  EXPECT_EQ(row[0], 0x80);
+  EXPECT_EQ(row[1], 0x40);
+  mono->Unlock();
+  ASSERT_TRUE(sixteenColours->Lock(nullptr, desc));
+  EXPECT_EQ(static_cast<const BYTE*>(desc.lpSurface)[1], 0xB5);
+  sixteenColours->Unlock();
 }
 
 TEST_F(SurfaceTest, LocksDoNotNest) {
@@ -283,7 +304,10 @@ TEST_F(SurfaceTest, CopiesToAndFromBitmapsAndOtherSurfaces) {
   EXPECT_EQ(surface.Pixels(5, 3), SurfaceValueOf(0x010203u * 24));
   EXPECT_EQ(surface.Pixels(0, 0), SurfaceValueOf(0x010203u));
 
+  // The copy is a new 8-8-8 image, whatever layout the bitmap held before.
   TDIB back;
+  MakeDIBPixelLayout(5, 6, 5, back.PixelLayout());
+  back.SetSize(2, 2, 16);
   back.Assign(&surface);
   ASSERT_EQ(back.Width(), 6);
   EXPECT_EQ(back.BitCount(), 24);

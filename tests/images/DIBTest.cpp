@@ -10,6 +10,7 @@
 #include "images/DIB.h"
 #include "platform/gdi/GdiTestControl.h"
 #include "platform/kernel/GlobalMemory.h"
+#include "runtime/ComponentStreamText.h"
 #include "runtime/TypInfo.h"
 #include "tests/images/ImagesTestSupport.h"
 #include "tests/MessageOf.h"
@@ -39,6 +40,22 @@ class TGreenArea : public TGraphic {
 
 const TClassInfo& TGreenArea::StaticClassInfo() {
   static const TClassInfo info = DefineClass<TGreenArea>();
+  return info;
+}
+
+// A component publishing a bitmap, as forms publish their pictures.
+class TDIBHolder : public TComponent {
+  ORVALIS_CLASS(TDIBHolder, TComponent)
+  explicit TDIBHolder(TComponent* AOwner) : TComponent(AOwner) {}
+  TDIB* Image() { return &FImage; }
+
+ private:
+  TDIB FImage;
+};
+
+const TClassInfo& TDIBHolder::StaticClassInfo() {
+  static const TClassInfo info =
+      DefineClass<TDIBHolder>({Property("Image", &TDIBHolder::Image, nullptr)});
   return info;
 }
 
@@ -285,6 +302,31 @@ TEST(DIBDraw, DrawsWithColoursStretchedAndFromEveryKindOfStore) {
   EXPECT_EQ(Saved(compressed), before);
 }
 
+TEST(DIBDraw, GivesTheTargetBackItsStretchModeAndPalette) {
+  TDIB source;
+  source.SetSize(2, 1, 8);
+  source.ColorTable()[1] = PackRGBQuad(255, 0, 0);
+  source.ApplyColorTable();
+  source.SetPixels(1, 0, 1);
+  ASSERT_GT(source.PaletteCount(), 0);
+
+  TDIB target;
+  target.SetSize(2, 1, 32);
+  HDC dc = target.Canvas()->Handle();
+  struct {
+    WORD version = 0x300, count = 1;
+    PALETTEENTRY entries[1] = {{1, 2, 3, 0}};
+  } logical;
+  HPALETTE own = CreatePalette(reinterpret_cast<const LOGPALETTE*>(&logical));
+  HPALETTE first = SelectPalette(dc, own, FALSE);
+  SetStretchBltMode(dc, HALFTONE);
+  target.Canvas()->Draw(0, 0, &source);
+  EXPECT_EQ(target.Pixels(1, 0), 0xFF0000u);
+  EXPECT_EQ(GetStretchBltMode(dc), HALFTONE);
+  EXPECT_EQ(SelectPalette(dc, first, FALSE), own);
+  DeleteObject(own);
+}
+
 TEST(DIBAssign, OtherGraphicsArePaintedIntoTwentyFourBits) {
   TDIB source;
   source.SetSize(3, 2, 8);
@@ -307,6 +349,19 @@ TEST(DIBAssign, OtherGraphicsArePaintedIntoTwentyFourBits) {
   EXPECT_EQ(copy.BitCount(), 24);
   EXPECT_EQ(copy.Width(), 3);
   EXPECT_EQ(copy.Pixels(2, 1), static_cast<DWORD>(clLime));
+}
+
+TEST(DIBAssign, APaintedGraphicReplacesA565ImageWithAn888One) {
+  TDIB dib;
+  MakeDIBPixelLayout(5, 6, 5, dib.PixelLayout());
+  dib.SetSize(3, 2, 16);
+  ASSERT_EQ(dib.ImagePixelLayout().GBitMask, 0x07E0);
+  TGreenArea area;
+  dib.Assign(&area);
+  EXPECT_EQ(dib.BitCount(), 24);
+  EXPECT_EQ(dib.ImagePixelLayout().RBitMask, 0xFF0000);
+  EXPECT_EQ(dib.ImagePixelLayout().GBitMask, 0x00FF00);
+  EXPECT_EQ(dib.Pixels(2, 1), static_cast<DWORD>(clLime));
 }
 
 TEST(DIBAssign, BitmapsGiveTheirPaletteLayoutSizeAndPicture) {
@@ -446,6 +501,27 @@ TEST(DIBStoredForms, PictureDataNamesTheClassAndReadsAsAMemoryImage) {
   TBytesStream bad(broken);
   EXPECT_THROW(read.ReadData(bad), EInvalidGraphic);
   EXPECT_EQ(read.Graphic(), nullptr);
+}
+
+TEST(DIBStoredForms, PropertyDIBReadsAWholeBitmapFileAndIsNeverWritten) {
+  TDIB dib;
+  dib.SetSize(3, 2, 24);
+  dib.SetPixels(2, 1, 0x123456);
+  std::string text = "object Holder: TDIBHolder\n  Image.DIB = {";
+  for (uint8_t byte : Saved(dib)) text += Format("%.2X", {byte});
+  text += "}\nend\n";
+  TDIBHolder holder(nullptr);
+  ReadComponentText(text, &holder);
+  ASSERT_EQ(holder.Image()->Width(), 3);
+  EXPECT_EQ(holder.Image()->Pixels(2, 1), 0x123456u);
+
+  // Written back, the bitmap goes out as the data block alone.
+  TMemoryStream written;
+  WriteComponent(written, &holder);
+  const Bytes bytes = StreamBytes(written);
+  const std::string stored(bytes.begin(), bytes.end());
+  EXPECT_NE(stored.find("Image.Data"), std::string::npos);
+  EXPECT_EQ(stored.find("Image.DIB"), std::string::npos);
 }
 
 TEST(DIBStoredForms, RegisteredAsDibFileAndClipboardFormat) {

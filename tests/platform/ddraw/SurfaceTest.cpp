@@ -111,6 +111,49 @@ TEST_F(SurfaceTest, FormatsOfEveryBitCountAndTheDisplaysDefault) {
   EXPECT_EQ(Describe(MakeSurface(4, 4).Get()).ddpfPixelFormat.dwRGBBitCount, 16u);
 }
 
+TEST_F(SurfaceTest, OneAndFourBitSurfacesAreLockedAndDrawnOnButNeverBlitted) {
+  auto make = [&](DWORD bits, DWORD paletteFlag, DWORD caps, HRESULT expected) {
+    DDSURFACEDESC2 desc = OffscreenDesc(17, 3, caps, bits);
+    desc.ddpfPixelFormat.dwFlags = DDPF_RGB | paletteFlag;
+    IDirectDrawSurface7* surface = nullptr;
+    EXPECT_EQ(dd->CreateSurface(&desc, &surface, nullptr), expected) << bits << " bits";
+    return ComPtr<IDirectDrawSurface7>::Attach(surface);
+  };
+  make(4, DDPF_PALETTEINDEXED1, DDSCAPS_OFFSCREENPLAIN, DDERR_INVALIDPIXELFORMAT);
+  make(1, DDPF_PALETTEINDEXED1, DDSCAPS_TEXTURE, DDERR_INVALIDPIXELFORMAT);
+  auto mono = make(1, DDPF_PALETTEINDEXED1, DDSCAPS_OFFSCREENPLAIN, DD_OK);
+  auto sixteenColours = make(4, DDPF_PALETTEINDEXED4, DDSCAPS_OFFSCREENPLAIN, DD_OK);
+  ASSERT_TRUE(mono && sixteenColours);
+  EXPECT_TRUE(Describe(mono.Get()).ddpfPixelFormat.dwFlags & DDPF_PALETTEINDEXED1);
+  EXPECT_GE(Describe(sixteenColours.Get()).lPitch, 9);
+
+  // GDI draws into them: without a palette 1 is white.
+  HDC dc = nullptr;
+  ASSERT_EQ(mono->GetDC(&dc), DD_OK);
+  SetPixel(dc, 9, 2, RGB(255, 255, 255));
+  mono->ReleaseDC(dc);
+  DDSURFACEDESC2 whole{};
+  whole.dwSize = 124;
+  ASSERT_EQ(mono->Lock(nullptr, &whole, DDLOCK_WAIT, nullptr), DD_OK);
+  EXPECT_EQ(static_cast<uint8_t*>(whole.lpSurface)[2 * whole.lPitch + 1], 0x40);
+  mono->Unlock(nullptr);
+  // A lock starts at a whole byte.
+  RECT fromByte{8, 0, 17, 3}, withinByte{3, 0, 17, 3};
+  DDSURFACEDESC2 part{};
+  part.dwSize = 124;
+  ASSERT_EQ(mono->Lock(&fromByte, &part, DDLOCK_WAIT, nullptr), DD_OK);
+  EXPECT_EQ(part.lpSurface, static_cast<uint8_t*>(whole.lpSurface) + 1);
+  mono->Unlock(nullptr);
+  EXPECT_EQ(mono->Lock(&withinByte, &part, DDLOCK_WAIT, nullptr), DDERR_INVALIDRECT);
+
+  DDBLTFX fx{};
+  fx.dwSize = 100;
+  EXPECT_EQ(mono->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx), DDERR_UNSUPPORTED);
+  EXPECT_EQ(sixteenColours->BltFast(0, 0, sixteenColours.Get(), nullptr, 0), DDERR_UNSUPPORTED);
+  auto eight = MakeSurface(17, 3, DDSCAPS_OFFSCREENPLAIN, 8);
+  EXPECT_EQ(eight->Blt(nullptr, mono.Get(), nullptr, 0, nullptr), DDERR_INVALIDPIXELFORMAT);
+}
+
 TEST_F(SurfaceTest, LocksGiveTheRectanglesAddressAndDoNotNest) {
   auto surface = MakeSurface(10, 8, DDSCAPS_OFFSCREENPLAIN, 16);
   DDSURFACEDESC2 whole{};

@@ -1,5 +1,5 @@
-// Bitmap sections, device contexts over caller memory, blits between formats, palettes and the
-// object lifetime rules.
+// Bitmap sections, device contexts over caller memory, blits between formats, palettes, lines
+// and the object lifetime rules.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -238,6 +238,38 @@ TEST(GdiPalette, TheSystemPaletteHoldsTheTwentyStaticColours) {
   EXPECT_EQ(GetSystemPaletteEntries(screen, 250, 10, entries), 6u);
   EXPECT_EQ(entries[5].peRed, 255);  // entry 255
   DeleteDC(screen);
+}
+
+TEST(GdiLines, LinesLeaveTheirEndDashesRunOnAndRectanglesFillTheirInside) {
+  GuardedPixels pixels(40, 6);
+  HPEN red = CreatePen(PS_SOLID, 1, RGB(255, 0, 0));
+  EXPECT_EQ(CreatePen(PS_SOLID, 2, 0), nullptr);
+  HGDIOBJ stockPen = SelectObject(pixels.dc, red);
+  MoveToEx(pixels.dc, -5, 0, nullptr);
+  LineTo(pixels.dc, 3, 0);
+  EXPECT_EQ(pixels.At(2, 0), 0xFF0000u);
+  EXPECT_EQ(pixels.At(3, 0), 0u) << "the end point is the next line's start";
+
+  // A dashed pen draws 18, leaves 6, and goes on where the last line ended.
+  HPEN dashed = CreatePen(PS_DASH, 1, RGB(0, 0, 255));
+  SelectObject(pixels.dc, dashed);
+  MoveToEx(pixels.dc, 0, 1, nullptr);
+  LineTo(pixels.dc, 10, 1);
+  LineTo(pixels.dc, 45, 1);
+  for (int x = 0; x < 40; ++x) EXPECT_EQ(pixels.At(x, 1), x % 24 < 18 ? 0x0000FFu : 0u) << x;
+
+  HBRUSH green = CreateSolidBrush(RGB(0, 255, 0));
+  HGDIOBJ stockBrush = SelectObject(pixels.dc, green);
+  SelectObject(pixels.dc, red);
+  Rectangle(pixels.dc, 45, 5, 36, 2);  // corners in any order
+  EXPECT_EQ(pixels.At(36, 2), 0xFF0000u);
+  EXPECT_EQ(pixels.At(39, 4), 0xFF0000u);
+  EXPECT_EQ(pixels.At(37, 3), 0x00FF00u);
+  EXPECT_EQ(pixels.At(36, 5), 0u);
+  EXPECT_TRUE(pixels.GuardIntact());
+  SelectObject(pixels.dc, stockPen);
+  SelectObject(pixels.dc, stockBrush);
+  for (HGDIOBJ made : {red, dashed, green}) EXPECT_TRUE(DeleteObject(made));
 }
 
 TEST(GdiObjects, SelectedObjectsOutliveDeletionAndEverythingIsGivenBack) {
