@@ -1,6 +1,7 @@
 #include "display/DXTimer.h"
 
 #include "platform/mmsystem/MMSystem.h"
+#include "platform/user/Screen.h"
 #include "runtime/TypInfo.h"
 
 const TClassInfo& TCustomDXTimer::StaticClassInfo() {
@@ -108,6 +109,7 @@ void TCustomDXTimer::IdleTick(TObject*, bool& Done) {
     FFrameCount = 0;
     FWindowStartTime = now;
   }
+  ScreenTimerTick();
   DoTimer(lagCount);
 }
 

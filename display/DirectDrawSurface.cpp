@@ -308,7 +308,7 @@ void TDirectDrawSurface::DrawRotate(Integer X, Integer Y, Integer Width, Integer
   DDSURFACEDESC srcDesc{};
   if (!LockSurfaceDesc(Source->IDDSurface(), srcDesc, src)) return;
   const ScopeExit unlockSrc([&] { UnlockSurface(Source->IDDSurface(), src); });
-  DrawRotatedBlend(dest, src, X, Y, Width, Height, SrcRect, CenterX, CenterY,
+  DrawRotatedBlend(*RenderMachine(), dest, src, X, Y, Width, Height, SrcRect, CenterX, CenterY,
                    static_cast<int32_t>(Round(static_cast<double>(Angle))), BlendSource1, 0,
                    Transparent, srcDesc.ddckCKSrcBlt.dwColorSpaceLowValue);
 }

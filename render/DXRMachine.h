@@ -146,6 +146,17 @@ struct DXRRowWalk {
   DXRRowAxis U, V;                     // of texture 0
 };
 
+// What the span compiler may use of the processor it runs on. Whoever makes a machine asks the
+// processor once (DetectCpuFeatures) and passes the answer in, or less of it to have a machine
+// that leaves a path out.
+struct DXRProcessorFeatures {
+  bool MMX = false;     // MMX code for the colour arithmetic
+  bool AVX512 = false;  // raw copies of 32-bit texels 16 at a time
+};
+
+// Asks the processor, and for AVX-512 also whether the system saves its registers.
+DXRProcessorFeatures DetectCpuFeatures();
+
 using DXRSpanRoutine = void (*)(int32_t count);
 using DXRRowsRoutine = void (*)();
 
@@ -161,7 +172,8 @@ constexpr size_t MaxKeptRoutines = 16;
 
 class TDXRMachine {
  public:
-  explicit TDXRMachine(size_t codeBufferSize = DefaultCodeBufferSize);
+  explicit TDXRMachine(const DXRProcessorFeatures& features = DetectCpuFeatures(),
+                       size_t codeBufferSize = DefaultCodeBufferSize);
   virtual ~TDXRMachine();
   TDXRMachine(const TDXRMachine&) = delete;
   TDXRMachine& operator=(const TDXRMachine&) = delete;
@@ -178,7 +190,8 @@ class TDXRMachine {
   // The code of the routine Entry belongs to (empty when nothing is compiled).
   std::span<const uint8_t> RoutineCode() const;
 
-  const void* CodeBuffer = nullptr;  // the executable view of CodeMemory
+  const DXRProcessorFeatures Features;  // what the compiler may emit
+  const void* CodeBuffer = nullptr;     // the executable view of CodeMemory
   size_t CodeBufferSize = 0;
   DXRSpanRoutine Entry = nullptr;
   DXRRowsRoutine RowsEntry = nullptr;
@@ -245,15 +258,8 @@ DXRChannelNeeds BlendChannelNeeds(uint8_t mode);
 extern uint8_t AddTable[512];
 extern uint8_t SubTable[511];
 extern double CosTable[256];
-extern bool UseMMX;
-// Raw copies of 32-bit texels 16 at a time, where the processor has AVX-512.
-extern bool UseVectorCopies;
 extern const uint8_t DitherTable[16];
 
-void DetectCpuFeatures();
-bool CpuHasMMX();
-bool CpuHasAVX512();
-void SetRenderOption(uint8_t option, int32_t value);
 double Cos256(int32_t angle);
 double Sin256(int32_t angle);
 

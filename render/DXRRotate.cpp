@@ -84,9 +84,8 @@ bool RotatedBounds(const TDXRSurface& dest, int32_t x, int32_t y, int32_t width,
   return left <= destWidth && right > 0 && right > left && top <= destHeight && bottom > 0 && bottom > top;
 }
 
-void SetupRotateMachine(TDXRSurface& dest, TDXRSurface& src, TDXRBlendMode blend, int32_t alpha, int32_t dU,
-                        int32_t dV, bool colorKeyEnable, uint32_t colorKey) {
-  TDXRMachine& machine = *RenderMachine();
+void SetupRotateMachine(TDXRMachine& machine, TDXRSurface& dest, TDXRSurface& src, TDXRBlendMode blend,
+                        int32_t alpha, int32_t dU, int32_t dV, bool colorKeyEnable, uint32_t colorKey) {
   machine.Initialize();
   machine.Dest = &dest;
   DXRTextureRegister& texture = machine.TextureRegisters[0];
@@ -105,9 +104,9 @@ void SetupRotateMachine(TDXRSurface& dest, TDXRSurface& src, TDXRBlendMode blend
   machine.Compile(machine.NewBlendNode(blend, texel, destPixel));
 }
 
-bool PrepareRotatedDraw(TDXRSurface& dest, TDXRSurface& src, int32_t x, int32_t y, int32_t width, int32_t height,
-                        const RECT& srcRect, double centerX, double centerY, int32_t angle, TDXRBlendMode blend,
-                        int32_t alpha, bool colorKeyEnable, uint32_t colorKey) {
+bool PrepareRotatedDraw(TDXRMachine& machine, TDXRSurface& dest, TDXRSurface& src, int32_t x, int32_t y,
+                        int32_t width, int32_t height, const RECT& srcRect, double centerX, double centerY,
+                        int32_t angle, TDXRBlendMode blend, int32_t alpha, bool colorKeyEnable, uint32_t colorKey) {
   if (width == 0 || height == 0) return false;
   if (srcRect.left < 0 || srcRect.top < 0 || static_cast<int64_t>(srcRect.right) > src.Width ||
       static_cast<int64_t>(srcRect.bottom) > src.Height || srcRect.left >= srcRect.right ||
@@ -132,8 +131,8 @@ bool PrepareRotatedDraw(TDXRSurface& dest, TDXRSurface& src, int32_t x, int32_t 
   const int32_t v0 = WrapSum({static_cast<int64_t>(std::trunc(sh * centerY * 65536)), columns * dVdx,
                               -(rows * dVdy), srcRect.top * One});
 
-  SetupRotateMachine(dest, src, blend, alpha, dUdx, dVdx, colorKeyEnable, colorKey);
-  DXRRowWalk& walk = RenderMachine()->Rows;
+  SetupRotateMachine(machine, dest, src, blend, alpha, dUdx, dVdx, colorKeyEnable, colorKey);
+  DXRRowWalk& walk = machine.Rows;
   walk.Top = top;
   walk.Bottom = bottom;
   walk.Left = left;
@@ -148,10 +147,10 @@ bool PrepareRotatedDraw(TDXRSurface& dest, TDXRSurface& src, int32_t x, int32_t 
   return true;
 }
 
-void DrawRotatedBlend(TDXRSurface& dest, TDXRSurface& src, int32_t x, int32_t y, int32_t width, int32_t height,
-                      const RECT& srcRect, double centerX, double centerY, int32_t angle, TDXRBlendMode blend,
-                      int32_t alpha, bool colorKeyEnable, uint32_t colorKey) {
-  if (PrepareRotatedDraw(dest, src, x, y, width, height, srcRect, centerX, centerY, angle, blend, alpha,
+void DrawRotatedBlend(TDXRMachine& machine, TDXRSurface& dest, TDXRSurface& src, int32_t x, int32_t y,
+                      int32_t width, int32_t height, const RECT& srcRect, double centerX, double centerY, int32_t angle,
+                      TDXRBlendMode blend, int32_t alpha, bool colorKeyEnable, uint32_t colorKey) {
+  if (PrepareRotatedDraw(machine, dest, src, x, y, width, height, srcRect, centerX, centerY, angle, blend, alpha,
                          colorKeyEnable, colorKey))
-    RenderMachine()->RunRows();
+    machine.RunRows();
 }

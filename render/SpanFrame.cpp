@@ -238,7 +238,7 @@ void SpanCompiler::EmitPixelLoop(DXRNode* root) {
 // out of the store. Each pixel gets what the pixel loop gives it, and U and V end where the
 // pixel loop leaves them.
 bool SpanCompiler::CopiesInVectors(const DXRNode* root) const {
-  if (!UseVectorCopies || root->Type != NodeTexture || M.Dither || M.ZBuffer.Enable || M.ColorCount != 0 ||
+  if (!M.Features.AVX512 || root->Type != NodeTexture || M.Dither || M.ZBuffer.Enable || M.ColorCount != 0 ||
       M.Axis.Step)
     return false;
   const DXRTextureRegister& texture = M.TextureRegisters[root->Index];
@@ -254,7 +254,7 @@ void SpanCompiler::EmitVectorCopy(const DXRTextureRegister& texture) {
   const Zmm u = zmm0, v = zmm1, stepU = zmm2, stepV = zmm3, lanes = zmm4, scratch = zmm5, key = zmm6,
             keep = zmm7, texels = zmm8, offsets = zmm9, compared = zmm10;
   // The per-pixel steps in ecx and edx, as the pixel loop would add them.
-  if (!UseMMX && texture.ConstantSteps) {
+  if (!M.Features.MMX && texture.ConstantSteps) {
     mov(ecx, texture.dU);
     mov(edx, texture.dV);
   } else {

@@ -52,24 +52,27 @@ void ReportPerPixel(benchmark::State& state) {
                                                        benchmark::Counter::kInvert);
 }
 
-// Draw i uses angle angleOf(i); draws take the sprites in turn.
+// Draw i uses angle angleOf(i); draws take the sprites in turn. Texels are copied 16 at a time
+// where the processor can, unless `vectors` is false.
 template <class AngleOf>
 void DrawCompiled(benchmark::State& state, bool mmx, int sprites, AngleOf angleOf, bool vectors = true) {
-  const bool saved = UseMMX, savedVectors = UseVectorCopies;
-  SetRenderOption(1, mmx);
-  UseVectorCopies = vectors && CpuHasAVX512();
+  const DXRProcessorFeatures processor = DetectCpuFeatures();
+  if (mmx && !processor.MMX) {
+    state.SkipWithError("this processor has no MMX");
+    return;
+  }
+  if (vectors && !processor.AVX512) state.SetLabel("no AVX-512 here: texels copied one by one");
+  TDXRMachine machine({mmx, vectors && processor.AVX512});
   Scene scene;
   const RECT whole = {0, 0, SpriteSize, SpriteSize};
   for (auto _ : state) {
     for (int i = 0; i < Draws; ++i)
-      DrawRotatedBlend(scene.screenSurface, scene.spriteSurfaces[i % sprites], scene.places[i].first,
+      DrawRotatedBlend(machine, scene.screenSurface, scene.spriteSurfaces[i % sprites], scene.places[i].first,
                        scene.places[i].second, DrawnSize, DrawnSize, whole, 0.5, 0.5, angleOf(i), BlendSource1, 0,
                        true, Key);
     benchmark::ClobberMemory();
   }
   ReportPerPixel(state);
-  UseMMX = saved;
-  UseVectorCopies = savedVectors;
 }
 
 // One sprite drawn again and again, and two sprites in turn, each beside the plain loop doing

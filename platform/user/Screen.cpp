@@ -47,6 +47,10 @@ void ScreenPresentDrawn(int32_t width, int32_t height,
   if (installedSink) installedSink->Show(kept.pixels.data(), width, height);
 }
 
+void ScreenTimerTick() {
+  if (installedSink) installedSink->TimerTick();
+}
+
 void ScreenSize(int32_t* width, int32_t* height) {
   int32_t w = kDefaultScreenWidth;
   int32_t h = kDefaultScreenHeight;

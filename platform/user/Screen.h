@@ -15,6 +15,11 @@ void ScreenPresent(const uint32_t* pixels, int32_t width, int32_t height, int32_
 void ScreenPresentDrawn(int32_t width, int32_t height,
                         const std::function<void(uint32_t* pixels)>& draw);
 
+// The program's frame timer ticked, whether or not the tick goes on to present a frame. A host
+// that ends a run after a number of frames also counts the ticks that present none, so that a
+// program which cannot draw (its pictures failed to load) still comes to an end.
+void ScreenTimerTick();
+
 // The host's own screen mode (headless: 1920x1200).
 void ScreenSize(int32_t* width, int32_t* height);
 
@@ -33,6 +38,7 @@ class ScreenSink {
   virtual ~ScreenSink() = default;
   virtual void Show(const uint32_t* pixels, int32_t width, int32_t height) = 0;
   virtual void Size(int32_t* width, int32_t* height) = 0;
+  virtual void TimerTick() {}
 };
 
 // nullptr uninstalls. The sink stays owned by the caller.

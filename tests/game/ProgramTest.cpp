@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
 #include "GameTestSupport.h"
 #include "game/GameState.h"
 #include "game/Program.h"
 #include "input/Joystick.h"
 #include "input/Keyboard.h"
+#include "platform/host/Platform.h"
 
 // The build of the program these tests stand for.
 const Integer EnemyShipCount = 100;
@@ -39,6 +45,44 @@ class TUser : public TObject {
     TestCloseMainWindow();
   }
 };
+
+// The program run as a script runs it: on the headless host with a frame limit, in a copy of
+// the default assets that `spoil` damages. Answers what the run wrote to standard error.
+std::string RunHeadlessWithFrameLimit(uint32_t frames, void (*spoil)()) {
+  ScratchFolder folder;
+  std::filesystem::copy(ORVALIS_ASSETS_DIR, folder.Path(), std::filesystem::copy_options::recursive);
+  spoil();
+  setenv("ORVALIS_HOST", "headless", 1);
+  setenv("ORVALIS_HEADLESS_FRAMES", std::to_string(frames).c_str(), 1);
+  const bool started = PlatformStartup();
+  unsetenv("ORVALIS_HEADLESS_FRAMES");
+  if (!started) return "no host";
+  testing::internal::CaptureStderr();
+  ProgramMain();
+  std::string said = testing::internal::GetCapturedStderr();
+  PlatformShutdown();
+  return said;
+}
+
+// Such a game presents nothing, yet a scripted run must come to an end: the limit also counts
+// the timer's ticks (and the idle waits) that go by without a frame.
+TEST_F(ProgramRun, AHeadlessRunWithAFrameLimitEndsWhenEveryFrameFailsToDraw) {
+  const std::string said = RunHeadlessWithFrameLimit(5, [] {
+    std::filesystem::resize_file("gfx/star1.dxg", 100);  // the stars' pictures cannot load
+  });
+  EXPECT_TRUE(Application->Terminated());
+  EXPECT_LT(ScreenFrameCount(), 5u);
+  EXPECT_NE(said.find("Listenindex"), std::string::npos) << said;
+}
+
+TEST_F(ProgramRun, AHeadlessRunWithAFrameLimitEndsWhenTheLayoutCannotBeSet) {
+  const std::string said = RunHeadlessWithFrameLimit(5, [] {
+    std::ofstream("aufloesung.cfg") << "7\n";  // no such layout: the display cannot start
+  });
+  EXPECT_TRUE(Application->Terminated());
+  EXPECT_LT(ScreenFrameCount(), 5u);
+  EXPECT_NE(said.find("Display mode cannot be changed"), std::string::npos) << said;
+}
 
 TEST_F(ProgramRun, StartsOnTheFirstShowingAndEndsWhenTheMainFormCloses) {
   TUser user;

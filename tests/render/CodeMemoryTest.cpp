@@ -41,11 +41,11 @@ TEST(SpanCodeMemory, WritesThroughOneViewRunFromTheOther) {
 }
 
 TEST(SpanCodeMemory, NoMappingIsWritableAndExecutableWhileCompilingAndRunning) {
-  const UseMMXForm form(true);
+  TDXRMachine machine;
   TestSurface source(PixelFormat::RGB32, 16, 16);
   TestSurface dests[] = {TestSurface(PixelFormat::RGB32, 64, 64), TestSurface(PixelFormat::RGB565, 64, 64),
                          TestSurface(PixelFormat::RGB24, 64, 64), TestSurface(PixelFormat::Indexed8, 64, 64)};
-  const void* executableView = RenderMachine()->CodeBuffer;
+  const void* executableView = machine.CodeBuffer;
 
   std::atomic<bool> stop{false};
   std::atomic<int> scans{0};
@@ -63,8 +63,8 @@ TEST(SpanCodeMemory, NoMappingIsWritableAndExecutableWhileCompilingAndRunning) {
   // More distinct routines than the memory keeps, so that new code is written all along.
   for (int draw = 0; draw < 200 || scans < 50; ++draw) {
     const auto blend = static_cast<TDXRBlendMode>(draw % BlendModeCount);
-    DrawRotatedBlend(dests[draw / BlendModeCount % 4].desc, source.desc, 32, 32, 40, 40, {0, 0, 16, 16}, 0.5, 0.5,
-                     draw, blend, 0x40, draw % 2, 0);
+    DrawRotatedBlend(machine, dests[draw / BlendModeCount % 4].desc, source.desc, 32, 32, 40, 40, {0, 0, 16, 16},
+                     0.5, 0.5, draw, blend, 0x40, draw % 2, 0);
   }
   stop = true;
   watcher.join();

@@ -52,7 +52,8 @@ class GuardedRotatedDraw : public ::testing::TestWithParam<GuardedParam> {};
 
 TEST_P(GuardedRotatedDraw, StaysInsideSourceAndDestination) {
   const auto [destFormat, sourceFormat, mmx] = GetParam();
-  const UseMMXForm form(mmx);
+  TDXRMachine machine(CodeForm(mmx));
+  if (const std::string why = Unavailable(machine.Features); !why.empty()) GTEST_SKIP() << why;
   for (int layout = 0; layout < 4; ++layout) {
     const bool bottomUp = layout & 1, againstEnd = layout & 2;
     // The wider destination has rows long enough for whole blocks of the 16-pixel copies.
@@ -68,8 +69,8 @@ TEST_P(GuardedRotatedDraw, StaysInsideSourceAndDestination) {
       const RECT rects[] = {{0, 0, 5, 6}, {4, 5, 5, 6}, {1, 2, 3, 6}};
       const RECT& rect = rects[drawn % 3];
       const auto blend = static_cast<TDXRBlendMode>(drawn % BlendModeCount);
-      DrawRotatedBlend(dest.desc, source.desc, c.x, c.y, c.width, c.height, rect, c.centerX, c.centerY, c.angle,
-                       blend, 0x80, drawn % 2 == 0, drawn % 4);
+      DrawRotatedBlend(machine, dest.desc, source.desc, c.x, c.y, c.width, c.height, rect, c.centerX, c.centerY,
+                       c.angle, blend, 0x80, drawn % 2 == 0, drawn % 4);
       ++drawn;
     }
     // Destinations of fewer than 8 bits a pixel are neither read nor written.

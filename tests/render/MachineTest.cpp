@@ -192,7 +192,7 @@ TEST_P(Machine, LargestTreeFitsAndOversizedRoutinesNeverRun) {
   EXPECT_NE(machine->Entry, nullptr);
   EXPECT_EQ(machine->NodeCount, 127);
 
-  TDXRMachine small(4096);
+  TDXRMachine small(machine->Features, 4096);
   setUp(small);
   small.Compile(LargestTree(small, 64));
   EXPECT_EQ(small.Entry, nullptr);
@@ -295,15 +295,23 @@ TEST(RenderTables, TablesAndAngles) {
   EXPECT_DOUBLE_EQ(Cos256(256 + 32), std::cos(std::acos(-1.0) / 4));
 }
 
-TEST(RenderTables, MMXOptionFollowsTheProcessor) {
-  const bool saved = UseMMX;
-  SetRenderOption(1, 1);
-  EXPECT_EQ(UseMMX, CpuHasMMX());
-  SetRenderOption(1, 0);
-  EXPECT_FALSE(UseMMX);
-  SetRenderOption(2, 1);
-  EXPECT_FALSE(UseMMX);
-  UseMMX = saved;
+// Machines of both forms side by side: each compiles by its own features, whatever the other
+// was made with, and a machine made without features takes the processor's.
+TEST(RenderTables, EachMachineCompilesForTheFeaturesItWasMadeWith) {
+  if (const std::string why = Unavailable(CodeForm(true)); !why.empty()) GTEST_SKIP() << why;
+  TDXRMachine mmx(CodeForm(true)), table(CodeForm(false));
+  TestSurface dest(PixelFormat::ARGB32, 1, 1);
+  for (TDXRMachine* machine : {&mmx, &table, &mmx}) {
+    machine->Initialize();
+    machine->Dest = &dest.desc;
+    machine->ColorRegisters[1].Gouraud = true;
+    DXRNode* second = machine->NewTypedNode(NodeColor);
+    second->Index = 1;
+    machine->Compile(machine->NewBlendNode(BlendAdd, machine->NewTypedNode(NodeColor), second));
+    EXPECT_EQ(machine->MMXUsed, machine == &mmx);
+  }
+  EXPECT_EQ(TDXRMachine().Features.MMX, DetectCpuFeatures().MMX);
+  EXPECT_EQ(RenderMachine()->Features.AVX512, DetectCpuFeatures().AVX512);
 }
 
 TEST(RenderTables, OneSharedMachine) {

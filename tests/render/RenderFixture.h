@@ -4,37 +4,33 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 #include "TestSurfaces.h"
 #include "render/DXRMachine.h"
 
-class UseMMXForm {
- public:
-  explicit UseMMXForm(bool mmx) : saved_(UseMMX) { SetRenderOption(1, mmx ? 1 : 0); }
-  ~UseMMXForm() { UseMMX = saved_; }
-  UseMMXForm(const UseMMXForm&) = delete;
-  UseMMXForm& operator=(const UseMMXForm&) = delete;
+// The features a machine is made with for one code form: MMX code or the table form, and raw
+// 32-bit copies 16 pixels at a time or pixel by pixel (by default as this processor can).
+inline DXRProcessorFeatures CodeForm(bool mmx, bool vectorCopies = DetectCpuFeatures().AVX512) {
+  return {mmx, vectorCopies};
+}
 
- private:
-  bool saved_;
-};
-
-// Raw 32-bit copies 16 pixels at a time (where the processor can) or pixel by pixel.
-class UseVectorCopiesForm {
- public:
-  explicit UseVectorCopiesForm(bool vectors) : saved_(UseVectorCopies) { UseVectorCopies = vectors && CpuHasAVX512(); }
-  ~UseVectorCopiesForm() { UseVectorCopies = saved_; }
-  UseVectorCopiesForm(const UseVectorCopiesForm&) = delete;
-  UseVectorCopiesForm& operator=(const UseVectorCopiesForm&) = delete;
-
- private:
-  bool saved_;
-};
+// Why this processor cannot run code of that form; empty when it can. A test of such a form
+// skips with it, so that the output says which path went untried here.
+inline std::string Unavailable(const DXRProcessorFeatures& form) {
+  const DXRProcessorFeatures processor = DetectCpuFeatures();
+  if (form.MMX && !processor.MMX) return "this processor has no MMX";
+  if (form.AVX512 && !processor.AVX512) return "this processor (or its system) offers no AVX-512";
+  return {};
+}
 
 // Parameterised over the code form: every case runs with MMX code and with the table form.
 class RenderTest : public ::testing::TestWithParam<bool> {
  protected:
-  RenderTest() : form_(GetParam()), machine(std::make_unique<TDXRMachine>()) { machine->Initialize(); }
+  RenderTest() : machine(std::make_unique<TDXRMachine>(CodeForm(GetParam()))) { machine->Initialize(); }
+  void SetUp() override {
+    if (const std::string why = Unavailable(machine->Features); !why.empty()) GTEST_SKIP() << why;
+  }
 
   DXRNode* Const(uint16_t r, uint16_t g, uint16_t b, uint16_t a) {
     DXRNode* node = machine->NewTypedNode(NodeConstColor);
@@ -72,7 +68,6 @@ class RenderTest : public ::testing::TestWithParam<bool> {
     return value;
   }
 
-  UseMMXForm form_;
   std::unique_ptr<TDXRMachine> machine;
 };
 

@@ -10,9 +10,12 @@ namespace {
 
 class RotatedDraw : public ::testing::TestWithParam<bool> {
  protected:
-  RotatedDraw() : form_(GetParam()), source(PixelFormat::RGB32, 4, 4), dest(PixelFormat::RGB32, 16, 16) {
+  RotatedDraw() : machine(CodeForm(GetParam())), source(PixelFormat::RGB32, 4, 4), dest(PixelFormat::RGB32, 16, 16) {
     for (uint32_t y = 0; y < 4; ++y)
       for (uint32_t x = 0; x < 4; ++x) SetSource(x, y, 0x100000 + y * 16 + x);
+  }
+  void SetUp() override {
+    if (const std::string why = Unavailable(machine.Features); !why.empty()) GTEST_SKIP() << why;
   }
 
   void SetSource(uint32_t x, uint32_t y, uint32_t value) {
@@ -27,7 +30,7 @@ class RotatedDraw : public ::testing::TestWithParam<bool> {
 
   void Draw(int32_t x, int32_t y, int32_t w, int32_t h, int32_t angle, bool key = false, uint32_t keyValue = 0,
             TDXRBlendMode blend = BlendSource1, RECT rect = {0, 0, 4, 4}) {
-    DrawRotatedBlend(dest.desc, source.desc, x, y, w, h, rect, 0.5, 0.5, angle, blend, 0, key, keyValue);
+    DrawRotatedBlend(machine, dest.desc, source.desc, x, y, w, h, rect, 0.5, 0.5, angle, blend, 0, key, keyValue);
   }
 
   int CountDrawn() const {
@@ -37,7 +40,7 @@ class RotatedDraw : public ::testing::TestWithParam<bool> {
     return drawn;
   }
 
-  UseMMXForm form_;
+  TDXRMachine machine;
   TestSurface source, dest;
 };
 
@@ -97,16 +100,16 @@ TEST_P(RotatedDraw, EmptyOrInvalidInputDrawsNothing) {
 
 TEST_P(RotatedDraw, ExtremeArgumentsDrawNothingOrStayInside) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  DrawRotatedBlend(dest.desc, source.desc, 8, 8, 4, 4, {0, 0, 4, 4}, nan, 0.5, 0, BlendSource1, 0, false, 0);
-  DrawRotatedBlend(dest.desc, source.desc, 8, 8, 4, 4, {0, 0, 4, 4}, 0.5, 1e300, 0, BlendSource1, 0, false, 0);
+  DrawRotatedBlend(machine, dest.desc, source.desc, 8, 8, 4, 4, {0, 0, 4, 4}, nan, 0.5, 0, BlendSource1, 0, false, 0);
+  DrawRotatedBlend(machine, dest.desc, source.desc, 8, 8, 4, 4, {0, 0, 4, 4}, 0.5, 1e300, 0, BlendSource1, 0, false, 0);
   EXPECT_EQ(CountDrawn(), 0);
   Draw(8, 8, 4, 4, INT32_MIN);  // a multiple of a full turn
   EXPECT_EQ(At(6, 6), Src(0, 0));
-  DrawRotatedBlend(dest.desc, source.desc, 8, 8, 4, 4, {0, 0, 4, 4}, 0.5, 0.5, INT32_MAX, BlendAdd, INT32_MAX,
+  DrawRotatedBlend(machine, dest.desc, source.desc, 8, 8, 4, 4, {0, 0, 4, 4}, 0.5, 0.5, INT32_MAX, BlendAdd, INT32_MAX,
                    false, 0);
-  DrawRotatedBlend(dest.desc, source.desc, INT32_MAX, INT32_MIN, INT32_MAX, 3, {0, 0, 4, 4}, 0.5, 0.5, 9,
+  DrawRotatedBlend(machine, dest.desc, source.desc, INT32_MAX, INT32_MIN, INT32_MAX, 3, {0, 0, 4, 4}, 0.5, 0.5, 9,
                    BlendSource1, 0, true, 0);
-  DrawRotatedBlend(dest.desc, source.desc, 8, 8, 1, 1, {0, 0, 4, 4}, 0.5, 0.5, 3, BlendSource1, 0, false, 0);
+  DrawRotatedBlend(machine, dest.desc, source.desc, 8, 8, 1, 1, {0, 0, 4, 4}, 0.5, 0.5, 3, BlendSource1, 0, false, 0);
   EXPECT_GT(CountDrawn(), 0);
 }
 
@@ -138,11 +141,11 @@ TEST_P(RotatedDraw, ConvertsAndBlendsIntoOtherFormats) {
   const uint16_t grey = 0x8410;
   for (size_t i = 0; i < narrow.memory.size(); i += 2) std::memcpy(&narrow.memory[i], &grey, 2);
   SetSource(0, 0, 0xF80000);
-  DrawRotatedBlend(narrow.desc, source.desc, 2, 2, 4, 4, {0, 0, 4, 4}, 0.5, 0.5, 0, BlendAdd, 0, false, 0);
+  DrawRotatedBlend(machine, narrow.desc, source.desc, 2, 2, 4, 4, {0, 0, 4, 4}, 0.5, 0.5, 0, BlendAdd, 0, false, 0);
   uint16_t first;
   std::memcpy(&first, narrow.memory.data(), 2);
   EXPECT_EQ(first, 0xFC10);  // red saturates, green and blue stay grey plus almost nothing
-  DrawRotatedBlend(narrow.desc, source.desc, 2, 2, 4, 4, {0, 0, 4, 4}, 0.5, 0.5, 0, BlendSource1, 0, false, 0);
+  DrawRotatedBlend(machine, narrow.desc, source.desc, 2, 2, 4, 4, {0, 0, 4, 4}, 0.5, 0.5, 0, BlendSource1, 0, false, 0);
   std::memcpy(&first, narrow.memory.data(), 2);
   EXPECT_EQ(first, 0xF800);
 }
@@ -167,7 +170,7 @@ TEST_P(RotatedDraw, NeverLeavesTheSourceRectangleOrTheBox) {
     const int32_t w = 1 + static_cast<int32_t>(rng() % 30), h = 1 + static_cast<int32_t>(rng() % 30);
     const int32_t angle = static_cast<int32_t>(rng() % 1024) - 512;
     const double cx = (rng() % 11) / 10.0, cy = (rng() % 11) / 10.0;
-    DrawRotatedBlend(dest.desc, big.desc, x, y, w, h, rect, cx, cy, angle, BlendSource1, 0, false, 0);
+    DrawRotatedBlend(machine, dest.desc, big.desc, x, y, w, h, rect, cx, cy, angle, BlendSource1, 0, false, 0);
     int32_t l, t, r, b;
     const bool any = RotatedBounds(dest.desc, x, y, w, h, cx, cy, angle, l, t, r, b);
     for (int32_t py = 0; py < 16; ++py)

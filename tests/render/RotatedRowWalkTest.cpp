@@ -69,7 +69,11 @@ void RunRowsOneByOne(TDXRMachine& machine, const RECT& rect) {
 class RotatedRowWalk : public ::testing::TestWithParam<bool> {};
 
 TEST_P(RotatedRowWalk, DrawsWhatTheRowsDrawnOneByOneDraw) {
-  const UseMMXForm form(GetParam());
+  // The row walk as the program runs it, against its rows run one by one without raw copies of
+  // 16 texels: so the copies are checked too where the processor has them.
+  TDXRMachine machine(CodeForm(GetParam()));
+  TDXRMachine oneByOne(CodeForm(GetParam(), false));
+  if (const std::string why = Unavailable(machine.Features); !why.empty()) GTEST_SKIP() << why;
   std::mt19937 rng(4711);
   const int32_t extremes[] = {INT32_MIN, -65536, -1, 0, 1, 65535, INT32_MAX};
   auto pick = [&rng](int32_t low, int32_t high) {
@@ -109,15 +113,11 @@ TEST_P(RotatedRowWalk, DrawsWhatTheRowsDrawnOneByOneDraw) {
     const bool key = rng() & 1;
     const uint32_t keyValue = rng() % 4;
 
-    {
-      const UseVectorCopiesForm pixelByPixel(false);
-      if (PrepareRotatedDraw(expected.desc, source.desc, x, y, width, height, rect, centerX, centerY, angle, blend,
-                             0x80, key, keyValue))
-        RunRowsOneByOne(*RenderMachine(), rect);
-    }
-    const UseVectorCopiesForm vectors(true);
-    DrawRotatedBlend(actual.desc, source.desc, x, y, width, height, rect, centerX, centerY, angle, blend, 0x80, key,
-                     keyValue);
+    if (PrepareRotatedDraw(oneByOne, expected.desc, source.desc, x, y, width, height, rect, centerX, centerY, angle,
+                           blend, 0x80, key, keyValue))
+      RunRowsOneByOne(oneByOne, rect);
+    DrawRotatedBlend(machine, actual.desc, source.desc, x, y, width, height, rect, centerX, centerY, angle, blend, 0x80,
+                     key, keyValue);
     changed += expected.memory != before;
     ASSERT_EQ(actual.memory, expected.memory)
         << "trial " << trial << " " << FormatName(destFormat) << " from " << FormatName(sourceFormat) << " at "

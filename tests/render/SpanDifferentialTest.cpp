@@ -18,8 +18,8 @@ struct TreeOptions {
 
 class Scenario {
  public:
-  Scenario(uint32_t seed, PixelFormat destFormat, PixelFormat textureFormat, bool mmx)
-      : rng(seed), mmx_(mmx), machine(std::make_unique<TDXRMachine>()) {
+  Scenario(uint32_t seed, PixelFormat destFormat, PixelFormat textureFormat, const DXRProcessorFeatures& form)
+      : rng(seed), machine(std::make_unique<TDXRMachine>(form)) {
     dest = TestSurface(destFormat, 1 + rng() % 24, 1 + rng() % 6, rng() % 2, rng() % 3);
     dest.Randomize(rng);
     for (int t = 0; t < 3; ++t) {
@@ -128,7 +128,7 @@ class Scenario {
     destRef = dest;
     zRef = zBuffer;
     ref.dest = &destRef.desc;
-    ref.mmx = mmx_;
+    ref.mmx = machine->Features.MMX;
     ref.dither = machine->Dither;
     std::copy(std::begin(machine->ColorRegisters), std::end(machine->ColorRegisters), ref.colors);
     std::copy(std::begin(machine->TextureRegisters), std::end(machine->TextureRegisters), ref.textures);
@@ -211,8 +211,6 @@ class Scenario {
     return static_cast<int32_t>(low + rng() % (high - low + 1));
   }
 
-  bool mmx_;
-  UseMMXForm mmxForm_{mmx_};
 
  public:
   std::unique_ptr<TDXRMachine> machine;
@@ -220,14 +218,36 @@ class Scenario {
 
 using FormatsAndForm = std::tuple<PixelFormat, PixelFormat, bool>;
 
-class RandomTrees : public ::testing::TestWithParam<FormatsAndForm> {};
+class RandomTrees : public ::testing::TestWithParam<FormatsAndForm> {
+ protected:
+  void SetUp() override {
+    if (const std::string why = Unavailable(CodeForm(std::get<2>(GetParam()))); !why.empty()) GTEST_SKIP() << why;
+  }
+
+  // The rotated draw's shape: the texture over the destination, raw copies where formats agree.
+  void ExpectTextureCopiesMatchReference(bool vectorCopies) {
+    const auto [destFormat, textureFormat, mmx] = GetParam();
+    for (uint32_t seed = 1; seed <= 12; ++seed) {
+      SCOPED_TRACE(::testing::Message() << "seed " << seed);
+      Scenario s(seed * 104729 + static_cast<uint32_t>(destFormat) * 17 + static_cast<uint32_t>(textureFormat),
+                 destFormat, textureFormat, CodeForm(mmx, vectorCopies));
+      s.RandomSetup(true, seed % 2 == 0, seed % 3 == 0);
+      DXRNode* destPixel = s.machine->NewTypedNode(NodeDestPixel);
+      DXRNode* texel = s.machine->NewTextureNode(0);
+      s.Compile(s.machine->NewBlendNode(seed % 4 ? BlendSource1 : BlendAlphaMix, texel, destPixel));
+      for (int span = 0; span < 3; ++span) s.RunRandomSpan();
+      s.ExpectSameResults();
+      if (HasFatalFailure()) return;
+    }
+  }
+};
 
 TEST_P(RandomTrees, MatchReferencePixelForPixel) {
   const auto [destFormat, textureFormat, mmx] = GetParam();
   for (uint32_t seed = 1; seed <= 30; ++seed) {
     SCOPED_TRACE(::testing::Message() << "seed " << seed);
     Scenario s(seed * 7919 + static_cast<uint32_t>(destFormat) * 31 + static_cast<uint32_t>(textureFormat), destFormat,
-               textureFormat, mmx);
+               textureFormat, CodeForm(mmx));
     const bool indirect = seed % 5 == 0;
     s.RandomSetup(!indirect);
     DXRNode* root = s.RandomTree(3, {indirect, 3});
@@ -239,23 +259,11 @@ TEST_P(RandomTrees, MatchReferencePixelForPixel) {
   }
 }
 
-TEST_P(RandomTrees, TextureCopiesMatchReference) {
-  // The rotated draw's shape: the texture over the destination, raw copies where formats agree,
-  // 16 pixels at a time or one by one.
-  const auto [destFormat, textureFormat, mmx] = GetParam();
-  for (uint32_t seed = 1; seed <= 12; ++seed) {
-    SCOPED_TRACE(::testing::Message() << "seed " << seed);
-    const UseVectorCopiesForm vectors(seed % 2 == 0);
-    Scenario s(seed * 104729 + static_cast<uint32_t>(destFormat) * 17 + static_cast<uint32_t>(textureFormat),
-               destFormat, textureFormat, mmx);
-    s.RandomSetup(true, seed % 2 == 0, seed % 3 == 0);
-    DXRNode* destPixel = s.machine->NewTypedNode(NodeDestPixel);
-    DXRNode* texel = s.machine->NewTextureNode(0);
-    s.Compile(s.machine->NewBlendNode(seed % 4 ? BlendSource1 : BlendAlphaMix, texel, destPixel));
-    for (int span = 0; span < 3; ++span) s.RunRandomSpan();
-    s.ExpectSameResults();
-    if (HasFatalFailure()) return;
-  }
+TEST_P(RandomTrees, TextureCopiesPixelByPixelMatchReference) { ExpectTextureCopiesMatchReference(false); }
+
+TEST_P(RandomTrees, TextureCopiesSixteenAtATimeMatchReference) {
+  if (const std::string why = Unavailable(CodeForm(false, true)); !why.empty()) GTEST_SKIP() << why;
+  ExpectTextureCopiesMatchReference(true);
 }
 
 std::string FormatsAndFormName(const ::testing::TestParamInfo<FormatsAndForm>& info) {
@@ -269,13 +277,19 @@ INSTANTIATE_TEST_SUITE_P(AllFormats, RandomTrees,
                          FormatsAndFormName);
 
 using ModeAndForm = std::tuple<int, bool>;
-class BlendModes : public ::testing::TestWithParam<ModeAndForm> {};
+class BlendModes : public ::testing::TestWithParam<ModeAndForm> {
+ protected:
+  void SetUp() override {
+    if (const std::string why = Unavailable(CodeForm(std::get<1>(GetParam()))); !why.empty()) GTEST_SKIP() << why;
+  }
+};
 
 TEST_P(BlendModes, EveryModeMatchesReferenceOverOperandKinds) {
   const auto [mode, mmx] = GetParam();
   for (uint32_t seed = 1; seed <= 40; ++seed) {
     SCOPED_TRACE(::testing::Message() << "seed " << seed);
-    Scenario s(seed * 65537 + static_cast<uint32_t>(mode), AllFormats[4 + seed % 6], AllFormats[seed * 3 % 10], mmx);
+    Scenario s(seed * 65537 + static_cast<uint32_t>(mode), AllFormats[4 + seed % 6], AllFormats[seed * 3 % 10],
+               CodeForm(mmx));
     s.RandomSetup(false);
     // Operands of every kind on both sides: constants, registers, textures, nested blends.
     DXRNode* leaves[2];

@@ -28,7 +28,15 @@ HeadlessHost::~HeadlessHost() {
 
 void HeadlessHost::Show(const uint32_t*, int32_t, int32_t) {
   ++framesShown_;
+  ticksWithoutFrame_ = 0;
   if (frameLimit_ != 0 && framesShown_ == frameLimit_) HostCloseRequest();
+}
+
+void HeadlessHost::TimerTick() { CountTickWithoutFrame(); }
+
+void HeadlessHost::CountTickWithoutFrame() {
+  ++ticksWithoutFrame_;
+  if (frameLimit_ != 0 && ticksWithoutFrame_ == frameLimit_) HostCloseRequest();
 }
 
 void HeadlessHost::Size(int32_t* width, int32_t* height) {
@@ -37,6 +45,7 @@ void HeadlessHost::Size(int32_t* width, int32_t* height) {
 }
 
 void HeadlessHost::Wait(uint32_t timeoutMs) {
+  CountTickWithoutFrame();
   // Nothing arrives from outside; a short nap keeps a waiting program from spinning.
   std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs < 1 ? timeoutMs : 1));
 }

@@ -55,6 +55,9 @@ void SetReplayAndTrigger(Effect& target, const PlayedEffect& effect, bool endles
   target.interval = Milliseconds(parameters.triggerRepeatInterval);
 }
 
+// SDL ignores the whole envelope when both the attack time and the fade level are 0, which is
+// just what a fade to silence without an attack looks like. Such a fade ends at the smallest
+// level SDL tells apart from 0 instead, one part in 32767, which nobody feels.
 template <typename Effect>
 void SetEnvelope(Effect& target, const EffectParameters& parameters) {
   if (!parameters.hasEnvelope) return;
@@ -63,6 +66,8 @@ void SetEnvelope(Effect& target, const EffectParameters& parameters) {
   target.attack_level = UnsignedLevel(envelope.dwAttackLevel, parameters.gain);
   target.fade_length = Milliseconds(envelope.dwFadeTime);
   target.fade_level = UnsignedLevel(envelope.dwFadeLevel, parameters.gain);
+  if (target.attack_length == 0 && target.fade_level == 0 && target.fade_length != 0)
+    target.fade_level = 1;
 }
 
 // Both sides say where the force comes from, in the same units; cartesian parts go to the

@@ -85,6 +85,36 @@ TEST(HapticEffectsTest, ReplayTriggerEnvelopeAndGainCarryOverInSdlUnits) {
   EXPECT_EQ(constant.fade_level, 0);
 }
 
+// SDL reads an attack time of 0 together with a fade level of 0 as "no envelope".
+TEST(HapticEffectsTest, AFadeToSilenceWithoutAnAttackStillFades) {
+  PlayedEffect played = Played(GUID_ConstantForce, DICONSTANTFORCE{10000});
+  played.parameters.hasEnvelope = true;
+  played.parameters.envelope = {20, 0, 0, 0, 300000};
+  SDL_HapticConstant constant = HapticEffectFor(played)->constant;
+  EXPECT_EQ(constant.attack_length, 0);
+  EXPECT_EQ(constant.fade_length, 300);
+  EXPECT_EQ(constant.fade_level, 1) << "the least level SDL does not take for no envelope";
+
+  // A quiet fade level that the gain brings down to nothing fades just as far.
+  PlayedEffect wave = Played(GUID_Sine, DIPERIODIC{10000, 0, 0, 100000});
+  wave.parameters.gain = 1000;
+  wave.parameters.hasEnvelope = true;
+  wave.parameters.envelope = {20, 0, 0, 2, 200000};
+  const SDL_HapticPeriodic periodic = HapticEffectFor(wave)->periodic;
+  EXPECT_EQ(periodic.fade_length, 200);
+  EXPECT_EQ(periodic.fade_level, 1);
+
+  // With an attack SDL plays the envelope anyway; without a fade there is nothing to keep.
+  played.parameters.envelope = {20, 5000, 100000, 0, 300000};
+  constant = HapticEffectFor(played)->constant;
+  EXPECT_EQ(constant.attack_length, 100);
+  EXPECT_EQ(constant.fade_level, 0);
+  played.parameters.envelope = {20, 5000, 0, 0, 0};
+  constant = HapticEffectFor(played)->constant;
+  EXPECT_EQ(constant.attack_length, 0);
+  EXPECT_EQ(constant.fade_level, 0);
+}
+
 TEST(HapticEffectsTest, PeriodicAndRampEffectsKeepTheirShape) {
   PlayedEffect wave = Played(GUID_Triangle, DIPERIODIC{8000, -2000, 9000, 250000});
   wave.parameters.hasEnvelope = true;
