@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "display/D2D.h"
-#include "display/DXClass.h"
 #include "display/ImageList.h"
+#include "dxbase/DXClass.h"
 #include "images/DIB.h"
 #include "platform/TestControl.h"
 #include "platform/d3d/D3DTestControl.h"

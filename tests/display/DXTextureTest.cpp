@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "ImageListTestSupport.h"
-#include "display/DXConsts.h"
+#include "dxbase/DXConsts.h"
 #include "platform/ddraw/PixelFormats.h"
 
 namespace {

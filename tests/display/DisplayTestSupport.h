@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "display/DXClass.h"
 #include "display/DXDraw.h"
+#include "dxbase/DXClass.h"
 #include "platform/TestControl.h"
 #include "runtime/Forms.h"
 #include "tests/MessageOf.h"

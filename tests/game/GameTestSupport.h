@@ -10,8 +10,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "display/DXClass.h"
-#include "display/DirectX.h"
+#include "dxbase/DXClass.h"
+#include "dxbase/DirectX.h"
 #include "game/Orvalisunit.h"
 #include "game/ReadconfigUnit.h"
 #include "images/DIB.h"

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "display/DXClass.h"
-#include "display/DirectX.h"
+#include "dxbase/DXClass.h"
+#include "dxbase/DirectX.h"
 #include "input/DXInput.h"
 #include "input/Joystick.h"
 #include "input/Keyboard.h"

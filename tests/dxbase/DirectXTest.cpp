@@ -1,4 +1,4 @@
-#include "display/DirectX.h"
+#include "dxbase/DirectX.h"
 
 #include <gtest/gtest.h>
 #include <xmmintrin.h>
