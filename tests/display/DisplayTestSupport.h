@@ -16,15 +16,12 @@ class DisplayTest : public ::testing::Test {
     TestResetPlatform();
     RegisterDirectDrawModule();
     RegisterRetainedModeModule();
-    TestDDrawReset();
-    ScreenReset();
     FormsUnitInitialize();
   }
   void TearDown() override {
     FormsUnitFinalize();
     EXPECT_EQ(TestDDrawLiveSurfaces(), 0u) << "a surface outlived its owner";
     FreeLoadedLibraries();
-    TestDDrawReset();
     TestResetPlatform();
   }
 

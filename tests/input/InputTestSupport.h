@@ -19,7 +19,6 @@ class InputTest : public ::testing::Test {
  protected:
   void SetUp() override {
     TestResetPlatform();
-    TestDInputReset();
     RegisterDirectInputModule();
     DirectXUnitInitialization();
     FormsUnitInitialize();
@@ -36,7 +35,6 @@ class InputTest : public ::testing::Test {
     FreeLoadedLibraries();
     DirectXUnitFinalization();
     RegisterDirectInputModule();
-    TestDInputReset();
     TestResetPlatform();
   }
 
