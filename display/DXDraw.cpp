@@ -3,9 +3,9 @@
 #include <exception>
 
 #include "display/D2D.h"
-#include "display/DXConsts.h"
 #include "display/DXDrawDrivers.h"
-#include "display/ScopeExit.h"
+#include "dxbase/DXConsts.h"
+#include "dxbase/ScopeExit.h"
 #include "platform/kernel/MemoryProbe.h"
 #include "runtime/Menus.h"
 

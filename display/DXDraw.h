@@ -7,10 +7,10 @@
 
 #include <vector>
 
-#include "display/ControlSubClass.h"
 #include "display/DirectDraw.h"
 #include "display/DirectDrawSurface.h"
 #include "display/DisplayModes.h"
+#include "dxbase/ControlSubClass.h"
 #include "images/ColorTable.h"
 #include "platform/d3d/D3D.h"
 #include "platform/d3drm/D3DRM.h"

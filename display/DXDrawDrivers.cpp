@@ -1,8 +1,8 @@
 #include "display/DXDrawDrivers.h"
 
-#include "display/DXConsts.h"
 #include "display/Direct3DSetup.h"
-#include "display/ScopeExit.h"
+#include "dxbase/DXConsts.h"
+#include "dxbase/ScopeExit.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "display/DXConsts.h"
+#include "dxbase/DXConsts.h"
 #include "platform/ddraw/PixelFormats.h"
 #include "platform/gdi/PixelChannels.h"
 

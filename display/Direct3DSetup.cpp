@@ -1,9 +1,9 @@
 #include "display/Direct3DSetup.h"
 
-#include "display/DXClass.h"
-#include "display/DXConsts.h"
 #include "display/DXDrawDrivers.h"
-#include "display/InterfaceQuery.h"
+#include "dxbase/DXClass.h"
+#include "dxbase/DXConsts.h"
+#include "dxbase/InterfaceQuery.h"
 #include "render/DXRSurface.h"
 
 namespace {

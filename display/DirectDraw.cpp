@@ -1,8 +1,8 @@
 #include "display/DirectDraw.h"
 
-#include "display/DXConsts.h"
 #include "display/DirectDrawSurface.h"
-#include "display/InterfaceQuery.h"
+#include "dxbase/DXConsts.h"
+#include "dxbase/InterfaceQuery.h"
 #include "runtime/TypInfo.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // and leaves the list when freed, and whatever is still registered dies with the object.
 #pragma once
 
-#include "display/DXClass.h"
+#include "dxbase/DXClass.h"
 #include "platform/ddraw/DDraw.h"
 #include "platform/kernel/ComPtr.h"
 #include "runtime/Lists.h"

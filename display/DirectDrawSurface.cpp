@@ -5,9 +5,9 @@
 #include <utility>
 
 #include "display/D2D.h"
-#include "display/DXConsts.h"
-#include "display/InterfaceQuery.h"
-#include "display/ScopeExit.h"
+#include "dxbase/DXConsts.h"
+#include "dxbase/InterfaceQuery.h"
+#include "dxbase/ScopeExit.h"
 #include "images/DIB.h"
 #include "render/DXRLock.h"
 #include "render/DXRRotate.h"

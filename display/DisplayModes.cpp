@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "display/DXConsts.h"
 #include "display/DXDraw.h"
+#include "dxbase/DXConsts.h"
 
 namespace {
 

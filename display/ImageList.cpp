@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "display/D2D.h"
-#include "display/DXConsts.h"
-#include "display/ScopeExit.h"
+#include "dxbase/DXConsts.h"
+#include "dxbase/ScopeExit.h"
 #include "platform/kernel/FinalCast.h"
 #include "runtime/ComponentStream.h"
 #include "runtime/TypInfo.h"

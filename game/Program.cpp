@@ -1,7 +1,7 @@
 #include "game/Program.h"
 
-#include "display/DXClass.h"
-#include "display/DirectX.h"
+#include "dxbase/DXClass.h"
+#include "dxbase/DirectX.h"
 #include "game/Orvalisunit.h"
 #include "game/ReadconfigUnit.h"
 #include "images/DIB.h"

@@ -5,7 +5,7 @@
 #include <memory>
 
 // The component layer's one table of message texts; a header without code of its own.
-#include "display/DXConsts.h"
+#include "dxbase/DXConsts.h"
 #include "images/ColorTable.h"
 #include "runtime/Graphics.h"
 #include "runtime/Streams.h"

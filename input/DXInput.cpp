@@ -3,9 +3,9 @@
 #include <cstring>
 #include <utility>
 
-#include "display/DXClass.h"
-#include "display/DXConsts.h"
-#include "display/ScopeExit.h"
+#include "dxbase/DXClass.h"
+#include "dxbase/DXConsts.h"
+#include "dxbase/ScopeExit.h"
 #include "input/ForceFeedback.h"
 #include "input/Joystick.h"
 #include "input/Keyboard.h"

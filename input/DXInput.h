@@ -10,7 +10,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "display/ControlSubClass.h"
+#include "dxbase/ControlSubClass.h"
 #include "platform/dinput/DInput.h"
 #include "platform/kernel/ComPtr.h"
 #include "runtime/Classes.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <memory>
 
-#include "display/ScopeExit.h"
+#include "dxbase/ScopeExit.h"
 #include "input/DXInput.h"
 #include "runtime/ComponentStream.h"
 #include "runtime/Lists.h"

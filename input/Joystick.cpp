@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "display/DXConsts.h"
-#include "display/DirectX.h"
+#include "dxbase/DXConsts.h"
+#include "dxbase/DirectX.h"
 #include "runtime/TypInfo.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "display/DirectX.h"
+#include "dxbase/DirectX.h"
 #include "platform/user/Keyboard.h"
 #include "runtime/ComponentStream.h"
 

@@ -70,14 +70,19 @@ inline bool TestLastFrame(std::vector<uint32_t>& pixels, int32_t& width, int32_t
 }
 inline uint32_t TestFrameCount() { return ScreenFrameCount(); }
 
-// Back to a fresh platform: no windows, classes, messages, keys, joysticks or registry values;
-// the host focused; the real clock; Direct3D offered with its default devices, retained mode
-// without refusals. Built-in modules stay registered.
+// Back to a fresh platform, every stand-in at once: no windows, classes, messages, keys, joysticks
+// or registry values; the host focused; the real clock; DirectDraw with its default driver, modes
+// and budget; Direct3D offered with its default devices; retained mode, DirectInput and GDI
+// without refusals. Built-in modules stay registered. Like the resets it gathers, it is meant to
+// run while no DirectDraw or DirectInput object is alive.
 inline void TestResetPlatform() {
   InstallDirect3D();
   TestD3DReset();
   TestD3DRMReset();
   ResetWindowSystem();
+  TestDDrawReset();
+  TestDInputReset();
+  GdiTestReset();
   RemoveAllHostJoysticks();
   RegistryClear();
   SetManualClock(false);

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "display/D2D.h"
-#include "display/DXClass.h"
 #include "display/ImageList.h"
+#include "dxbase/DXClass.h"
 #include "images/DIB.h"
 #include "platform/TestControl.h"
 #include "platform/d3d/D3DTestControl.h"
@@ -37,8 +37,6 @@ void BM_DrawRotatePerQuad(benchmark::State& state) {
   setenv("ORVALIS_HOST", "headless", 1);
   TestResetPlatform();
   RegisterDirectDrawModule();
-  TestDDrawReset();
-  ScreenReset();
   FormsUnitInitialize();
   ImagesUnitInitialize();
   {
@@ -85,7 +83,6 @@ void BM_DrawRotatePerQuad(benchmark::State& state) {
   ImagesUnitFinalize();
   FormsUnitFinalize();
   FreeLoadedLibraries();
-  TestDDrawReset();
   TestResetPlatform();
 }
 // 8 items a list, and about the game's 450 textures.

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "display/DirectX.h"
+#include "dxbase/DirectX.h"
 #include "game/GameState.h"
 #include "game/Orvalisunit.h"
 #include "images/DIB.h"

@@ -706,42 +706,114 @@ HRESULT Surface::Lock(RECT* rect, DDSURFACEDESC* desc, DWORD, HANDLE) {
 HRESULT Surface::Unlock(RECT*) { return UnlockPixels(); }
 HRESULT Surface::Unlock(void*) { return UnlockPixels(); }
 
-#define ORVALIS_SURFACE_VERSION(Interface, CapsRecord)                                           \
-  HRESULT Surface::AddAttachedSurface(Interface* surface) {                                      \
-    Surface* resolved;                                                                           \
-    if (const HRESULT result = Resolve(surface, resolved)) return result;                        \
-    return AttachSurface(resolved);                                                              \
-  }                                                                                              \
-  HRESULT Surface::Blt(RECT* destRect, Interface* source, RECT* sourceRect, DWORD flags,         \
-                       DDBLTFX* fx) {                                                            \
-    Surface* resolved;                                                                           \
-    if (const HRESULT result = Resolve(source, resolved)) return result;                         \
-    return BlitFrom(destRect, resolved, sourceRect, flags, fx);                                  \
-  }                                                                                              \
-  HRESULT Surface::BltFast(DWORD x, DWORD y, Interface* source, RECT* sourceRect, DWORD flags) { \
-    Surface* resolved;                                                                           \
-    if (const HRESULT result = Resolve(source, resolved)) return result;                         \
-    return FastBlitFrom(x, y, resolved, sourceRect, flags);                                      \
-  }                                                                                              \
-  HRESULT Surface::DeleteAttachedSurface(DWORD flags, Interface* surface) {                      \
-    Surface* resolved;                                                                           \
-    if (const HRESULT result = Resolve(surface, resolved)) return result;                        \
-    return DetachSurface(flags, resolved, surface == nullptr);                                   \
-  }                                                                                              \
-  HRESULT Surface::Flip(Interface* target, DWORD flags) {                                        \
-    Surface* resolved;                                                                           \
-    if (const HRESULT result = Resolve(target, resolved)) return result;                         \
-    return FlipTo(resolved, flags);                                                              \
-  }                                                                                              \
-  HRESULT Surface::GetAttachedSurface(CapsRecord* caps, Interface** surface) {                   \
-    if (!caps || !surface) return DDERR_INVALIDPARAMS;                                           \
-    Surface* found;                                                                              \
-    const HRESULT result = FindAttached(caps->dwCaps, CapsExtra(*caps), &found);                 \
-    *surface = found ? As<Interface>(found) : nullptr;                                           \
-    return result;                                                                               \
-  }
+// The doors that name other surfaces take them through the caller's interface version; each
+// resolves them to our surface, and answers found ones through that version.
 
-ORVALIS_SURFACE_VERSION(IDirectDrawSurface7, DDSCAPS2)
-ORVALIS_SURFACE_VERSION(IDirectDrawSurface4, DDSCAPS2)
-ORVALIS_SURFACE_VERSION(IDirectDrawSurface, DDSCAPS)
-#undef ORVALIS_SURFACE_VERSION
+template <class Interface>
+HRESULT Surface::AddAttachedAnyVersion(Interface* surface) {
+  Surface* resolved;
+  if (const HRESULT result = Resolve(surface, resolved)) return result;
+  return AttachSurface(resolved);
+}
+
+template <class Interface>
+HRESULT Surface::BltAnyVersion(RECT* destRect, Interface* source, RECT* sourceRect, DWORD flags,
+                               DDBLTFX* fx) {
+  Surface* resolved;
+  if (const HRESULT result = Resolve(source, resolved)) return result;
+  return BlitFrom(destRect, resolved, sourceRect, flags, fx);
+}
+
+template <class Interface>
+HRESULT Surface::BltFastAnyVersion(DWORD x, DWORD y, Interface* source, RECT* sourceRect,
+                                   DWORD flags) {
+  Surface* resolved;
+  if (const HRESULT result = Resolve(source, resolved)) return result;
+  return FastBlitFrom(x, y, resolved, sourceRect, flags);
+}
+
+template <class Interface>
+HRESULT Surface::DeleteAttachedAnyVersion(DWORD flags, Interface* surface) {
+  Surface* resolved;
+  if (const HRESULT result = Resolve(surface, resolved)) return result;
+  return DetachSurface(flags, resolved, surface == nullptr);
+}
+
+template <class Interface>
+HRESULT Surface::FlipAnyVersion(Interface* target, DWORD flags) {
+  Surface* resolved;
+  if (const HRESULT result = Resolve(target, resolved)) return result;
+  return FlipTo(resolved, flags);
+}
+
+template <class CapsRecord, class Interface>
+HRESULT Surface::GetAttachedAnyVersion(CapsRecord* caps, Interface** surface) {
+  if (!caps || !surface) return DDERR_INVALIDPARAMS;
+  Surface* found;
+  const HRESULT result = FindAttached(caps->dwCaps, CapsExtra(*caps), &found);
+  *surface = found ? As<Interface>(found) : nullptr;
+  return result;
+}
+
+HRESULT Surface::AddAttachedSurface(IDirectDrawSurface7* surface) {
+  return AddAttachedAnyVersion(surface);
+}
+HRESULT Surface::Blt(RECT* destRect, IDirectDrawSurface7* source, RECT* sourceRect, DWORD flags,
+                     DDBLTFX* fx) {
+  return BltAnyVersion(destRect, source, sourceRect, flags, fx);
+}
+HRESULT Surface::BltFast(DWORD x, DWORD y, IDirectDrawSurface7* source, RECT* sourceRect,
+                         DWORD flags) {
+  return BltFastAnyVersion(x, y, source, sourceRect, flags);
+}
+HRESULT Surface::DeleteAttachedSurface(DWORD flags, IDirectDrawSurface7* surface) {
+  return DeleteAttachedAnyVersion(flags, surface);
+}
+HRESULT Surface::Flip(IDirectDrawSurface7* target, DWORD flags) {
+  return FlipAnyVersion(target, flags);
+}
+HRESULT Surface::GetAttachedSurface(DDSCAPS2* caps, IDirectDrawSurface7** surface) {
+  return GetAttachedAnyVersion(caps, surface);
+}
+
+HRESULT Surface::AddAttachedSurface(IDirectDrawSurface4* surface) {
+  return AddAttachedAnyVersion(surface);
+}
+HRESULT Surface::Blt(RECT* destRect, IDirectDrawSurface4* source, RECT* sourceRect, DWORD flags,
+                     DDBLTFX* fx) {
+  return BltAnyVersion(destRect, source, sourceRect, flags, fx);
+}
+HRESULT Surface::BltFast(DWORD x, DWORD y, IDirectDrawSurface4* source, RECT* sourceRect,
+                         DWORD flags) {
+  return BltFastAnyVersion(x, y, source, sourceRect, flags);
+}
+HRESULT Surface::DeleteAttachedSurface(DWORD flags, IDirectDrawSurface4* surface) {
+  return DeleteAttachedAnyVersion(flags, surface);
+}
+HRESULT Surface::Flip(IDirectDrawSurface4* target, DWORD flags) {
+  return FlipAnyVersion(target, flags);
+}
+HRESULT Surface::GetAttachedSurface(DDSCAPS2* caps, IDirectDrawSurface4** surface) {
+  return GetAttachedAnyVersion(caps, surface);
+}
+
+HRESULT Surface::AddAttachedSurface(IDirectDrawSurface* surface) {
+  return AddAttachedAnyVersion(surface);
+}
+HRESULT Surface::Blt(RECT* destRect, IDirectDrawSurface* source, RECT* sourceRect, DWORD flags,
+                     DDBLTFX* fx) {
+  return BltAnyVersion(destRect, source, sourceRect, flags, fx);
+}
+HRESULT Surface::BltFast(DWORD x, DWORD y, IDirectDrawSurface* source, RECT* sourceRect,
+                         DWORD flags) {
+  return BltFastAnyVersion(x, y, source, sourceRect, flags);
+}
+HRESULT Surface::DeleteAttachedSurface(DWORD flags, IDirectDrawSurface* surface) {
+  return DeleteAttachedAnyVersion(flags, surface);
+}
+HRESULT Surface::Flip(IDirectDrawSurface* target, DWORD flags) {
+  return FlipAnyVersion(target, flags);
+}
+HRESULT Surface::GetAttachedSurface(DDSCAPS* caps, IDirectDrawSurface** surface) {
+  return GetAttachedAnyVersion(caps, surface);
+}

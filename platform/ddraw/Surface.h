@@ -128,6 +128,20 @@ class Surface final : public IDirectDrawSurface7,
   HRESULT DetachSurface(DWORD flags, Surface* surface, bool detachAll);
   HRESULT FlipTo(Surface* target, DWORD flags);
   HRESULT FindAttached(DWORD caps, DWORD caps2, Surface** surface);
+  // The work behind the versioned doors that take or give other surfaces.
+  template <class Interface>
+  HRESULT AddAttachedAnyVersion(Interface* surface);
+  template <class Interface>
+  HRESULT BltAnyVersion(RECT* destRect, Interface* source, RECT* sourceRect, DWORD flags,
+                        DDBLTFX* fx);
+  template <class Interface>
+  HRESULT BltFastAnyVersion(DWORD x, DWORD y, Interface* source, RECT* sourceRect, DWORD flags);
+  template <class Interface>
+  HRESULT DeleteAttachedAnyVersion(DWORD flags, Interface* surface);
+  template <class Interface>
+  HRESULT FlipAnyVersion(Interface* target, DWORD flags);
+  template <class CapsRecord, class Interface>
+  HRESULT GetAttachedAnyVersion(CapsRecord* caps, Interface** surface);
   template <class Desc>
   HRESULT Describe(Desc* desc) const;
   template <class Desc>

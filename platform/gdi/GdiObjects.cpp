@@ -442,6 +442,8 @@ HFONT CreateFontA(int height, int width, int escapement, int orientation, int we
 
 void GdiTestRefuseNextDIBSection() { Table().refuseNextSection = true; }
 
+void GdiTestReset() { Table().refuseNextSection = false; }
+
 size_t GdiTestLiveObjectCount() {
   const auto& objects = Table().objects;
   return static_cast<size_t>(

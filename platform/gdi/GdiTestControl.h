@@ -9,3 +9,6 @@ void GdiTestRefuseNextDIBSection();
 // Device contexts, bitmaps, palettes, fonts and brushes created and not yet deleted (stock
 // objects not counted): lets tests prove that owners give back what they made.
 size_t GdiTestLiveObjectCount();
+
+// Back to the state at start: no refusal pending.
+void GdiTestReset();

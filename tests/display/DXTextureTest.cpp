@@ -4,7 +4,7 @@
 
 #include "ImageListTestSupport.h"
 #include "display/D2D.h"
-#include "display/DXConsts.h"
+#include "dxbase/DXConsts.h"
 #include "platform/ddraw/PixelFormats.h"
 
 namespace {

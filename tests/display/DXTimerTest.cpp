@@ -49,8 +49,7 @@ class DXTimerTest : public ::testing::Test {
   }
   void TearDown() override {
     FormsUnitFinalize();
-    ResetWindowSystem();
-    TestSetManualClock(false);
+    TestResetPlatform();
   }
 
   // One round of the application's idle processing; returns its done flag.

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "DisplayTestSupport.h"
-#include "display/DXConsts.h"
 #include "display/DXDrawDrivers.h"
+#include "dxbase/DXConsts.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "display/DXClass.h"
 #include "display/DXDraw.h"
+#include "dxbase/DXClass.h"
 #include "platform/TestControl.h"
 #include "runtime/Forms.h"
 #include "tests/MessageOf.h"
@@ -16,15 +16,12 @@ class DisplayTest : public ::testing::Test {
     TestResetPlatform();
     RegisterDirectDrawModule();
     RegisterRetainedModeModule();
-    TestDDrawReset();
-    ScreenReset();
     FormsUnitInitialize();
   }
   void TearDown() override {
     FormsUnitFinalize();
     EXPECT_EQ(TestDDrawLiveSurfaces(), 0u) << "a surface outlived its owner";
     FreeLoadedLibraries();
-    TestDDrawReset();
     TestResetPlatform();
   }
 

@@ -10,13 +10,12 @@
 #include <stdexcept>
 #include <string>
 
-#include "display/DXClass.h"
-#include "display/DirectX.h"
+#include "dxbase/DXClass.h"
+#include "dxbase/DirectX.h"
 #include "game/Orvalisunit.h"
 #include "game/ReadconfigUnit.h"
 #include "images/DIB.h"
 #include "platform/TestControl.h"
-#include "platform/d3d/D3D.h"
 
 class GameTest : public ::testing::Test {
  protected:
@@ -24,12 +23,8 @@ class GameTest : public ::testing::Test {
     FPreviousFolder = std::filesystem::current_path();
     std::filesystem::current_path(ORVALIS_ASSETS_DIR);
     TestResetPlatform();
-    TestDInputReset();
     RegisterDirectDrawModule();
-    InstallDirect3D();
     RegisterDirectInputModule();
-    TestDDrawReset();
-    ScreenReset();
     DirectXUnitInitialization();  // completes the keyboard's data format
     FormsUnitInitialize();
     ImagesUnitInitialize();  // image-list files hold their pictures as registered bitmaps
@@ -42,8 +37,6 @@ class GameTest : public ::testing::Test {
     DXInputUnitFinalization();
     FreeLoadedLibraries();
     DirectXUnitFinalization();
-    TestDInputReset();
-    TestDDrawReset();
     TestResetPlatform();
     std::filesystem::current_path(FPreviousFolder);
   }

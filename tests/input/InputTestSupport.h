@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "display/DXClass.h"
-#include "display/DirectX.h"
+#include "dxbase/DXClass.h"
+#include "dxbase/DirectX.h"
 #include "input/DXInput.h"
 #include "input/Joystick.h"
 #include "input/Keyboard.h"
@@ -19,7 +19,6 @@ class InputTest : public ::testing::Test {
  protected:
   void SetUp() override {
     TestResetPlatform();
-    TestDInputReset();
     RegisterDirectInputModule();
     DirectXUnitInitialization();
     FormsUnitInitialize();
@@ -36,7 +35,6 @@ class InputTest : public ::testing::Test {
     FreeLoadedLibraries();
     DirectXUnitFinalization();
     RegisterDirectInputModule();
-    TestDInputReset();
     TestResetPlatform();
   }
 

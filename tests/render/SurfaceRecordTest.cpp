@@ -3,9 +3,9 @@
 
 #include <cstring>
 
+#include "platform/TestControl.h"
 #include "platform/ddraw/DDrawTestControl.h"
 #include "platform/kernel/ComPtr.h"
-#include "platform/user/UserTestControl.h"
 #include "platform/user/Window.h"
 #include "render/DXRLock.h"
 #include "render/DXRSurface.h"
@@ -127,8 +127,7 @@ TEST(SurfaceDescription, AlphaOnlyWithItsFlag) {
 class SurfaceLocking : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetWindowSystem();
-    TestDDrawReset();
+    TestResetPlatform();
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = &DefWindowProcA;
     windowClass.lpszClassName = "RenderLockTest";
@@ -154,8 +153,7 @@ class SurfaceLocking : public ::testing::Test {
   void TearDown() override {
     surface.Reset();
     dd.Reset();
-    TestDDrawReset();
-    ResetWindowSystem();
+    TestResetPlatform();
   }
 
   ComPtr<IDirectDraw> dd;

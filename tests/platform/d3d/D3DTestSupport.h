@@ -11,8 +11,6 @@ class D3DFixture : public DDrawFixture {
  protected:
   void SetUp() override {
     DDrawFixture::SetUp();
-    InstallDirect3D();
-    TestD3DReset();
     void* object = nullptr;
     ASSERT_EQ(dd->QueryInterface(IID_IDirect3D7, &object), S_OK);
     d3d = ComPtr<IDirect3D7>::Attach(static_cast<IDirect3D7*>(object));
@@ -21,7 +19,6 @@ class D3DFixture : public DDrawFixture {
   void TearDown() override {
     d3d.Reset();
     EXPECT_EQ(TestD3DLiveObjects(), 0u);
-    TestD3DReset();
     DDrawFixture::TearDown();
   }
 

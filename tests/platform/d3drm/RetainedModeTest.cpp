@@ -6,7 +6,6 @@ class RetainedModeTest : public D3DFixture {
  protected:
   void SetUp() override {
     D3DFixture::SetUp();
-    TestD3DRMReset();
     RegisterRetainedModeModule();
     const HMODULE module = LoadLibraryA("d3drm");
     ASSERT_NE(module, nullptr);
@@ -26,7 +25,6 @@ class RetainedModeTest : public D3DFixture {
     rm.Reset();
     rm2.Reset();
     EXPECT_EQ(TestD3DRMLiveObjects(), 0u);
-    TestD3DRMReset();
     D3DFixture::TearDown();
   }
 

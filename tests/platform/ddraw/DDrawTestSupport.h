@@ -7,18 +7,16 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/TestControl.h"
 #include "platform/ddraw/DDraw.h"
 #include "platform/ddraw/DDrawTestControl.h"
 #include "platform/kernel/ComPtr.h"
 #include "platform/user/User.h"
-#include "platform/user/UserTestControl.h"
 
 class DDrawFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetWindowSystem();
-    TestDDrawReset();
-    ScreenReset();
+    TestResetPlatform();
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = &DefWindowProcA;
     windowClass.lpszClassName = "DDrawTestWindow";
@@ -35,8 +33,7 @@ class DDrawFixture : public ::testing::Test {
     dd.Reset();
     EXPECT_EQ(TestDDrawLiveSurfaces(), 0u);
     EXPECT_EQ(TestDDrawVideoMemoryUsed(), 0u);
-    TestDDrawReset();
-    ResetWindowSystem();
+    TestResetPlatform();
   }
 
   void GoFullScreen(DWORD width = 640, DWORD height = 480, DWORD bits = 32) {

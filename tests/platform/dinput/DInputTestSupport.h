@@ -14,7 +14,6 @@ class DInputFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     TestResetPlatform();
-    TestDInputReset();
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = &DefWindowProcA;
     windowClass.lpszClassName = "DInputTestWindow";
@@ -30,7 +29,6 @@ class DInputFixture : public ::testing::Test {
     EXPECT_EQ(TestDInputLiveInstances(), 0u) << "a DirectInput object was not released";
     EXPECT_TRUE(TestDInputDevices().empty()) << "a device was not released";
     EXPECT_TRUE(TestDInputEffects().empty()) << "an effect was not released";
-    TestDInputReset();
     TestResetPlatform();
   }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/TestControl.h"
 #include "platform/kernel/Clock.h"
 
 namespace {
@@ -7,7 +8,7 @@ namespace {
 class ManualClockTest : public ::testing::Test {
  protected:
   void SetUp() override { SetManualClock(true); }
-  void TearDown() override { SetManualClock(false); }
+  void TearDown() override { TestResetPlatform(); }
 };
 
 TEST_F(ManualClockTest, MovesOnlyWhenToldAndWrapsAt32Bits) {

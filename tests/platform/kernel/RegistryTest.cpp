@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/TestControl.h"
 #include "platform/kernel/LastError.h"
 #include "platform/kernel/Registry.h"
 
@@ -12,7 +13,7 @@ constexpr const char* kUninstallKey =
 
 class RegistryTest : public ::testing::Test {
  protected:
-  void TearDown() override { RegistryClear(); }
+  void TearDown() override { TestResetPlatform(); }
 };
 
 TEST_F(RegistryTest, TheSetupLibraryKeyIsAbsent) {

@@ -1,17 +1,17 @@
 #include <gtest/gtest.h>
 
+#include "platform/TestControl.h"
 #include "platform/user/Screen.h"
-#include "platform/user/UserTestControl.h"
 #include "platform/user/Window.h"
 
 namespace {
 
 class ScreenTest : public ::testing::Test {
  protected:
-  void SetUp() override { ResetWindowSystem(); }
+  void SetUp() override { TestResetPlatform(); }
   void TearDown() override {
     InstallScreenSink(nullptr);
-    ResetWindowSystem();
+    TestResetPlatform();
   }
 };
 

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/TestControl.h"
 #include "platform/user/User.h"
-#include "platform/user/UserTestControl.h"
 
 struct LoggedMessage {
   HWND window;
@@ -30,7 +30,7 @@ inline LRESULT LoggingWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 class WindowFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetWindowSystem();
+    TestResetPlatform();
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = &LoggingWindowProc;
     windowClass.lpszClassName = "TestWindow";
@@ -39,7 +39,7 @@ class WindowFixture : public ::testing::Test {
     MessageLog().clear();
   }
   void TearDown() override {
-    ResetWindowSystem();
+    TestResetPlatform();
     MessageLog().clear();
   }
 

@@ -1,4 +1,4 @@
-#include "display/ControlSubClass.h"
+#include "dxbase/ControlSubClass.h"
 
 TControlSubClass* TControlSubClass::HookBehind(const TWndMethod& Method) {
   auto* hook = dynamic_cast<TControlSubClass*>(Method.Data());

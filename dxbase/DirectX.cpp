@@ -1,4 +1,4 @@
-#include "display/DirectX.h"
+#include "dxbase/DirectX.h"
 
 #include <array>
 #include <cstring>

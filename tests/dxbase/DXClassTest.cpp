@@ -1,8 +1,8 @@
-#include "display/DXClass.h"
+#include "dxbase/DXClass.h"
 
 #include <gtest/gtest.h>
 
-#include "display/DXConsts.h"
+#include "dxbase/DXConsts.h"
 
 namespace {
 

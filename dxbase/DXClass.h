@@ -1,4 +1,4 @@
-// The floor of the display layer: the cached library loader every DirectX entry point is bound
+// The floor of the component layer: the cached library loader every DirectX entry point is bound
 // through, the wrapper base that keeps the last DirectX result, the layer's exception classes,
 // the shared Max/Min pair and the Direct3D colour packers.
 #pragma once

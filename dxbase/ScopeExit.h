@@ -1,5 +1,5 @@
 // Runs an action when a scope ends, also when it is left by an exception: the language's
-// try/finally for the display layer's unlocks, releases and re-entrance guards.
+// try/finally for the component layer's unlocks, releases and re-entrance guards.
 #pragma once
 
 #include <utility>

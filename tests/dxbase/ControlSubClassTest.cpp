@@ -1,4 +1,4 @@
-#include "display/ControlSubClass.h"
+#include "dxbase/ControlSubClass.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "display/DirectX.h"
+#include "dxbase/DirectX.h"
 
 #include <gtest/gtest.h>
 #include <xmmintrin.h>
@@ -29,7 +29,7 @@ class FloatingPointControl : public ::testing::Test {
 
 class SetupLibrary : public ::testing::Test {
  protected:
-  void TearDown() override { RegistryClear(); }
+  void TearDown() override { TestResetPlatform(); }
 };
 
 volatile double zero = 0.0;

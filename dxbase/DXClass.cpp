@@ -1,9 +1,9 @@
-#include "display/DXClass.h"
+#include "dxbase/DXClass.h"
 
 #include <utility>
 #include <vector>
 
-#include "display/DXConsts.h"
+#include "dxbase/DXConsts.h"
 #include "runtime/TypInfo.h"
 
 // ---- Library loader ----
