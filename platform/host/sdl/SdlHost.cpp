@@ -148,10 +148,23 @@ bool SdlHost::Open() {
     if (rendererOpen) ShowFrame(nullptr, 0, 0);
   });
   if (!rendererOpen) return false;
+  AwaitFocus();
   for (int index = 0; index < SDL_NumJoysticks(); ++index) JoystickAdded(index);
   InstallScreenSink(this);
   InstallEventSource(this);
   return true;
+}
+
+void SdlHost::AwaitFocus() {
+  // A pump finds the display's events only while no frame is being drawn, so a program that
+  // pumps once and then plays frames back to back could miss the focus of its new window and
+  // take no input; the window's first answers are waited for here, while nothing is drawn.
+  constexpr Uint64 kLongestWaitMs = 500;
+  const Uint64 deadline = SDL_GetTicks64() + kLongestWaitMs;
+  while (!(SDL_GetWindowFlags(window_) & SDL_WINDOW_INPUT_FOCUS) && SDL_GetTicks64() < deadline) {
+    SDL_PumpEvents();
+    SDL_Delay(1);
+  }
 }
 
 bool SdlHost::OpenRenderer() {

@@ -49,6 +49,7 @@ class SdlHost : public Host, public ScreenSink, public EventSource, private Fram
  private:
   SdlHost() = default;
   bool Open();
+  void AwaitFocus();
   // On the presenting thread.
   bool OpenRenderer();
   void CloseRenderer();
