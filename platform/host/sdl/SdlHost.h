@@ -5,7 +5,8 @@
 //
 // Frames are shown by a presenting thread that owns SDL's renderer (it is made, used and
 // destroyed there), while the window, its events and everything else stay on the program's
-// thread; the program hands a frame over and goes on with the next one.
+// thread; the program hands a frame over and goes on with the next one. What the display sends
+// while a frame is being drawn is taken at the next pump.
 #pragma once
 
 #include <cstdint>
@@ -74,12 +75,12 @@ class SdlHost : public Host, public ScreenSink, public EventSource, private Fram
   // viewport and drops the window surface it draws into), so pumping and drawing never overlap:
   // each holds this while it runs.
   std::mutex drawing_;
+  std::unique_ptr<FramePresenter> presenter_;
   // The presenting thread's alone.
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
   int32_t textureWidth_ = 0;
   int32_t textureHeight_ = 0;
-  std::unique_ptr<FramePresenter> presenter_;
   struct OpenJoystick {
     int32_t sdlInstance;
     _SDL_Joystick* joystick;
