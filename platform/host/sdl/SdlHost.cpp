@@ -135,38 +135,70 @@ bool SdlHost::Open() {
                              windowed ? kWindowedHeight : desktop.h,
                              windowed ? SDL_WINDOW_RESIZABLE : SDL_WINDOW_FULLSCREEN_DESKTOP);
   if (!window_) return false;
-  renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
-  if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-  if (!renderer_) return false;
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+  // Batched, the renderer's handler of window events only queues what it changes, and the queue
+  // is run on the presenting thread. Unbatched, it would run the renderer there and then, on the
+  // pumping thread, and an OpenGL renderer would take its context away from the presenting one.
+  SDL_SetHint(SDL_HINT_RENDER_BATCHING, "1");
+  presenter_ = std::make_unique<FramePresenter>(static_cast<FrameDisplay&>(*this));
+  bool rendererOpen = false;
+  // The window is black before the host is in use.
+  presenter_->Run([&] {
+    rendererOpen = OpenRenderer();
+    if (rendererOpen) ShowFrame(nullptr, 0, 0);
+  });
+  if (!rendererOpen) return false;
+  AwaitFocus();
   for (int index = 0; index < SDL_NumJoysticks(); ++index) JoystickAdded(index);
   InstallScreenSink(this);
   InstallEventSource(this);
-  Redraw();
   return true;
+}
+
+void SdlHost::AwaitFocus() {
+  // A pump finds the display's events only while no frame is being drawn, so a program that
+  // pumps once and then plays frames back to back could miss the focus of its new window and
+  // take no input; the window's first answers are waited for here, while nothing is drawn.
+  constexpr Uint64 kLongestWaitMs = 500;
+  const Uint64 deadline = SDL_GetTicks64() + kLongestWaitMs;
+  while (!(SDL_GetWindowFlags(window_) & SDL_WINDOW_INPUT_FOCUS) && SDL_GetTicks64() < deadline) {
+    SDL_PumpEvents();
+    SDL_Delay(1);
+  }
+}
+
+bool SdlHost::OpenRenderer() {
+  const std::lock_guard drawing(drawing_);
+  renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+  if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+  return renderer_ != nullptr;
+}
+
+void SdlHost::CloseRenderer() {
+  const std::lock_guard drawing(drawing_);
+  if (texture_) SDL_DestroyTexture(texture_);
+  if (renderer_) SDL_DestroyRenderer(renderer_);
+  texture_ = nullptr;
+  renderer_ = nullptr;
 }
 
 SdlHost::~SdlHost() {
   InstallScreenSink(nullptr);
   InstallEventSource(nullptr);
   while (!joysticks_.empty()) JoystickRemoved(joysticks_.back().sdlInstance);
-  if (texture_) SDL_DestroyTexture(texture_);
-  if (renderer_) SDL_DestroyRenderer(renderer_);
+  if (presenter_) {
+    // The last frame handed over is shown before the renderer goes.
+    presenter_->Run([&] { CloseRenderer(); });
+    presenter_.reset();
+  }
   if (window_) SDL_DestroyWindow(window_);
   SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK);
 }
 
 void SdlHost::Show(const uint32_t* pixels, int32_t width, int32_t height) {
-  if (!texture_ || width != frameWidth_ || height != frameHeight_) {
-    if (texture_) SDL_DestroyTexture(texture_);
-    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
-                                 width, height);
-    frameWidth_ = texture_ ? width : 0;
-    frameHeight_ = texture_ ? height : 0;
-    if (!texture_) return;
-  }
-  SDL_UpdateTexture(texture_, nullptr, pixels, width * static_cast<int>(sizeof(uint32_t)));
-  Redraw();
+  frameWidth_ = width;
+  frameHeight_ = height;
+  presenter_->Present(pixels, width, height);
 }
 
 void SdlHost::Size(int32_t* width, int32_t* height) {
@@ -179,37 +211,51 @@ void SdlHost::Size(int32_t* width, int32_t* height) {
   *height = mode.h;
 }
 
-void SdlHost::Redraw() {
+void SdlHost::ShowFrame(const uint32_t* pixels, int32_t width, int32_t height) {
+  const std::lock_guard drawing(drawing_);
+  if (!renderer_) return;
+  if (width > 0 && (!texture_ || width != textureWidth_ || height != textureHeight_)) {
+    if (texture_) SDL_DestroyTexture(texture_);
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                 width, height);
+    textureWidth_ = texture_ ? width : 0;
+    textureHeight_ = texture_ ? height : 0;
+  }
+  if (texture_ && width > 0)
+    SDL_UpdateTexture(texture_, nullptr, pixels, width * static_cast<int>(sizeof(uint32_t)));
+  DrawFrame();
+  SDL_RenderPresent(renderer_);
+}
+
+void SdlHost::DrawFrame() {
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   SDL_RenderClear(renderer_);
   if (texture_) {
     int outputWidth = 0;
     int outputHeight = 0;
     SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight);
-    const SDL_Rect target = Letterbox(outputWidth, outputHeight, frameWidth_, frameHeight_);
+    const SDL_Rect target = Letterbox(outputWidth, outputHeight, textureWidth_, textureHeight_);
     SDL_RenderCopy(renderer_, texture_, nullptr, &target);
   }
-  SDL_RenderPresent(renderer_);
 }
 
 bool SdlHost::ReadWindowPixels(std::vector<uint32_t>& pixels, int32_t& width, int32_t& height) {
-  // The back buffer is undefined after a present, so draw the frame again and read before
-  // presenting it.
-  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-  SDL_RenderClear(renderer_);
-  int outputWidth = 0;
-  int outputHeight = 0;
-  SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight);
-  if (texture_) {
-    const SDL_Rect target = Letterbox(outputWidth, outputHeight, frameWidth_, frameHeight_);
-    SDL_RenderCopy(renderer_, texture_, nullptr, &target);
-  }
-  pixels.assign(static_cast<size_t>(outputWidth) * static_cast<size_t>(outputHeight), 0);
-  const bool read = SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_RGB888, pixels.data(),
-                                         outputWidth * static_cast<int>(sizeof(uint32_t))) == 0;
-  SDL_RenderPresent(renderer_);
-  width = outputWidth;
-  height = outputHeight;
+  bool read = false;
+  presenter_->Run([&] {
+    const std::lock_guard drawing(drawing_);
+    // The back buffer is undefined after a present, so draw the frame again and read before
+    // presenting it.
+    DrawFrame();
+    int outputWidth = 0;
+    int outputHeight = 0;
+    SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight);
+    pixels.assign(static_cast<size_t>(outputWidth) * static_cast<size_t>(outputHeight), 0);
+    read = SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_RGB888, pixels.data(),
+                                outputWidth * static_cast<int>(sizeof(uint32_t))) == 0;
+    SDL_RenderPresent(renderer_);
+    width = outputWidth;
+    height = outputHeight;
+  });
   return read;
 }
 
@@ -228,9 +274,21 @@ void SdlHost::MouseMoved(int32_t windowX, int32_t windowY) {
   HostMouseMove(std::clamp(x, 0, frameWidth - 1), std::clamp(y, 0, frameHeight - 1));
 }
 
+void SdlHost::GatherEvents() {
+  // While a frame is being drawn, what the display sent waits for the next pump: the program's
+  // thread never waits for the presenting one here. Joysticks are read either way; their state
+  // is SDL's alone, away from the display.
+  const std::unique_lock drawing(drawing_, std::try_to_lock);
+  if (drawing.owns_lock())
+    SDL_PumpEvents();
+  else
+    SDL_JoystickUpdate();
+}
+
 void SdlHost::Pump() {
+  GatherEvents();
   SDL_Event event;
-  while (SDL_PollEvent(&event)) {
+  while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
     switch (event.type) {
       case SDL_QUIT:  // the window's close button, Alt+F4 from the window manager, SIGINT
         HostCloseRequest();
@@ -240,7 +298,7 @@ void SdlHost::Pump() {
         if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) HostFocusEvent(false);
         if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
             event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
-          Redraw();
+          presenter_->Refresh();
         break;
       case SDL_KEYDOWN:
       case SDL_KEYUP:
@@ -285,7 +343,19 @@ void SdlHost::ShowMainWindowCaption() {
   SDL_SetWindowTitle(window_, caption_.c_str());
 }
 
-void SdlHost::Wait(uint32_t timeoutMs) { SDL_WaitEventTimeout(nullptr, static_cast<int>(timeoutMs)); }
+void SdlHost::Wait(uint32_t timeoutMs) {
+  // SDL's own wait pumps deep inside, where the drawing lock could only be held for the whole
+  // wait; so the events are pumped under the lock every millisecond until something arrives.
+  const Uint64 deadline = SDL_GetTicks64() + timeoutMs;
+  for (;;) {
+    {
+      const std::lock_guard drawing(drawing_);
+      SDL_PumpEvents();
+    }
+    if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) || SDL_GetTicks64() >= deadline) return;
+    SDL_Delay(1);
+  }
+}
 
 void SdlHost::JoystickAdded(int deviceIndex) {
   // The joysticks present at start are announced once more as added; they are open already.
