@@ -421,9 +421,7 @@ bool PaintSpanFourAtOnce(const Canvas& canvas, const QuadEncoder& encoder,
         StoreGroup(canvas, span, x0, raw, given);
         settled.SettleGroup(span.row, x0, given);
       } else {
-        for (int lanesLeft = wanted; lanesLeft; lanesLeft &= lanesLeft - 1)
-          PaintOpenPixel(canvas, triangle, settled, span,
-                         x0 + std::countr_zero(static_cast<unsigned>(lanesLeft)));
+        PaintLanesOnePixelAtATime(canvas, triangle, settled, span, x0, wanted);
       }
     }
   }

@@ -44,7 +44,7 @@ class QuadEncoder {
   __m128i bytePlaces_;
 };
 
-// Paints the open pixels of the span four at a time, as PaintOpenPixel would one at a time;
+// Paints the open pixels of the span four at a time, as the one-pixel shader would one at a time;
 // false, having painted nothing, when the span's edge values are too large for it.
 bool PaintSpanFourAtOnce(const Canvas& canvas, const QuadEncoder& encoder,
                          const Triangle& triangle, SettledPixels& settled, const Span& span);

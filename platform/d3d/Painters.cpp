@@ -1,6 +1,7 @@
 #include "platform/d3d/Painters.h"
 
 #include <algorithm>
+#include <bit>
 #include <optional>
 
 #include "platform/d3d/FourPixelShader.h"
@@ -31,6 +32,10 @@ void PaintInOrder(const Canvas& canvas, std::span<const Triangle> triangles, con
   }
 }
 
+namespace {
+
+// Shades pixel x of the span with the one-pixel shader and, when it gets a colour, writes and
+// settles it.
 void PaintOpenPixel(const Canvas& canvas, const Triangle& triangle, SettledPixels& settled,
                     const Span& span, int64_t x) {
   // The same whole numbers the pixel-by-pixel stepping reaches.
@@ -42,8 +47,6 @@ void PaintOpenPixel(const Canvas& canvas, const Triangle& triangle, SettledPixel
   WriteRawPixel(span.pixels, x, canvas.bytesPerPixel, canvas.codec.Encode(*color));
   settled.Settle(span.row, x);
 }
-
-namespace {
 
 // Whether the triangle's box is hidden wholly behind what is settled in rows [firstRow,
 // lastRow]: most triangles of a crowded frame, passed over without finding their edges row by
@@ -76,6 +79,13 @@ void PaintOpenPixels(const Canvas& canvas, const Triangle& triangle, SettledPixe
 }
 
 }  // namespace
+
+void PaintLanesOnePixelAtATime(const Canvas& canvas, const Triangle& triangle,
+                               SettledPixels& settled, const Span& span, int64_t x0, int lanes) {
+  for (int lanesLeft = lanes; lanesLeft; lanesLeft &= lanesLeft - 1)
+    PaintOpenPixel(canvas, triangle, settled, span,
+                   x0 + std::countr_zero(static_cast<unsigned>(lanesLeft)));
+}
 
 // Why this is the painter's result: with no blending, the colour a triangle gives a pixel does
 // not depend on what the pixel held (Shade reads only the triangle and its texture), and a

@@ -44,7 +44,7 @@ void PaintLastToFirst(const Canvas& canvas, std::span<const Triangle> triangles,
                       std::span<const PixelBox> boxes, const Band& band,
                       const QuadEncoder* fourAtOnce);
 
-// Shades pixel x of the span with the one-pixel shader and, when it gets a colour, writes and
-// settles it.
-void PaintOpenPixel(const Canvas& canvas, const Triangle& triangle, SettledPixels& settled,
-                    const Span& span, int64_t x);
+// Shades the pixels x0 + k of the span for each bit k of lanes with the one-pixel shader, and
+// writes and settles those that get a colour: where the four-pixel shader hands a group back.
+void PaintLanesOnePixelAtATime(const Canvas& canvas, const Triangle& triangle,
+                               SettledPixels& settled, const Span& span, int64_t x0, int lanes);

@@ -10,6 +10,7 @@
 #include "platform/d3d/Rasterizer.h"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 #include <vector>
 
