@@ -44,7 +44,8 @@ namespace {
 //     device asks for the widest shading and the processor has AVX2, else one at a time.
 //  4. Within PaintLastToFirst with four pixels at once, from coarse to fine, the one-pixel shader
 //     takes over
-//     a. for a triangle whose texture's sides are not powers of two (FourPixelShaderHandles);
+//     a. for a triangle whose texture's sides are not powers of two, or whose texels are too
+//        many for 32-bit indices (FourPixelShaderHandles);
 //     b. for a span whose edge values are not exact as doubles (ExactAsDoubles in
 //        FourPixelShader.cpp): the span is shaded one pixel at a time;
 //     c. for a group of four where bilinear sampling meets a position that is not finite or is
