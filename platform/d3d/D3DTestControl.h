@@ -56,13 +56,13 @@ void TestD3DSetTextureFormats(const std::vector<DDPIXELFORMAT>& formats);
 // through frames nothing reads. On at start.
 void TestD3DSetRasterizing(bool on);
 
-// While off, the rasteriser shades pixels one at a time even where the processor could shade
-// several at once. On at start.
-void TestD3DSetWideShading(bool on);
+// While off, the device's rasteriser shades pixels one at a time even where the processor could
+// shade several at once. On for a new device.
+void TestD3DSetWideShading(IDirect3DDevice7* device, bool on);
 
 // Direct3D objects and devices alive now.
 uint32_t TestD3DLiveObjects();
 
 // Back to the state at start: no refusals, every interface offered, the default devices for
-// every driver and the default texture formats, rasterizing, wide shading.
+// every driver and the default texture formats, rasterizing.
 void TestD3DReset();

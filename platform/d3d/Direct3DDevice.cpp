@@ -5,6 +5,7 @@
 #include "platform/d3d/Direct3DSettings.h"
 #include "platform/ddraw/PixelFormats.h"
 #include "platform/ddraw/Surface.h"
+#include "platform/kernel/FinalCast.h"
 
 namespace {
 
@@ -258,4 +259,9 @@ HRESULT Direct3DDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD vertexFormat,
   if (!Direct3DSettings::Get().rasterizing) return D3D_OK;
   batch_.Add(target, texels, look, states, static_cast<const D3DTLVERTEX*>(vertices), vertexCount);
   return D3D_OK;
+}
+
+void TestD3DSetWideShading(IDirect3DDevice7* device, bool on) {
+  if (Direct3DDevice* ours = FinalCast<Direct3DDevice>(device))
+    ours->SetShadingWidth(on ? ShadingWidth::Widest : ShadingWidth::OnePixel);
 }

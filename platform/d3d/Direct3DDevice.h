@@ -40,6 +40,10 @@ class Direct3DDevice final : public CountedObject<IDirect3DDevice7> {
                                DWORD* value) override;
   HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state, DWORD value) override;
 
+  // How many pixels of a row the device shades at once; the widest the processor allows at
+  // first.
+  void SetShadingWidth(ShadingWidth width) { batch_.SetShadingWidth(width); }
+
  private:
   void ViewWholeTarget();
 

@@ -157,8 +157,6 @@ void TestD3DSetTextureFormats(const std::vector<DDPIXELFORMAT>& formats) {
 
 void TestD3DSetRasterizing(bool on) { Direct3DSettings::Get().rasterizing = on; }
 
-void TestD3DSetWideShading(bool on) { Direct3DSettings::Get().wideShading = on; }
-
 uint32_t TestD3DLiveObjects() { return Direct3DSettings::Get().liveObjects; }
 
 void TestD3DReset() {
@@ -169,5 +167,4 @@ void TestD3DReset() {
   settings.textureFormats = TestD3DDefaultTextureFormats();
   settings.refusals.clear();
   settings.rasterizing = true;
-  settings.wideShading = true;
 }

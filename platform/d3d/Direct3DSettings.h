@@ -35,7 +35,6 @@ struct Direct3DSettings {
   std::map<D3DCall, Refusal> refusals;
   uint32_t liveObjects = 0;
   bool rasterizing = true;
-  bool wideShading = true;
 
  private:
   HRESULT TakeListedRefusal(D3DCall call);

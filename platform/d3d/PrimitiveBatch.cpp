@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/d3d/Direct3DSettings.h"
-
 namespace {
 
 bool SameKey(const DDCOLORKEY& a, const DDCOLORKEY& b) {
@@ -75,9 +73,7 @@ void PrimitiveBatch::Finish() {
   if (!strips_.empty()) {
     for (size_t i = 0; i < textures_.size(); ++i)
       textures_[i].pixels = Locked(*textureMemories_[i]);
-    rasterizer_.DrawStrips(vertices_, strips_, textures_, Locked(*target_),
-                           Direct3DSettings::Get().wideShading ? ShadingWidth::Widest
-                                                               : ShadingWidth::OnePixel);
+    rasterizer_.DrawStrips(vertices_, strips_, textures_, Locked(*target_), shading_);
   }
   target_ = nullptr;
   textureMemories_.clear();

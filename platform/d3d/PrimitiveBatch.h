@@ -32,6 +32,9 @@ class PrimitiveBatch final : public DeferredDrawing {
 
   void Finish() override;
 
+  // How many pixels of a row are shaded at once when the batch is drawn.
+  void SetShadingWidth(ShadingWidth width) { shading_ = width; }
+
  private:
   // Uses the memory from now on: drawing kept back on it by others is finished first, so
   // batches sharing a memory only ever read it.
@@ -46,5 +49,6 @@ class PrimitiveBatch final : public DeferredDrawing {
   int lastTexture_ = kNoTexture;
   std::vector<D3DTLVERTEX> vertices_;
   std::vector<StripToDraw> strips_;
+  ShadingWidth shading_ = ShadingWidth::Widest;
   Rasterizer rasterizer_;
 };

@@ -7,7 +7,8 @@
 // 1/256 of a pixel; triangles reaching beyond a million pixels from the origin are not drawn.
 //
 // A batch of strips leaves exactly the pixels that drawing its triangles one after another, in
-// order, would leave; Rasterizer.cpp says why each shortcut it takes keeps that true.
+// order, would leave. Rasterizer.cpp lists the ways a batch may be drawn and chooses one; the
+// file of each way says why it keeps that true.
 #pragma once
 
 #include <array>

@@ -4,46 +4,11 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/ddraw/PixelCodec.h"
 #include "platform/gdi/PixelChannels.h"
 #include "platform/kernel/ParallelFor.h"
 
 namespace {
-
-uint32_t ReadPixel(const uint8_t* p, int32_t bytesPerPixel) {
-  switch (bytesPerPixel) {
-    case 1:
-      return p[0];
-    case 2:
-      return static_cast<uint32_t>(p[0] | (p[1] << 8));
-    case 3:
-      return static_cast<uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16));
-    default: {
-      uint32_t value;
-      std::memcpy(&value, p, 4);
-      return value;
-    }
-  }
-}
-
-void WritePixel(uint8_t* p, int32_t bytesPerPixel, uint32_t value) {
-  switch (bytesPerPixel) {
-    case 1:
-      p[0] = static_cast<uint8_t>(value);
-      break;
-    case 2:
-      p[0] = static_cast<uint8_t>(value);
-      p[1] = static_cast<uint8_t>(value >> 8);
-      break;
-    case 3:
-      p[0] = static_cast<uint8_t>(value);
-      p[1] = static_cast<uint8_t>(value >> 8);
-      p[2] = static_cast<uint8_t>(value >> 16);
-      break;
-    default:
-      std::memcpy(p, &value, 4);
-      break;
-  }
-}
 
 uint8_t* PixelAddress(const PixelBlock& block, int32_t x, int32_t y) {
   return block.bits + static_cast<ptrdiff_t>(y) * block.pitch +
@@ -106,8 +71,7 @@ void FillPixels(const PixelBlock& block, const RECT& rect, uint32_t value) {
         for (int32_t x = 0; x < count; ++x) std::memcpy(row + 4 * x, &value, 4);
         break;
       default:
-        for (int32_t x = 0; x < count; ++x)
-          WritePixel(row + x * block.bytesPerPixel, block.bytesPerPixel, value);
+        for (int32_t x = 0; x < count; ++x) WriteRawPixel(row, x, block.bytesPerPixel, value);
         break;
     }
   });
@@ -158,16 +122,17 @@ void CopyPixels(const PixelBlock& dest, const PixelBlock& source, const BlitGeom
       std::memcpy(out, PixelAddress(from, sx, sy), static_cast<size_t>(rowBytes));
       return;
     }
-    for (int32_t x = visible.left; x < visible.right; ++x, out += bpp, sx += columnStep) {
+    const uint8_t* sourceRow = PixelAddress(from, 0, sy);
+    for (int32_t x = 0; x < visible.right - visible.left; ++x, sx += columnStep) {
       if (!unstretchedRows)
-        sx = SourceCoordinate(x - geometry.dest.left, destWidth, sourceRect.left, sourceWidth,
-                              geometry.mirrorLeftRight);
-      const uint32_t pixel = ReadPixel(PixelAddress(from, sx, sy), bpp);
+        sx = SourceCoordinate(visible.left + x - geometry.dest.left, destWidth, sourceRect.left,
+                              sourceWidth, geometry.mirrorLeftRight);
+      const uint32_t pixel = ReadRawPixel(sourceRow, sx, bpp);
       if (key) {
         const uint32_t significant = pixel & key->significantBits;
         if (significant >= keyLow && significant <= keyHigh) continue;
       }
-      WritePixel(out, bpp, pixel);
+      WriteRawPixel(out, x, bpp, pixel);
     }
   });
 }
@@ -189,8 +154,8 @@ void ConvertToScreenPixels(const PixelBlock& block, const DDPIXELFORMAT& format,
       }
       return;
     }
-    for (int32_t x = 0; x < block.width; ++x, row += block.bytesPerPixel) {
-      const uint32_t pixel = ReadPixel(row, block.bytesPerPixel);
+    for (int32_t x = 0; x < block.width; ++x) {
+      const uint32_t pixel = ReadRawPixel(row, x, block.bytesPerPixel);
       if (indexed) {
         const uint8_t index = static_cast<uint8_t>(pixel);
         *target++ = palette ? (uint32_t{palette[index].peRed} << 16) |

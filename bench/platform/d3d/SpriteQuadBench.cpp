@@ -132,13 +132,13 @@ BENCHMARK(BM_SpriteQuads)->Arg(0)->Arg(32)->Unit(benchmark::kMicrosecond);
 // side on a busy machine; and the worker threads allowed (0: all), where one shows the work the
 // pixels cost rather than how it spreads.
 void BM_DenseConvergedBatch(benchmark::State& state) {
-  TestD3DSetWideShading(state.range(0) != 0);
   std::optional<tbb::global_control> workers;
   if (state.range(1) > 0)
     workers.emplace(tbb::global_control::max_allowed_parallelism,
                     static_cast<size_t>(state.range(1)));
   Scene scene;
   if (!scene.Open(state, 1024, 768, 8)) return;
+  TestD3DSetWideShading(scene.device.Get(), state.range(0) != 0);
   struct Sprite {
     int texture;
     float x, y, side, angle;
@@ -157,7 +157,6 @@ void BM_DenseConvergedBatch(benchmark::State& state) {
   drawFrame();  // the first frame also grows the working memory of every later one
   for (auto _ : state) drawFrame();
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(sprites.size()));
-  TestD3DSetWideShading(true);
 }
 BENCHMARK(BM_DenseConvergedBatch)
     ->ArgsProduct({{0, 1}, {0, 1}})

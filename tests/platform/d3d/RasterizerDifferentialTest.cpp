@@ -405,12 +405,12 @@ class RasterizerDifferentialTest : public D3DFixture {
   void RunScene(const DDPIXELFORMAT& targetFormat, const SceneKind& kind, uint32_t seed) {
     for (const bool wide : {false, true}) {
       SCOPED_TRACE(wide ? "several pixels at once" : "a pixel at a time");
-      TestD3DSetWideShading(wide);
-      RunSceneOnce(targetFormat, kind, seed);
+      RunSceneOnce(targetFormat, kind, seed, wide);
     }
   }
 
-  void RunSceneOnce(const DDPIXELFORMAT& targetFormat, const SceneKind& kind, uint32_t seed) {
+  void RunSceneOnce(const DDPIXELFORMAT& targetFormat, const SceneKind& kind, uint32_t seed,
+                    bool wide) {
     SCOPED_TRACE(::testing::Message()
                  << "seed " << seed << ", target " << targetFormat.dwRGBBitCount << " bits, red "
                  << std::hex << targetFormat.dwRBitMask);
@@ -425,6 +425,7 @@ class RasterizerDifferentialTest : public D3DFixture {
       });
     device = MakeDevice(production.targets[0].Get());
     ASSERT_TRUE(device);
+    TestD3DSetWideShading(device.Get(), wide);
     int current = 0;
     for (int i = 0; i < kind.primitives; ++i) {
       if (Chance(kind.eventChance)) RandomEvent(current);

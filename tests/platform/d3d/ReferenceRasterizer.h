@@ -1,10 +1,13 @@
-// The rasteriser as it stood before it was made fast: triangle by triangle, pixel by pixel, in
-// the order drawn. Kept as the reference the production rasteriser is compared with, pixel for
+// The rasteriser as it stood before it was made fast: triangle by triangle, in the order drawn,
+// every pixel of a triangle's box tested and shaded on its own, texels read straight from the
+// texture's memory. Kept as the reference the device's rasteriser is compared with, pixel for
 // pixel; the only changes are the sound behaviour where it went wrong (bilinear weights that
 // overflowed far out, a triangle reading the texels it had just written itself).
 //
-// Pixel centres lie on whole coordinates and edges follow the top-left rule; positions are
-// snapped to 1/256 of a pixel, point-sampled texture coordinates to 1/256 of a texel.
+// It shares with the device only the device's rules: the pixel codec (PixelCodec.h), which
+// pixels a triangle covers (CoverageRules.h) and the arithmetic of colours and texel positions
+// (ShadingRules.h). How the device finds covered pixels, samples and shades them, and in which
+// order it paints them, it does its own way.
 #pragma once
 
 #include <array>

@@ -1,0 +1,65 @@
+#include "platform/d3d/TextureSampling.h"
+
+#include <algorithm>
+
+#include "platform/ddraw/PixelFormats.h"
+
+namespace {
+
+// The raw texel values the colour key takes; none when the texture has no key.
+struct KeyedValues {
+  DWORD bits;  // the bits the key compares
+  uint64_t low;
+  uint64_t count;  // keyed values from low on
+
+  // One unsigned comparison: below the range wraps round to beyond it.
+  bool Take(uint32_t raw) const { return (raw & bits) - low < count; }
+};
+
+KeyedValues KeyedValuesOf(const TextureSource& texture) {
+  const DDPIXELFORMAT& format = texture.pixels.format;
+  const DWORD bits = IsPaletteIndexed(format)
+                         ? 0xFF
+                         : format.dwRBitMask | format.dwGBitMask | format.dwBBitMask;
+  const uint64_t low = texture.colorKey.dwColorSpaceLowValue & bits;
+  const uint64_t high = texture.colorKey.dwColorSpaceHighValue & bits;
+  return {bits, low, texture.hasColorKey && low <= high ? high - low + 1 : 0};
+}
+
+uint64_t TexelWord(const Color& color, bool keyed) {
+  return static_cast<uint64_t>(color.r) | static_cast<uint64_t>(color.g) << 8 |
+         static_cast<uint64_t>(color.b) << 16 | static_cast<uint64_t>(color.a) << 24 |
+         (keyed ? kKeyedTexel : 0);
+}
+
+}  // namespace
+
+void Decode(const TextureSource& texture, DecodedTexture& decoded) {
+  const LockedPixels& pixels = texture.pixels;
+  const PixelCodec codec(pixels.format);
+  const uint32_t bytesPerPixel = BytesPerPixel(pixels.format);
+  const bool paletteIndexed = IsPaletteIndexed(pixels.format);
+  const KeyedValues keyed = KeyedValuesOf(texture);
+  decoded.width = pixels.width;
+  decoded.height = pixels.height;
+  decoded.stride = decoded.width + 1;
+  decoded.texels.resize(static_cast<size_t>(decoded.stride * decoded.height));
+  OpaqueBox& box = decoded.opaque;
+  box = {decoded.width, decoded.height, -1, -1};
+  for (int64_t y = 0; y < decoded.height; ++y) {
+    const BYTE* row = pixels.bits + y * pixels.pitch;
+    uint64_t* words = &decoded.texels[static_cast<size_t>(y * decoded.stride)];
+    for (int64_t x = 0; x < decoded.width; ++x) {
+      const uint32_t raw = ReadRawPixel(row, x, bytesPerPixel);
+      const PALETTEENTRY& entry = texture.palette[raw & 0xFF];
+      const Color color = paletteIndexed ? Color{entry.peRed, entry.peGreen, entry.peBlue, 255}
+                                         : codec.Decode(raw);
+      const bool key = keyed.Take(raw);
+      words[x] = TexelWord(color, key);
+      if (!key)
+        box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x),
+               std::max(box.bottom, y)};
+    }
+    if (decoded.width > 0) words[decoded.width] = words[0];
+  }
+}

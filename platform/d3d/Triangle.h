@@ -1,0 +1,107 @@
+// Triangle set-up and coverage: a triangle made ready to draw, and the pixels it covers row by
+// row, found without testing every pixel of its box.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "platform/d3d/CoverageRules.h"
+#include "platform/d3d/Rasterizer.h"
+#include "platform/ddraw/PixelCodec.h"
+
+class TextureSampler;
+
+// The pixels a triangle may cover, within its clip; none when top is below bottom.
+struct PixelBox {
+  int32_t left = 0, top = 1, right = 0, bottom = 0;
+};
+
+// A triangle made ready to draw: corners snapped and put clockwise, and all that stays the same
+// across its pixels worked out once.
+struct Triangle {
+  FixedPoint a, b, c;
+  bool ownsBC, ownsCA, ownsAB;
+  int64_t stepBC, stepCA, stepAB;   // what each edge function loses from one pixel to the next
+  int64_t minX, minY, maxX, maxY;   // the pixels it may cover, within its clip
+  double inverseArea;
+  double tu[3], tv[3], w[3];
+  Color color[3];
+  bool affine, flatColor, linear;
+  bool white;  // one colour at every corner, full white
+  const RasterStates* states;
+  const TextureSampler* sampler;    // null: the vertex colour alone
+
+  PixelBox Box() const {
+    return {static_cast<int32_t>(minX), static_cast<int32_t>(minY), static_cast<int32_t>(maxX),
+            static_cast<int32_t>(maxY)};
+  }
+};
+
+// Sets up the triangle (a, b, c) sampling the texture (null for none) through the sampler; false
+// when it draws nothing: culled, without area, off the clip, or beyond the coordinates drawn at
+// all.
+bool SetUp(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c,
+           const RasterStates& states, const TextureSource* texture,
+           const TextureSampler* sampler, Triangle& triangle);
+
+// Cuts [start, end] down to the pixels of row y on the inner side of the edge from a to b, give
+// or take one: the exact test per pixel decides the rest, so rounding here cannot lose a pixel.
+inline void NarrowToRow(const FixedPoint& a, const FixedPoint& b, int64_t y, int64_t& start,
+                        int64_t& end) {
+  const int64_t rise = b.y - a.y;
+  if (rise == 0) return;  // a level edge bounds rows, not columns
+  // Edge(a, b, x, y) = reach - rise * x, for x in sub-pixels.
+  const double reach = static_cast<double>(b.x - a.x) * static_cast<double>(y * kSubPixels - a.y) +
+                       static_cast<double>(rise) * static_cast<double>(a.x);
+  const double limit = reach / static_cast<double>(rise) / kSubPixels;
+  if (rise > 0)
+    end = std::min(end, static_cast<int64_t>(std::floor(std::min(limit, 1e12))) + 1);
+  else
+    start = std::max(start, static_cast<int64_t>(std::ceil(std::max(limit, -1e12))) - 1);
+}
+
+// A range of row y holding every pixel the triangle covers there, give or take one.
+inline void NarrowedRow(const Triangle& triangle, int64_t y, int64_t& start, int64_t& end) {
+  start = triangle.minX;
+  end = triangle.maxX;
+  NarrowToRow(triangle.b, triangle.c, y, start, end);
+  NarrowToRow(triangle.c, triangle.a, y, start, end);
+  NarrowToRow(triangle.a, triangle.b, y, start, end);
+}
+
+// Cuts a range from NarrowedRow down to exactly the pixels of row y the triangle covers, as
+// [first, last]; false when it covers none.
+//
+// Each edge test holds on one side of a line, so along a row it holds for a run of whole x (or
+// for all or none of them when the edge is level), and the pixels passing all three tests are
+// one run. The range holds that run, so trimming pixels that fail the exact test off both ends
+// finds exactly the pixels that testing each one would.
+inline bool TrimToCovered(const Triangle& triangle, int64_t y, int64_t& first, int64_t& last) {
+  const int64_t py = y * kSubPixels;
+  auto covers = [&](int64_t x) {
+    return Covers(Edge(triangle.b, triangle.c, x * kSubPixels, py), triangle.ownsBC) &&
+           Covers(Edge(triangle.c, triangle.a, x * kSubPixels, py), triangle.ownsCA) &&
+           Covers(Edge(triangle.a, triangle.b, x * kSubPixels, py), triangle.ownsAB);
+  };
+  while (first <= last && !covers(first)) ++first;
+  while (last > first && !covers(last)) --last;
+  return first <= last;
+}
+
+inline bool CoveredSpan(const Triangle& triangle, int64_t y, int64_t& first, int64_t& last) {
+  NarrowedRow(triangle, y, first, last);
+  return TrimToCovered(triangle, y, first, last);
+}
+
+// The three edge values at pixel (x, y): bc, ca and ab lose the triangle's stepBC, stepCA and
+// stepAB from one pixel to the next along the row.
+struct EdgeValues {
+  int64_t bc, ca, ab;
+};
+
+inline EdgeValues EdgesAt(const Triangle& triangle, int64_t x, int64_t y) {
+  const int64_t px = x * kSubPixels, py = y * kSubPixels;
+  return {Edge(triangle.b, triangle.c, px, py), Edge(triangle.c, triangle.a, px, py),
+          Edge(triangle.a, triangle.b, px, py)};
+}
