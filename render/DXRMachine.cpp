@@ -19,6 +19,8 @@ double CosTable[256];
 bool UseMMX = false;
 
 static bool ProcessorHasMMX = false;
+// The program's machine; none until it is first asked for.
+static std::unique_ptr<TDXRMachine> GlobalMachine;
 
 static void InitBlendTables() {
   for (int i = 0; i < 512; ++i) AddTable[i] = static_cast<uint8_t>(i < 255 ? i : 255);
@@ -61,10 +63,11 @@ namespace {
 }();
 }  // namespace
 
-// Made on first use, for the processor it finds then, and freed at exit.
+// The unit starts before main and so ends after it, when GlobalMachine goes: after the display
+// components that draw with the machine, which the program frees before main returns.
 TDXRMachine* RenderMachine() {
-  static const std::unique_ptr<TDXRMachine> machine = std::make_unique<TDXRMachine>();
-  return machine.get();
+  if (!GlobalMachine) GlobalMachine = std::make_unique<TDXRMachine>();
+  return GlobalMachine.get();
 }
 
 DXRChannels SurfaceChannels(const TDXRSurface& surface) {

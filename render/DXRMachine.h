@@ -270,4 +270,5 @@ void SetRenderOption(uint8_t option, int32_t value);
 double Cos256(int32_t angle);
 double Sin256(int32_t angle);
 
+// The program's one machine, made on first use and freed when the unit ends.
 TDXRMachine* RenderMachine();
