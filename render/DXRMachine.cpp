@@ -16,6 +16,11 @@
 uint8_t AddTable[512];
 uint8_t SubTable[511];
 double CosTable[256];
+bool UseMMX = false;
+
+static bool ProcessorHasMMX = false;
+// The program's machine; none until it is first asked for.
+static std::unique_ptr<TDXRMachine> GlobalMachine;
 
 static void InitBlendTables() {
   for (int i = 0; i < 512; ++i) AddTable[i] = static_cast<uint8_t>(i < 255 ? i : 255);
@@ -26,14 +31,22 @@ static void InitCosTable() {
   for (int i = 0; i < 256; ++i) CosTable[i] = std::cos(2.0 * std::numbers::pi * i / 256.0);
 }
 
-DXRProcessorFeatures DetectCpuFeatures() {
+void DetectCpuFeatures() {
   // Every x86-64 processor has CPUID, so the ID-flag probe of older processors is not needed.
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-  DXRProcessorFeatures features;
+  ProcessorHasMMX = false;
   if (__get_cpuid_max(0, nullptr) >= 1 && __get_cpuid(1, &eax, &ebx, &ecx, &edx))
-    features.MMX = (edx & (1u << 23)) != 0;
-  features.AVX512 = Xbyak::util::Cpu().has(Xbyak::util::Cpu::tAVX512F);
-  return features;
+    ProcessorHasMMX = (edx & (1u << 23)) != 0;
+  UseMMX = ProcessorHasMMX;
+}
+
+void SetRenderOption(uint8_t option, int32_t value) {
+  if (option == 1) UseMMX = value != 0 && ProcessorHasMMX;
+}
+
+DXRProcessorFeatures ProbeProcessorFeatures() {
+  // Also asks whether the system saves the AVX-512 registers.
+  return {.AVX512 = Xbyak::util::Cpu().has(Xbyak::util::Cpu::tAVX512F)};
 }
 
 double Cos256(int32_t angle) { return CosTable[angle & 255]; }
@@ -42,16 +55,19 @@ double Sin256(int32_t angle) { return CosTable[((angle & 255) + 192) & 255]; }
 namespace {
 // The tables are filled before main runs, so they are ready whoever compiles first.
 [[maybe_unused]] const bool UnitStarted = [] {
+  DetectCpuFeatures();
   InitBlendTables();
   InitCosTable();
+  SetRenderOption(1, 1);
   return true;
 }();
 }  // namespace
 
-// Made on first use, for the processor it finds then, and freed at exit.
+// The unit starts before main and so ends after it, when GlobalMachine goes: after the display
+// components that draw with the machine, which the program frees before main returns.
 TDXRMachine* RenderMachine() {
-  static const std::unique_ptr<TDXRMachine> machine = std::make_unique<TDXRMachine>();
-  return machine.get();
+  if (!GlobalMachine) GlobalMachine = std::make_unique<TDXRMachine>();
+  return GlobalMachine.get();
 }
 
 DXRChannels SurfaceChannels(const TDXRSurface& surface) {
@@ -350,8 +366,8 @@ uint8_t PresentMask(const Register (&registers)[MaxRegisters]) {
 // Everything a compile builds into the code, taken before it simplifies the tree; values the
 // routine reads at run time (colours, coordinates, pixel addresses, palettes, and the steps
 // unless they are folded) are left out. So every sprite of one format drawn with the same
-// options shares one routine. The processor's features are the machine's for life, so its
-// routines need not record them.
+// options shares one routine. UseMMX may change between compiles, so it is recorded; the
+// processor's features the machine was made with are its for life and need not be.
 void TDXRMachine::CollectCompileInputs(const DXRNode* root, std::string& bytes) const {
   DXRColorRegister colors[MaxRegisters];
   std::memcpy(static_cast<void*>(colors), ColorRegisters, sizeof(colors));
@@ -360,7 +376,7 @@ void TDXRMachine::CollectCompileInputs(const DXRNode* root, std::string& bytes) 
   std::memcpy(static_cast<void*>(textures), TextureRegisters, sizeof(textures));
   for (DXRTextureRegister& texture : textures) {
     texture.U = texture.V = 0;
-    if (Features.MMX || !texture.ConstantSteps) texture.dU = texture.dV = 0;
+    if (UseMMX || !texture.ConstantSteps) texture.dU = texture.dV = 0;
   }
   DXRZBuffer zBuffer = ZBuffer;
   zBuffer.Surface = nullptr;
@@ -385,6 +401,7 @@ void TDXRMachine::CollectCompileInputs(const DXRNode* root, std::string& bytes) 
   }
   AppendBytes(bytes, &Dither, sizeof(Dither));
   AppendBytes(bytes, &zBuffer, sizeof(zBuffer));
+  AppendBytes(bytes, &UseMMX, sizeof(UseMMX));
   AppendBytes(bytes, &Rows.Enable, sizeof(Rows.Enable));
   AppendSurfaceFormat(bytes, Dest);
   AppendSurfaceFormat(bytes, ZBuffer.Surface);

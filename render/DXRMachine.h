@@ -146,16 +146,15 @@ struct DXRRowWalk {
   DXRRowAxis U, V;                     // of texture 0
 };
 
-// What the span compiler may use of the processor it runs on. Whoever makes a machine asks the
-// processor once (DetectCpuFeatures) and passes the answer in, or less of it to have a machine
-// that leaves a path out.
+// What a machine's compiler may use of the processor besides MMX, which UseMMX governs for
+// every machine. Whoever makes a machine asks the processor (ProbeProcessorFeatures) and passes
+// the answer in, or less of it to have a machine that leaves a path out.
 struct DXRProcessorFeatures {
-  bool MMX = false;     // MMX code for the colour arithmetic
   bool AVX512 = false;  // raw copies of 32-bit texels 16 at a time
 };
 
-// Asks the processor, and for AVX-512 also whether the system saves its registers.
-DXRProcessorFeatures DetectCpuFeatures();
+// Asks the processor, and also whether the system saves the AVX-512 registers.
+DXRProcessorFeatures ProbeProcessorFeatures();
 
 using DXRSpanRoutine = void (*)(int32_t count);
 using DXRRowsRoutine = void (*)();
@@ -172,7 +171,7 @@ constexpr size_t MaxKeptRoutines = 16;
 
 class TDXRMachine {
  public:
-  explicit TDXRMachine(const DXRProcessorFeatures& features = DetectCpuFeatures(),
+  explicit TDXRMachine(const DXRProcessorFeatures& features = ProbeProcessorFeatures(),
                        size_t codeBufferSize = DefaultCodeBufferSize);
   virtual ~TDXRMachine();
   TDXRMachine(const TDXRMachine&) = delete;
@@ -190,7 +189,7 @@ class TDXRMachine {
   // The code of the routine Entry belongs to (empty when nothing is compiled).
   std::span<const uint8_t> RoutineCode() const;
 
-  const DXRProcessorFeatures Features;  // what the compiler may emit
+  const DXRProcessorFeatures Features;  // what the compiler may emit besides MMX code
   const void* CodeBuffer = nullptr;     // the executable view of CodeMemory
   size_t CodeBufferSize = 0;
   DXRSpanRoutine Entry = nullptr;
@@ -260,7 +259,16 @@ extern uint8_t SubTable[511];
 extern double CosTable[256];
 extern const uint8_t DitherTable[16];
 
+// Generate MMX code; the compilers read it when they compile, so it may change between compiles.
+extern bool UseMMX;
+// Sets UseMMX to whether the processor has MMX, and records that.
+void DetectCpuFeatures();
+// Option 1 turns MMX code on (value not 0, where the processor has MMX) or off; other options do
+// nothing.
+void SetRenderOption(uint8_t option, int32_t value);
+
 double Cos256(int32_t angle);
 double Sin256(int32_t angle);
 
+// The program's one machine, made on first use and freed when the unit ends.
 TDXRMachine* RenderMachine();

@@ -48,7 +48,7 @@ void SpanCompiler::EmitBlendZero(DXRColor* result) {
 }
 
 void SpanCompiler::EmitCopy8(DXRColor* result, const DXRColor* operand) {
-  if (M.Features.MMX) {
+  if (UseMMX) {
     movq(mm0, qword[At(operand)]);
     movq(qword[At(result)], mm0);
     M.MMXUsed = true;
@@ -62,7 +62,7 @@ void SpanCompiler::EmitCopy8(DXRColor* result, const DXRColor* operand) {
 
 void SpanCompiler::EmitBlendCopy(DXRColor* result, const DXRColor* operand, DXRChannels constChannels) {
   if (operand == result) return;
-  if (!M.Features.MMX && constChannels == ChannelsRGBA) {
+  if (!UseMMX && constChannels == ChannelsRGBA) {
     uint32_t halves[2];
     std::memcpy(halves, operand, sizeof(halves));
     mov(dword[At(result)], halves[0]);
@@ -175,7 +175,7 @@ void SpanCompiler::EmitAddOrSubChannels(uint8_t mode, DXRColor* result, const DX
 
 void SpanCompiler::EmitBlendSaturating(uint8_t mode, DXRColor* result, const DXRColor* op1, const DXRColor* op2,
                                        DXRChannels channels, DXRChannels const1, DXRChannels const2) {
-  if (M.Features.MMX)
+  if (UseMMX)
     EmitMMXWords(mode, result, op1, op2);
   else
     EmitAddOrSubChannels(mode, result, op1, op2, channels, const1, const2);
@@ -183,7 +183,7 @@ void SpanCompiler::EmitBlendSaturating(uint8_t mode, DXRColor* result, const DXR
 
 void SpanCompiler::EmitBlendMultiply(DXRColor* result, const DXRColor* op1, const DXRColor* op2,
                                      DXRChannels channels) {
-  if (M.Features.MMX) {
+  if (UseMMX) {
     EmitMMXWords(BlendMultiply, result, op1, op2);
     return;
   }

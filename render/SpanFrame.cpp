@@ -254,7 +254,7 @@ void SpanCompiler::EmitVectorCopy(const DXRTextureRegister& texture) {
   const Zmm u = zmm0, v = zmm1, stepU = zmm2, stepV = zmm3, lanes = zmm4, scratch = zmm5, key = zmm6,
             keep = zmm7, texels = zmm8, offsets = zmm9, compared = zmm10;
   // The per-pixel steps in ecx and edx, as the pixel loop would add them.
-  if (!M.Features.MMX && texture.ConstantSteps) {
+  if (!UseMMX && texture.ConstantSteps) {
     mov(ecx, texture.dU);
     mov(edx, texture.dV);
   } else {

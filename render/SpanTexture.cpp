@@ -239,7 +239,7 @@ void SpanCompiler::EmitColorStep() {
     if (!reg.Gouraud) continue;
     const auto* color = reinterpret_cast<const uint8_t*>(&reg.Color);
     const auto* delta = reinterpret_cast<const uint8_t*>(&reg.Delta);
-    if (M.Features.MMX) {
+    if (UseMMX) {
       movq(mm0, qword[At(color)]);
       paddw(mm0, qword[At(delta)]);
       movq(qword[At(color)], mm0);
@@ -260,14 +260,14 @@ void SpanCompiler::EmitTextureStep() {
     if (&texture == CachedTexture) {
       // Constant steps are folded only where the table form folds them; the MMX form reads
       // the steps at every pixel.
-      if (!M.Features.MMX && texture.ConstantSteps) {
+      if (!UseMMX && texture.ConstantSteps) {
         if (texture.dU) add(r12d, texture.dU);
         if (texture.dV) add(r13d, texture.dV);
       } else {
         add(r12d, dword[At(&texture.dU)]);
         add(r13d, dword[At(&texture.dV)]);
       }
-    } else if (M.Features.MMX) {
+    } else if (UseMMX) {
       movq(mm0, qword[At(&texture.U)]);
       paddd(mm0, qword[At(&texture.dU)]);
       movq(qword[At(&texture.U)], mm0);

@@ -56,13 +56,14 @@ void ReportPerPixel(benchmark::State& state) {
 // where the processor can, unless `vectors` is false.
 template <class AngleOf>
 void DrawCompiled(benchmark::State& state, bool mmx, int sprites, AngleOf angleOf, bool vectors = true) {
-  const DXRProcessorFeatures processor = DetectCpuFeatures();
-  if (mmx && !processor.MMX) {
+  SetRenderOption(1, mmx);
+  if (mmx && !UseMMX) {
     state.SkipWithError("this processor has no MMX");
     return;
   }
+  const DXRProcessorFeatures processor = ProbeProcessorFeatures();
   if (vectors && !processor.AVX512) state.SetLabel("no AVX-512 here: texels copied one by one");
-  TDXRMachine machine({mmx, vectors && processor.AVX512});
+  TDXRMachine machine({.AVX512 = vectors && processor.AVX512});
   Scene scene;
   const RECT whole = {0, 0, SpriteSize, SpriteSize};
   for (auto _ : state) {
@@ -73,6 +74,7 @@ void DrawCompiled(benchmark::State& state, bool mmx, int sprites, AngleOf angleO
     benchmark::ClobberMemory();
   }
   ReportPerPixel(state);
+  SetRenderOption(1, 1);
 }
 
 // One sprite drawn again and again, and two sprites in turn, each beside the plain loop doing

@@ -47,10 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto alpha = Take<int32_t>(data, size);
   const auto key = Take<uint32_t>(data, size);
   const auto options = Take<uint8_t>(data, size);
-  DXRProcessorFeatures features = DetectCpuFeatures();
-  features.MMX = features.MMX && (options & 1);
-  TDXRMachine machine(features);
-  DrawRotatedBlend(machine, dest->desc, src->desc, x, y, width, height, rect, centerX, centerY, angle, blend, alpha,
-                   options & 2, key);
+  SetRenderOption(1, options & 1);
+  DrawRotatedBlend(*RenderMachine(), dest->desc, src->desc, x, y, width, height, rect, centerX, centerY, angle, blend,
+                   alpha, options & 2, key);
   return 0;
 }

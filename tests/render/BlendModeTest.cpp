@@ -83,7 +83,8 @@ INSTANTIATE_BOTH_FORMS(BlendValues);
 // Every pair of components, one span of 256 per first component, with the second component
 // stepped along the span.
 std::vector<uint32_t> AllPairs(TDXRBlendMode mode, bool mmx) {
-  TDXRMachine machine(CodeForm(mmx));
+  const UseMMXForm form(mmx);
+  TDXRMachine machine;
   TestSurface dest(PixelFormat::ARGB32, 256, 1);
   std::vector<uint32_t> results;
   machine.Initialize();
@@ -107,7 +108,7 @@ std::vector<uint32_t> AllPairs(TDXRBlendMode mode, bool mmx) {
 }
 
 TEST(BlendForms, AgreeOnAllPairsWithoutFractions) {
-  if (const std::string why = Unavailable(CodeForm(true)); !why.empty()) GTEST_SKIP() << why;
+  if (const std::string why = UseMMXForm(true).Unavailable(); !why.empty()) GTEST_SKIP() << why;
   for (TDXRBlendMode mode : {BlendAdd, BlendSub, BlendReverseSub, BlendMultiply, BlendModulateAll, BlendAddColor}) {
     const auto table = AllPairs(mode, false);
     const auto mmx = AllPairs(mode, true);

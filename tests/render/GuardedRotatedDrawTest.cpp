@@ -52,8 +52,9 @@ class GuardedRotatedDraw : public ::testing::TestWithParam<GuardedParam> {};
 
 TEST_P(GuardedRotatedDraw, StaysInsideSourceAndDestination) {
   const auto [destFormat, sourceFormat, mmx] = GetParam();
-  TDXRMachine machine(CodeForm(mmx));
-  if (const std::string why = Unavailable(machine.Features); !why.empty()) GTEST_SKIP() << why;
+  const UseMMXForm form(mmx);
+  if (const std::string why = form.Unavailable(); !why.empty()) GTEST_SKIP() << why;
+  TDXRMachine machine;
   for (int layout = 0; layout < 4; ++layout) {
     const bool bottomUp = layout & 1, againstEnd = layout & 2;
     // The wider destination has rows long enough for whole blocks of the 16-pixel copies.

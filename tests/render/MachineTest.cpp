@@ -2,6 +2,8 @@
 #include <cmath>
 #include <vector>
 
+#include <xbyak/xbyak_util.h>
+
 #include "RenderFixture.h"
 
 namespace {
@@ -295,23 +297,40 @@ TEST(RenderTables, TablesAndAngles) {
   EXPECT_DOUBLE_EQ(Cos256(256 + 32), std::cos(std::acos(-1.0) / 4));
 }
 
-// Machines of both forms side by side: each compiles by its own features, whatever the other
-// was made with, and a machine made without features takes the processor's.
-TEST(RenderTables, EachMachineCompilesForTheFeaturesItWasMadeWith) {
-  if (const std::string why = Unavailable(CodeForm(true)); !why.empty()) GTEST_SKIP() << why;
-  TDXRMachine mmx(CodeForm(true)), table(CodeForm(false));
+// Option 1 is the one switch of the code form: MMX exactly where the processor has it, as at
+// start, or the table form; no other option touches it.
+TEST(RenderTables, MMXOptionFollowsTheProcessor) {
+  const bool processorHasMMX = Xbyak::util::Cpu().has(Xbyak::util::Cpu::tMMX);
+  EXPECT_EQ(UseMMX, processorHasMMX) << "at start";
+  const UseMMXForm table(false);
+  EXPECT_FALSE(UseMMX);
+  SetRenderOption(0, 1);
+  SetRenderOption(2, 1);
+  EXPECT_FALSE(UseMMX) << "other options";
+  SetRenderOption(1, -7);
+  EXPECT_EQ(UseMMX, processorHasMMX);
+  SetRenderOption(255, 0);
+  EXPECT_EQ(UseMMX, processorHasMMX) << "other options";
+  SetRenderOption(1, 0);
+  EXPECT_FALSE(UseMMX);
+}
+
+// The option may change between compiles of one machine: each compile takes the form set then,
+// though the machine keeps a routine of the other form for the same tree.
+TEST(RenderTables, EachCompileTakesTheFormTheOptionSetsThen) {
+  if (const std::string why = UseMMXForm(true).Unavailable(); !why.empty()) GTEST_SKIP() << why;
+  TDXRMachine machine;
   TestSurface dest(PixelFormat::ARGB32, 1, 1);
-  for (TDXRMachine* machine : {&mmx, &table, &mmx}) {
-    machine->Initialize();
-    machine->Dest = &dest.desc;
-    machine->ColorRegisters[1].Gouraud = true;
-    DXRNode* second = machine->NewTypedNode(NodeColor);
+  for (const bool mmx : {true, false, true}) {
+    const UseMMXForm form(mmx);
+    machine.Initialize();
+    machine.Dest = &dest.desc;
+    machine.ColorRegisters[1].Gouraud = true;
+    DXRNode* second = machine.NewTypedNode(NodeColor);
     second->Index = 1;
-    machine->Compile(machine->NewBlendNode(BlendAdd, machine->NewTypedNode(NodeColor), second));
-    EXPECT_EQ(machine->MMXUsed, machine == &mmx);
+    machine.Compile(machine.NewBlendNode(BlendAdd, machine.NewTypedNode(NodeColor), second));
+    EXPECT_EQ(machine.MMXUsed, mmx);
   }
-  EXPECT_EQ(TDXRMachine().Features.MMX, DetectCpuFeatures().MMX);
-  EXPECT_EQ(RenderMachine()->Features.AVX512, DetectCpuFeatures().AVX512);
 }
 
 TEST(RenderTables, OneSharedMachine) {

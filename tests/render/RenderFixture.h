@@ -9,27 +9,29 @@
 #include "TestSurfaces.h"
 #include "render/DXRMachine.h"
 
-// The features a machine is made with for one code form: MMX code or the table form, and raw
-// 32-bit copies 16 pixels at a time or pixel by pixel (by default as this processor can).
-inline DXRProcessorFeatures CodeForm(bool mmx, bool vectorCopies = DetectCpuFeatures().AVX512) {
-  return {mmx, vectorCopies};
-}
+// Compiles MMX code or the table form while it lives, through the program's own option, and
+// then gives the program back its setting: MMX code wherever the processor has it.
+class UseMMXForm {
+ public:
+  explicit UseMMXForm(bool mmx) : mmx_(mmx) { SetRenderOption(1, mmx ? 1 : 0); }
+  ~UseMMXForm() { SetRenderOption(1, 1); }
+  UseMMXForm(const UseMMXForm&) = delete;
+  UseMMXForm& operator=(const UseMMXForm&) = delete;
 
-// Why this processor cannot run code of that form; empty when it can. A test of such a form
-// skips with it, so that the output says which path went untried here.
-inline std::string Unavailable(const DXRProcessorFeatures& form) {
-  const DXRProcessorFeatures processor = DetectCpuFeatures();
-  if (form.MMX && !processor.MMX) return "this processor has no MMX";
-  if (form.AVX512 && !processor.AVX512) return "this processor (or its system) offers no AVX-512";
-  return {};
-}
+  // Why this processor cannot compile the form; empty when it can. A test of such a form skips
+  // with it, so that the output says which path went untried here.
+  std::string Unavailable() const { return mmx_ && !UseMMX ? "this processor has no MMX" : ""; }
+
+ private:
+  bool mmx_;
+};
 
 // Parameterised over the code form: every case runs with MMX code and with the table form.
 class RenderTest : public ::testing::TestWithParam<bool> {
  protected:
-  RenderTest() : machine(std::make_unique<TDXRMachine>(CodeForm(GetParam()))) { machine->Initialize(); }
+  RenderTest() : form_(GetParam()), machine(std::make_unique<TDXRMachine>()) { machine->Initialize(); }
   void SetUp() override {
-    if (const std::string why = Unavailable(machine->Features); !why.empty()) GTEST_SKIP() << why;
+    if (const std::string why = form_.Unavailable(); !why.empty()) GTEST_SKIP() << why;
   }
 
   DXRNode* Const(uint16_t r, uint16_t g, uint16_t b, uint16_t a) {
@@ -68,6 +70,7 @@ class RenderTest : public ::testing::TestWithParam<bool> {
     return value;
   }
 
+  UseMMXForm form_;
   std::unique_ptr<TDXRMachine> machine;
 };
 

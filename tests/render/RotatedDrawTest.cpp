@@ -10,12 +10,12 @@ namespace {
 
 class RotatedDraw : public ::testing::TestWithParam<bool> {
  protected:
-  RotatedDraw() : machine(CodeForm(GetParam())), source(PixelFormat::RGB32, 4, 4), dest(PixelFormat::RGB32, 16, 16) {
+  RotatedDraw() : form_(GetParam()), source(PixelFormat::RGB32, 4, 4), dest(PixelFormat::RGB32, 16, 16) {
     for (uint32_t y = 0; y < 4; ++y)
       for (uint32_t x = 0; x < 4; ++x) SetSource(x, y, 0x100000 + y * 16 + x);
   }
   void SetUp() override {
-    if (const std::string why = Unavailable(machine.Features); !why.empty()) GTEST_SKIP() << why;
+    if (const std::string why = form_.Unavailable(); !why.empty()) GTEST_SKIP() << why;
   }
 
   void SetSource(uint32_t x, uint32_t y, uint32_t value) {
@@ -40,6 +40,7 @@ class RotatedDraw : public ::testing::TestWithParam<bool> {
     return drawn;
   }
 
+  UseMMXForm form_;
   TDXRMachine machine;
   TestSurface source, dest;
 };

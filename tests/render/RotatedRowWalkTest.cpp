@@ -71,9 +71,9 @@ class RotatedRowWalk : public ::testing::TestWithParam<bool> {};
 TEST_P(RotatedRowWalk, DrawsWhatTheRowsDrawnOneByOneDraw) {
   // The row walk as the program runs it, against its rows run one by one without raw copies of
   // 16 texels: so the copies are checked too where the processor has them.
-  TDXRMachine machine(CodeForm(GetParam()));
-  TDXRMachine oneByOne(CodeForm(GetParam(), false));
-  if (const std::string why = Unavailable(machine.Features); !why.empty()) GTEST_SKIP() << why;
+  const UseMMXForm form(GetParam());
+  if (const std::string why = form.Unavailable(); !why.empty()) GTEST_SKIP() << why;
+  TDXRMachine machine, oneByOne({.AVX512 = false});
   std::mt19937 rng(4711);
   const int32_t extremes[] = {INT32_MIN, -65536, -1, 0, 1, 65535, INT32_MAX};
   auto pick = [&rng](int32_t low, int32_t high) {

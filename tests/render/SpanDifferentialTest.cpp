@@ -18,8 +18,9 @@ struct TreeOptions {
 
 class Scenario {
  public:
-  Scenario(uint32_t seed, PixelFormat destFormat, PixelFormat textureFormat, const DXRProcessorFeatures& form)
-      : rng(seed), machine(std::make_unique<TDXRMachine>(form)) {
+  Scenario(uint32_t seed, PixelFormat destFormat, PixelFormat textureFormat,
+           const DXRProcessorFeatures& features = ProbeProcessorFeatures())
+      : rng(seed), machine(std::make_unique<TDXRMachine>(features)) {
     dest = TestSurface(destFormat, 1 + rng() % 24, 1 + rng() % 6, rng() % 2, rng() % 3);
     dest.Randomize(rng);
     for (int t = 0; t < 3; ++t) {
@@ -128,7 +129,7 @@ class Scenario {
     destRef = dest;
     zRef = zBuffer;
     ref.dest = &destRef.desc;
-    ref.mmx = machine->Features.MMX;
+    ref.mmx = UseMMX;
     ref.dither = machine->Dither;
     std::copy(std::begin(machine->ColorRegisters), std::end(machine->ColorRegisters), ref.colors);
     std::copy(std::begin(machine->TextureRegisters), std::end(machine->TextureRegisters), ref.textures);
@@ -211,7 +212,6 @@ class Scenario {
     return static_cast<int32_t>(low + rng() % (high - low + 1));
   }
 
-
  public:
   std::unique_ptr<TDXRMachine> machine;
 };
@@ -221,16 +221,16 @@ using FormatsAndForm = std::tuple<PixelFormat, PixelFormat, bool>;
 class RandomTrees : public ::testing::TestWithParam<FormatsAndForm> {
  protected:
   void SetUp() override {
-    if (const std::string why = Unavailable(CodeForm(std::get<2>(GetParam()))); !why.empty()) GTEST_SKIP() << why;
+    if (const std::string why = form_.Unavailable(); !why.empty()) GTEST_SKIP() << why;
   }
 
   // The rotated draw's shape: the texture over the destination, raw copies where formats agree.
   void ExpectTextureCopiesMatchReference(bool vectorCopies) {
-    const auto [destFormat, textureFormat, mmx] = GetParam();
+    const PixelFormat destFormat = std::get<0>(GetParam()), textureFormat = std::get<1>(GetParam());
     for (uint32_t seed = 1; seed <= 12; ++seed) {
       SCOPED_TRACE(::testing::Message() << "seed " << seed);
       Scenario s(seed * 104729 + static_cast<uint32_t>(destFormat) * 17 + static_cast<uint32_t>(textureFormat),
-                 destFormat, textureFormat, CodeForm(mmx, vectorCopies));
+                 destFormat, textureFormat, {.AVX512 = vectorCopies});
       s.RandomSetup(true, seed % 2 == 0, seed % 3 == 0);
       DXRNode* destPixel = s.machine->NewTypedNode(NodeDestPixel);
       DXRNode* texel = s.machine->NewTextureNode(0);
@@ -240,14 +240,16 @@ class RandomTrees : public ::testing::TestWithParam<FormatsAndForm> {
       if (HasFatalFailure()) return;
     }
   }
+
+  UseMMXForm form_{std::get<2>(GetParam())};
 };
 
 TEST_P(RandomTrees, MatchReferencePixelForPixel) {
-  const auto [destFormat, textureFormat, mmx] = GetParam();
+  const PixelFormat destFormat = std::get<0>(GetParam()), textureFormat = std::get<1>(GetParam());
   for (uint32_t seed = 1; seed <= 30; ++seed) {
     SCOPED_TRACE(::testing::Message() << "seed " << seed);
     Scenario s(seed * 7919 + static_cast<uint32_t>(destFormat) * 31 + static_cast<uint32_t>(textureFormat), destFormat,
-               textureFormat, CodeForm(mmx));
+               textureFormat);
     const bool indirect = seed % 5 == 0;
     s.RandomSetup(!indirect);
     DXRNode* root = s.RandomTree(3, {indirect, 3});
@@ -262,7 +264,7 @@ TEST_P(RandomTrees, MatchReferencePixelForPixel) {
 TEST_P(RandomTrees, TextureCopiesPixelByPixelMatchReference) { ExpectTextureCopiesMatchReference(false); }
 
 TEST_P(RandomTrees, TextureCopiesSixteenAtATimeMatchReference) {
-  if (const std::string why = Unavailable(CodeForm(false, true)); !why.empty()) GTEST_SKIP() << why;
+  if (!ProbeProcessorFeatures().AVX512) GTEST_SKIP() << "this processor (or its system) offers no AVX-512";
   ExpectTextureCopiesMatchReference(true);
 }
 
@@ -280,16 +282,17 @@ using ModeAndForm = std::tuple<int, bool>;
 class BlendModes : public ::testing::TestWithParam<ModeAndForm> {
  protected:
   void SetUp() override {
-    if (const std::string why = Unavailable(CodeForm(std::get<1>(GetParam()))); !why.empty()) GTEST_SKIP() << why;
+    if (const std::string why = form_.Unavailable(); !why.empty()) GTEST_SKIP() << why;
   }
+
+  UseMMXForm form_{std::get<1>(GetParam())};
 };
 
 TEST_P(BlendModes, EveryModeMatchesReferenceOverOperandKinds) {
-  const auto [mode, mmx] = GetParam();
+  const int mode = std::get<0>(GetParam());
   for (uint32_t seed = 1; seed <= 40; ++seed) {
     SCOPED_TRACE(::testing::Message() << "seed " << seed);
-    Scenario s(seed * 65537 + static_cast<uint32_t>(mode), AllFormats[4 + seed % 6], AllFormats[seed * 3 % 10],
-               CodeForm(mmx));
+    Scenario s(seed * 65537 + static_cast<uint32_t>(mode), AllFormats[4 + seed % 6], AllFormats[seed * 3 % 10]);
     s.RandomSetup(false);
     // Operands of every kind on both sides: constants, registers, textures, nested blends.
     DXRNode* leaves[2];
