@@ -60,20 +60,14 @@ bool RectInside(const RECT& inner, int32_t width, int32_t height) {
 void FillPixels(const PixelBlock& block, const RECT& rect, uint32_t value) {
   const RECT area = IntersectRects(rect, RECT{0, 0, block.width, block.height});
   if (IsEmptyRect(area)) return;
-  const int32_t count = area.right - area.left;
-  ForEachRow(area.top, area.bottom, int64_t{count} * block.bytesPerPixel, [&](int32_t y) {
+  const size_t rowBytes = static_cast<size_t>(area.right - area.left) * block.bytesPerPixel;
+  ForEachRow(area.top, area.bottom, static_cast<int64_t>(rowBytes), [&](int32_t y) {
+    // One pixel, then what is filled copied after itself: ten block copies for a row of a
+    // thousand pixels rather than a store a pixel (far cheaper under ThreadSanitizer too).
     uint8_t* row = PixelAddress(block, area.left, y);
-    switch (block.bytesPerPixel) {
-      case 1:
-        std::memset(row, static_cast<uint8_t>(value), count);
-        break;
-      case 4:
-        for (int32_t x = 0; x < count; ++x) std::memcpy(row + 4 * x, &value, 4);
-        break;
-      default:
-        for (int32_t x = 0; x < count; ++x) WriteRawPixel(row, x, block.bytesPerPixel, value);
-        break;
-    }
+    WriteRawPixel(row, 0, block.bytesPerPixel, value);
+    for (size_t filled = static_cast<size_t>(block.bytesPerPixel); filled < rowBytes; filled *= 2)
+      std::memcpy(row + filled, row, std::min(filled, rowBytes - filled));
   });
 }
 

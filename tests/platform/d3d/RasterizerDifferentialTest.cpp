@@ -4,6 +4,8 @@
 // is made to both, so a batch kept back and drawn later must still come out as if drawn in order.
 // Every scene is drawn twice, shading one pixel at a time and as many at once as the processor
 // can, and both must match the reference.
+#include <oneapi/tbb/task_arena.h>
+
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -472,8 +474,14 @@ TEST_F(RasterizerDifferentialTest, TargetDrawnFromItself) {
 
 TEST_F(RasterizerDifferentialTest, DenseFrameOfOverlappingKeyedSprites) {
   // Many keyed bilinear sprites piled on one another, mostly hidden by later ones, as when the
-  // swarm has gathered round the player.
+  // swarm has gathered round the player; drawn by one worker thread and by several, which must
+  // not show in a pixel.
   const SceneKind dense{320, 240, 1500, 0, 0, true};
-  RunScene(RgbPixelFormat(32, 0xFF0000, 0xFF00, 0xFF), dense, 100);
-  RunScene(RgbPixelFormat(16, 0xF800, 0x07E0, 0x001F), dense, 101);
+  for (const int threads : {1, 3}) {
+    SCOPED_TRACE(::testing::Message() << "task arena of " << threads << " threads");
+    tbb::task_arena(threads).execute([&] {
+      RunScene(RgbPixelFormat(32, 0xFF0000, 0xFF00, 0xFF), dense, 100);
+      RunScene(RgbPixelFormat(16, 0xF800, 0x07E0, 0x001F), dense, 101);
+    });
+  }
 }
