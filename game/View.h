@@ -83,7 +83,7 @@ void LocateThenDraw(Integer first, Integer last, const TPassPictures& pictures,
       if (std::optional<TPlace> place = locate(i)) draw(*place);
     return;
   }
-  constexpr Integer kStretch = 1024;
+  constexpr Integer kStretch = 256;
   const Integer stretchCount = last < first ? 0 : (last - first) / kStretch + 1;
   std::vector<std::vector<TPlace>> places(static_cast<size_t>(stretchCount));
   ParallelFor<Integer>(0, stretchCount, 1, [&](Integer stretch) {
