@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "dxbase/ScopeExit.h"
 #include "game/GameState.h"
 #include "game/NewGame.h"
 #include "game/Orvalisunit.h"
@@ -68,25 +69,13 @@ TEnemyShot ShotFiredBy(const TEnemyShip& enemy, Integer index) {
   return shot;
 }
 
-// What the ordered part of the enemy pass needs of one enemy's move: where the enemy was before
-// it (it is drawn there), whether it is in view after it, and whether it fired. Kept small: the
-// ordered part reads one for every enemy.
-struct TEnemyMove {
-  Real FromX, FromY;
-  bool InView;
-  bool Fired;  // its shot is in EnemyShotsFired at the enemy's index
-};
-
 // One enemy: steer towards the player, fire when pointing at it, speed up when far and slow
-// down when near, move, and let the turn rate decay while it is not steering. Reads the player
-// and writes only this enemy's own entries (ship, sines and fired shot) and `move`, so enemies
+// down when near, move, and let the turn rate decay while it is not steering. Returns the shot it
+// fired. Reads the player and writes only this enemy's own entries (ship and sines), so enemies
 // can be steered side by side.
-void SteerAndMove(Integer index, const TViewSquare& view, TEnemyMove& move,
-                  TEnemyShot& firedShot) {
+std::optional<TEnemyShot> SteerAndMove(Integer index) {
   TEnemyShip& enemy = EnemyShip[index];
-  move.FromX = enemy.X;
-  move.FromY = enemy.Y;
-  move.Fired = false;
+  std::optional<TEnemyShot> fired;
   const Real dx = enemy.X - PlayerX, dy = enemy.Y - PlayerY;
 
   // On top of the player the bearing means nothing: no steering and no fire then.
@@ -107,8 +96,7 @@ void SteerAndMove(Integer index, const TViewSquare& view, TEnemyMove& move,
     if (enemy.FireCooldown == 0 && -800 < dx && dx < 800 && -800 < dy && dy < 800 &&
         Round(aim - 2) < enemy.Angle && enemy.Angle < Round(aim + 2)) {
       enemy.FireCooldown = 60;
-      firedShot = ShotFiredBy(enemy, index);
-      move.Fired = true;
+      fired = ShotFiredBy(enemy, index);
     }
   }
 
@@ -134,13 +122,8 @@ void SteerAndMove(Integer index, const TViewSquare& view, TEnemyMove& move,
   }
   enemy.Angle += enemy.TurnRate;
   enemy.Turning = 0;
-  move.InView = view.Contains(enemy.X, enemy.Y);
+  return fired;
 }
-
-// The moves of the enemy pass and the shots fired in it, indexed like the enemies; only the pass
-// reads them.
-std::vector<TEnemyMove> EnemyMoves;
-std::vector<TEnemyShot> EnemyShotsFired;
 
 bool Overlaps(Real x, Real y, Real targetX, Real targetY) {
   return targetX - 25 < x && x < targetX + 25 && targetY - 25 < y && y < targetY + 25;
@@ -242,6 +225,11 @@ class TEnemyKills {
   std::vector<Integer> FTargets;  // the enemies some shot overlaps, in table order
 };
 
+// An explosion of kind k shows items 29 (k - 1) + Frame for Frame 2 .. 29 k; the last kind's last
+// picture is the highest.
+bool Finished(const TExplosionEffect& explosion) { return explosion.Frame > 29 * explosion.Kind; }
+constexpr Integer HighestExplosionPicture = 29 * (3 - 1) + 29 * 3;
+
 // Moves every entry one step and ages it, then removes the expired ones, the others keeping
 // their order. The shot passes test their hits after this: a hit leaves a shot one more frame,
 // never none, so it could not change which ones expire now.
@@ -260,42 +248,38 @@ void MoveAndAge(T* table, Integer& count) {
 // UpdateEnemies: in frames with enemies, after both shot passes. Steers, fires, moves and draws
 // every enemy, appends enemy shots, counts the enemies in view and writes the second text line.
 void UpdateEnemies() {
-  // The enemies steer on worker threads, and are found in view there too; their shots and
-  // pictures follow in table order.
-  const TViewSquare view(PlayerX, PlayerY, ViewRange);
-  EnemyMoves.resize(EnemyCount + 1);
-  EnemyShotsFired.resize(EnemyCount + 1);
-  ParallelFor(1, EnemyCount + 1, 64, [&view](Integer i) {
-    SteerAndMove(i, view, EnemyMoves[i], EnemyShotsFired[i]);
-  });
-
+  // Each enemy steers, fires and moves where it is located, on worker threads when no drawing
+  // can raise; its shot and its picture follow in table order.
   DrawnEnemyCount = 0;
   TDirectDrawSurface* surface = OrvalisMain->DXDraw->Surface();
+  const TViewSquare view(PlayerX, PlayerY, ViewRange);
   const TViewTransform viewTransform(Heading);
-  // The enemies that fired or are in view, and how those in view are drawn.
+  // An enemy that fired or is in view after its move, and how it is drawn if it is.
   struct TEnemyPlace {
-    Integer Index;
+    std::optional<TEnemyShot> Fired;
     bool InView;
     Integer X, Y, Picture;
     Single Angle;
   };
   LocateThenDraw(
-      1, EnemyCount,
+      1, EnemyCount, {OrvalisMain->Enemy, HighestBankFrame},
       [&](Integer i) -> std::optional<TEnemyPlace> {
-        const TEnemyMove& move = EnemyMoves[i];
-        // Drawn where it was before it moved, but counted by where it is now.
-        if (!move.InView)
-          return move.Fired ? std::optional(TEnemyPlace{i, false, 0, 0, 0, 0}) : std::nullopt;
         const TEnemyShip& enemy = EnemyShip[i];
-        const TViewOffset offset = viewTransform(move.FromX, move.FromY, PlayerX, PlayerY);
-        return TEnemyPlace{i, true, ScreenX(offset, -15), ScreenY(offset, 0),
+        // Drawn where it was before it moved, but counted by where it is now.
+        const Real fromX = enemy.X, fromY = enemy.Y;
+        std::optional<TEnemyShot> fired = SteerAndMove(i);
+        if (!view.Contains(enemy.X, enemy.Y)) {
+          if (!fired) return std::nullopt;
+          return TEnemyPlace{fired, false, 0, 0, 0, 0};
+        }
+        const TViewOffset offset = viewTransform(fromX, fromY, PlayerX, PlayerY);
+        return TEnemyPlace{fired, true, ScreenX(offset, -15), ScreenY(offset, 0),
                            TurnRateBankFrame(enemy.TurnRate), ScreenAngle(enemy.Angle)};
       },
       [&](const TEnemyPlace& place) {
         // A shot that finds the table full is lost.
-        if (EnemyMoves[place.Index].Fired) {
-          if (TEnemyShot* shot = AppendEntry(EnemyShot, EnemyShotCount))
-            *shot = EnemyShotsFired[place.Index];
+        if (place.Fired) {
+          if (TEnemyShot* shot = AppendEntry(EnemyShot, EnemyShotCount)) *shot = *place.Fired;
         }
         if (!place.InView) return;
         ++DrawnEnemyCount;
@@ -333,14 +317,14 @@ void MoveShots() {
 
 // UpdateExplosions: in frames with explosions, after the enemies. Ages, removes and draws them.
 void UpdateExplosions() {
-  // The finished ones leave in one sweep that keeps the order of the others.
-  Integer kept = 0;
-  for (Integer i = 1; i <= ExplosionCount; ++i) {
-    TExplosionEffect& explosion = ExplosionEffect[i];
-    if (++explosion.Frame <= 29 * explosion.Kind) ExplosionEffect[++kept] = explosion;
-  }
-  ExplosionCount = kept;
-
+  // However the pass ends, the explosions it has aged past their last picture leave, in one sweep
+  // that keeps the order of the others; those it has not reached have not finished.
+  const ScopeExit removeFinished([] {
+    Integer kept = 0;
+    for (Integer i = 1; i <= ExplosionCount; ++i)
+      if (!Finished(ExplosionEffect[i])) ExplosionEffect[++kept] = ExplosionEffect[i];
+    ExplosionCount = kept;
+  });
   TDirectDrawSurface* surface = OrvalisMain->DXDraw->Surface();
   const TViewSquare view(PlayerX, PlayerY, ViewRange);
   const TViewTransform viewTransform(Heading);
@@ -349,10 +333,11 @@ void UpdateExplosions() {
     Integer X, Y, Picture;
   };
   LocateThenDraw(
-      1, ExplosionCount,
+      1, ExplosionCount, {OrvalisMain->Explosion, HighestExplosionPicture},
       [&](Integer i) -> std::optional<TExplosionPlace> {
-        const TExplosionEffect& explosion = ExplosionEffect[i];
-        if (!view.Contains(explosion.X, explosion.Y)) return std::nullopt;
+        TExplosionEffect& explosion = ExplosionEffect[i];
+        ++explosion.Frame;
+        if (Finished(explosion) || !view.Contains(explosion.X, explosion.Y)) return std::nullopt;
         const TViewOffset offset = viewTransform(explosion.X, explosion.Y, PlayerX, PlayerY);
         return TExplosionPlace{ScreenX(offset, -10), ScreenY(offset, 0),
                                explosion.Frame + 29 * (explosion.Kind - 1)};

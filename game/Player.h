@@ -18,6 +18,7 @@ void DrawShip();
 void UpdateShownEnergy();
 void DamagePlayer(Integer Amount);
 
-// The bank picture 0..40 for a turn rate: 20 in level flight, one step per 0.05 degrees per
-// frame, 40 and 0 beyond +-1.
+// The bank picture 0..HighestBankFrame for a turn rate: 20 in level flight, one step per 0.05
+// degrees per frame, 40 and 0 beyond +-1.
+inline constexpr Integer HighestBankFrame = 40;
 Integer TurnRateBankFrame(Extended r);

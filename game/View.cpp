@@ -24,6 +24,10 @@ Integer ScreenY(const TViewOffset& offset, Integer shift) {
   return CenterY - static_cast<Integer>(Round(offset.Y)) + shift;
 }
 
+bool HoldsAll(const TPassPictures& pictures) {
+  return pictures.Highest < pictures.List->Items()->Count();
+}
+
 namespace {
 
 TDirectDrawSurface* BackSurface() { return OrvalisMain->DXDraw->Surface(); }
@@ -49,7 +53,7 @@ void DrawStarLayer(TStar* layer, Real cameraX, Real cameraY, Integer& tick, Inte
   const TViewSquare view(cameraX, cameraY, ViewRange);
   const TViewTransform viewTransform(Heading);
   LocateThenDraw(
-      1, StarLayerSize,
+      1, StarLayerSize, {OrvalisMain->Stars1, last},
       [&](Integer i) -> std::optional<TScreenPlace> {
         const TStar& star = layer[i];
         if (!view.Contains(star.X, star.Y)) return std::nullopt;
@@ -144,7 +148,7 @@ void DrawBlips(T* table, Integer count, Integer picture, OnBlip onBlip) {
   const TViewSquare radarSquare(PlayerX, PlayerY, ViewRange + RadarRange);
   const TViewTransform viewTransform(Heading);
   LocateThenDraw(
-      1, count,
+      1, count, {OrvalisMain->radar, picture},
       [&](Integer i) -> std::optional<TScreenPlace> {
         const T& entry = table[i];
         if (!radarSquare.Contains(entry.X, entry.Y)) return std::nullopt;

@@ -12,6 +12,8 @@
 #include "platform/kernel/ParallelFor.h"
 #include "runtime/SysUtils.h"
 
+class TDXImageList;
+
 inline constexpr Extended Pi = 3.14159265358979323846264338327950288L;
 
 inline Extended DegreesToRadians(Extended degrees) { return degrees * Pi / 180; }
@@ -52,15 +54,36 @@ struct TViewSquare {
   Int64 Left, Right, Bottom, Top;
 };
 
-// Draws the entries first..last of a table that are to be drawn, in table order, after worker
-// threads have found them, stretch by stretch: `locate(i)` says where entry i is drawn, or
-// nothing, and only reads; `draw(place)` then runs on this thread for each place in the order
-// of the entries, and does whatever the pass writes. Scanning a large table and working out
-// the view positions was most of the work of such a pass.
+// The pictures a pass draws: items 0..Highest of List.
+struct TPassPictures {
+  TDXImageList* List;
+  Integer Highest;
+};
+// Whether the list holds every picture of the pass, so that none of its draws can raise the
+// list's index error.
+bool HoldsAll(const TPassPictures& pictures);
+
+// Takes the entries first..last of a table through a pass: `locate(i)` does entry i's own part
+// of it (it writes entry i and nothing else, and reads nothing that a draw or another entry's
+// locate writes: an enemy steers and moves, an explosion ages) and says where the entry is drawn,
+// or nothing; `draw(place)` does the rest on this thread, in the entries' order, with whatever
+// the pass writes beyond the entry.
+//
+// So locating every entry before drawing any gives what taking each entry through the whole pass
+// before the next gives, and worker threads can locate stretch by stretch: the entries' own work
+// and their view positions were most of the work of such a pass. That holds only while no draw
+// raises, for a raise must leave every later entry untouched: when the list lacks a picture the
+// pass may draw, each entry is located and drawn in turn on this thread.
 template <typename Locate, typename Draw>
-void LocateThenDraw(Integer first, Integer last, const Locate& locate, const Draw& draw) {
+void LocateThenDraw(Integer first, Integer last, const TPassPictures& pictures,
+                    const Locate& locate, const Draw& draw) {
   using TPlace = typename std::invoke_result_t<const Locate&, Integer>::value_type;
-  constexpr Integer kStretch = 4096;
+  if (!HoldsAll(pictures)) {
+    for (Integer i = first; i <= last; ++i)
+      if (std::optional<TPlace> place = locate(i)) draw(*place);
+    return;
+  }
+  constexpr Integer kStretch = 256;
   const Integer stretchCount = last < first ? 0 : (last - first) / kStretch + 1;
   std::vector<std::vector<TPlace>> places(static_cast<size_t>(stretchCount));
   ParallelFor<Integer>(0, stretchCount, 1, [&](Integer stretch) {

@@ -402,6 +402,43 @@ TEST_F(EnemiesTest, ExplosionsLastTwentyEightFramesPerKindAndMore) {
   EXPECT_EQ(countAfter[86], 0);
 }
 
+// An enemy list with too few pictures raises at the first enemy drawn: that one has fired,
+// moved and been counted, the ones after it have neither moved nor fired.
+TEST_F(EnemiesTest, DrawingThatRaisesLeavesTheLaterEnemiesAsTheyWere) {
+  AddEnemy(10000, 9700, 0, 1);  // in view and pointing at the player: fires
+  AddEnemy(10100, 9800, 30, 2);
+  AddEnemy(10000, 9650, 0, 3);  // would fire too
+  const std::vector<TEnemyShip> before(EnemyShip + 1, EnemyShip + 4);
+  OrvalisMain->Enemy->Items()->Clear();
+  EXPECT_THROW(UpdateEnemies(), EListError);
+  EXPECT_NEAR(EnemyShip[1].Y, 9700 + 4.84, 1e-9) << "the first enemy moved";
+  EXPECT_EQ(EnemyShip[1].FireCooldown, 60);
+  EXPECT_EQ(EnemyShotCount, 1) << "its shot was fired before it was drawn";
+  EXPECT_EQ(DrawnEnemyCount, 1);
+  for (Integer i = 2; i <= 3; ++i) {
+    const TEnemyShip& was = before[i - 1];
+    EXPECT_EQ(EnemyShip[i].X, was.X) << "enemy " << i;
+    EXPECT_EQ(EnemyShip[i].Y, was.Y) << "enemy " << i;
+    EXPECT_EQ(EnemyShip[i].Angle, was.Angle) << "enemy " << i;
+    EXPECT_EQ(EnemyShip[i].Speed, was.Speed) << "enemy " << i;
+    EXPECT_EQ(EnemyShip[i].FireCooldown, 0) << "enemy " << i;
+  }
+}
+
+// The same for explosions: those before the raise have aged and the finished ones among them
+// have left; those after it have not aged.
+TEST_F(EnemiesTest, DrawingThatRaisesLeavesTheLaterExplosionsAsTheyWere) {
+  for (Integer frame : {29, 5, 7}) {
+    TExplosionEffect& e = *AppendEntry(ExplosionEffect, ExplosionCount);
+    e = {PlayerX, PlayerY + 100, frame, 1};  // the first finishes in this frame
+  }
+  OrvalisMain->Explosion->Items()->Clear();
+  EXPECT_THROW(UpdateExplosions(), EListError);
+  ASSERT_EQ(ExplosionCount, 2);
+  EXPECT_EQ(ExplosionEffect[1].Frame, 6) << "aged, then its drawing raised";
+  EXPECT_EQ(ExplosionEffect[2].Frame, 7);
+}
+
 TEST_F(EnemiesTest, OnScreenCountUsesThePositionAfterTheMove) {
   AddEnemy(10000, 10000 + ViewRange + 2, 180).Speed = 11;  // comes into view
   AddEnemy(10000, 10000 - ViewRange + 2, 180).Speed = 11;  // leaves it

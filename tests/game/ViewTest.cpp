@@ -115,25 +115,48 @@ TEST_F(DrawingTest, StarsAnimateOnTheirTicksOnlyWhileInView) {
   EXPECT_EQ(FarStarTick, 0);
 }
 
-TEST_F(DrawingTest, ADrawingThatRaisesLeavesTheAnimationTickUnreset) {
-  ShotCount = 1;
-  Shot[1] = {};
-  Shot[1].X = 10000;
-  Shot[1].Y = 10100;
-  Shot[1].Frame = 2;
+// A list with too few pictures raises at the first entry a pass draws: that entry has animated,
+// the later ones have not, and the pass's tick is not reset.
+TEST_F(DrawingTest, ADrawingThatRaisesLeavesTheLaterEntriesAndTheTickAsTheyWere) {
+  ShotCount = 2;
+  for (Integer i = 1; i <= 2; ++i) {
+    Shot[i] = {};
+    Shot[i].X = 10000;
+    Shot[i].Y = 10100 + i;
+    Shot[i].Frame = 2;
+  }
   ShotAnimTick = 1;
-  OrvalisMain->Weapons->Items()->Clear();  // a list with too few pictures
+  OrvalisMain->Weapons->Items()->Clear();
   EXPECT_THROW(DrawShots(), EListError);
   EXPECT_EQ(Shot[1].Frame, 3) << "the entry animates before it is drawn";
+  EXPECT_EQ(Shot[2].Frame, 2);
   EXPECT_EQ(ShotAnimTick, 1);
 
-  NearStarLayer[1] = {10050, 10050, 4};
+  SmokeCount = 2;
+  SmokePuff[1] = SmokePuff[2] = {10000, 10050, 18, 0, 0, 4};
+  SmokeAnimTick = 3;
+  OrvalisMain->abgas->Items()->Clear();
+  EXPECT_THROW(DrawSmoke(), EListError);
+  EXPECT_EQ(SmokePuff[1].Frame, 5);
+  EXPECT_EQ(SmokePuff[2].Frame, 4);
+  EXPECT_EQ(SmokeAnimTick, 3);
+
+  NearStarLayer[1] = NearStarLayer[2] = {10050, 10050, 4};
   NearStarTick = 2;
   FarStarTick = 4;
   OrvalisMain->Stars1->Items()->Clear();
   EXPECT_THROW(DrawStars(), EListError);
   EXPECT_EQ(FarStarTick, 0) << "the far layer has no star in view, so its pass ended";
+  EXPECT_EQ(NearStarLayer[1].Frame, 5);
+  EXPECT_EQ(NearStarLayer[2].Frame, 4);
   EXPECT_EQ(NearStarTick, 2);
+
+  // Radar: bonus items inside the radar square but out of view advance only with their blip.
+  BonusItem[1] = BonusItem[2] = {10000 + ViewRange + 10, 10000, 5};
+  OrvalisMain->radar->Items()->Clear();
+  EXPECT_THROW(DrawRadar(), EListError);
+  EXPECT_EQ(BonusItem[1].Frame, 6);
+  EXPECT_EQ(BonusItem[2].Frame, 5);
 }
 
 TEST_F(DrawingTest, EnergyBarShowsThePictureOfTheShownEnergy) {
