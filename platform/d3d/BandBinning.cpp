@@ -8,7 +8,7 @@
 namespace {
 
 // Triangles one task bins: a fixed count, so the cut into pieces does not depend on the workers.
-constexpr size_t kTrianglesPerPiece = 4096;
+constexpr size_t kTrianglesPerPiece = 1024;
 
 bool IsEmpty(const PixelBox& box) { return box.top > box.bottom; }
 
