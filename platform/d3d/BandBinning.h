@@ -33,6 +33,8 @@ class BandBins {
  private:
   int64_t height_ = 0;
   std::vector<size_t> bandStart_ = {0};  // where each band's list starts, and the end
-  std::vector<size_t> filled_;           // how far each band's list is filled while binning
+  // Per piece of the batch and band: the piece's triangles in the band, then where the piece's
+  // stretch of the band's list starts, then how far it is filled, while binning.
+  std::vector<size_t> pieceFill_;
   std::vector<uint32_t> triangles_;      // the lists, band after band
 };

@@ -5,12 +5,16 @@
 //  2. triangle set-up (Triangle.h): each strip's triangles, all at once on the workers, into
 //     their places in batch order, with their pixel boxes kept apart;
 //  3. the choice of painter and shader, from the table below;
-//  4. band binning (BandBinning.h): each triangle listed in the bands of rows its box reaches;
-//  5. painting (Painters.h): every band at once on the workers, each by the painter chosen.
+//  4. band binning (BandBinning.h): each triangle listed in the bands of rows its box reaches,
+//     pieces of the batch at once on the workers;
+//  5. painting (Painters.h): every band at once on the workers, each by the painter chosen, the
+//     bands with the longest lists taken first.
 #include "platform/d3d/Rasterizer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <iterator>
+#include <numeric>
 #include <optional>
 #include <vector>
 
@@ -109,6 +113,7 @@ struct Rasterizer::Work {
   std::vector<Triangle> triangles;      // never shrunk: growing it again would clear it again
   std::vector<PixelBox> boxes;
   BandBins bands;
+  std::vector<size_t> bandsToPaint;     // the bands, in the order they are taken
 
   void DecodeTextures(std::span<const TextureSource> textures);
   std::span<Triangle> SetUpTriangles(std::span<const D3DTLVERTEX> vertices,
@@ -186,7 +191,18 @@ void Rasterizer::Work::PaintBands(const Canvas& canvas, std::span<const Triangle
                                   const Way& way) {
   std::optional<QuadEncoder> fourAtOnce;
   if (way.shader == Shader::FourPixels) fourAtOnce.emplace(canvas.codec);
-  ParallelFor<size_t>(0, bands.Count(), 1, [&](size_t band) {
+  // A swarm piles its triangles into a few bands; one of those started last would keep every
+  // other worker waiting, so the bands with the longest lists are taken first. Bands share no
+  // pixel, so the order they are painted in changes none.
+  bandsToPaint.resize(bands.Count());
+  std::iota(bandsToPaint.begin(), bandsToPaint.end(), size_t{0});
+  std::stable_sort(bandsToPaint.begin(), bandsToPaint.end(), [&](size_t a, size_t b) {
+    return bands[a].triangles.size() > bands[b].triangles.size();
+  });
+  // Each call paints one band, the next not taken yet.
+  std::atomic<size_t> taken = 0;
+  ParallelFor<size_t>(0, bands.Count(), 1, [&](size_t) {
+    const size_t band = bandsToPaint[taken.fetch_add(1, std::memory_order_relaxed)];
     if (way.painter == Painter::InOrderByBands)
       PaintInOrder(canvas, triangles, bands[band]);
     else
