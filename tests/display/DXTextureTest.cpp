@@ -44,6 +44,15 @@ void SetTextureCaps(DWORD textureCaps) {
   TestD3DSetDevices(devices);
 }
 
+void SetMaxTextureSize(DWORD width, DWORD height) {
+  std::vector<D3DTestDevice> devices = TestD3DDefaultDevices();
+  for (D3DTestDevice& device : devices) {
+    device.desc.dwMaxTextureWidth = width;
+    device.desc.dwMaxTextureHeight = height;
+  }
+  TestD3DSetDevices(devices);
+}
+
 }  // namespace
 
 class DXTextureTest : public ImageListTest {
@@ -103,12 +112,7 @@ TEST_F(DXTextureTest, SidesFollowTheDevicesTextureRules) {
 }
 
 TEST_F(DXTextureTest, ADirect3D7DeviceLimitsOnlyTheTexturesWidth) {
-  std::vector<D3DTestDevice> devices = TestD3DDefaultDevices();
-  for (D3DTestDevice& device : devices) {
-    device.desc.dwMaxTextureWidth = 16;
-    device.desc.dwMaxTextureHeight = 16;
-  }
-  TestD3DSetDevices(devices);
+  SetMaxTextureSize(16, 16);
   dx->Initialize();
   const SIZE limited = TextureSize(32, 32);
   EXPECT_EQ(limited.cx, 16);
@@ -462,12 +466,7 @@ TEST_P(DXTextureDirectX6Test, TexturesMadeBeforeAndAfterInitializeGetLoadedSurfa
 TEST_P(DXTextureDirectX6Test, TheDirect3D6DeviceSizesTheTextureAndListsItsFormats) {
   // The Direct3D 6 device's description limits heights too, where a Direct3D 7 device's
   // capabilities limit only widths.
-  std::vector<D3DTestDevice> devices = TestD3DDefaultDevices();
-  for (D3DTestDevice& device : devices) {
-    device.desc.dwMaxTextureWidth = 16;
-    device.desc.dwMaxTextureHeight = 8;
-  }
-  TestD3DSetDevices(devices);
+  SetMaxTextureSize(16, 8);
   dx->Initialize();
   ASSERT_TRUE(dx->EffectiveOptions().Contains(doHardware));
   const SIZE limited = TextureSize(32, 32);
