@@ -3,7 +3,8 @@
 // A batch goes through these stages, each filling the working memory kept from batch to batch:
 //  1. texture decoding (TextureSampling.h): each texture once, all at once on the workers;
 //  2. triangle set-up (Triangle.h): each strip's triangles, all at once on the workers, into
-//     their places in batch order, with their pixel boxes kept apart;
+//     their places in batch order, keyed ones narrowed to where their texture's opaque texels
+//     reach, with their pixel boxes kept apart;
 //  3. the choice of painter and shader, from the table below;
 //  4. band binning (BandBinning.h): each triangle listed in the bands of rows its box reaches,
 //     pieces of the batch at once on the workers;
@@ -118,7 +119,8 @@ struct Rasterizer::Work {
   void DecodeTextures(std::span<const TextureSource> textures);
   std::span<Triangle> SetUpTriangles(std::span<const D3DTLVERTEX> vertices,
                                      std::span<const StripToDraw> strips,
-                                     std::span<const TextureSource> textures);
+                                     std::span<const TextureSource> textures,
+                                     const LockedPixels& target);
   void PaintReadingTarget(const Canvas& canvas, std::span<const Triangle> triangles,
                           std::span<const TextureSource> textures);
   void PaintBands(const Canvas& canvas, std::span<const Triangle> triangles, const Way& way);
@@ -138,10 +140,13 @@ void Rasterizer::Work::DecodeTextures(std::span<const TextureSource> textures) {
 }
 
 // Every triangle is set up once, on whatever worker is free; strip triangle k lands at
-// firstTriangle[strip] + k, so the batch order stays the order of the array.
+// firstTriangle[strip] + k, so the batch order stays the order of the array. A triangle keyed
+// from a texture other than the target is narrowed to where its opaque texels reach (the target
+// changes as the batch is painted).
 std::span<Triangle> Rasterizer::Work::SetUpTriangles(std::span<const D3DTLVERTEX> vertices,
                                                      std::span<const StripToDraw> strips,
-                                                     std::span<const TextureSource> textures) {
+                                                     std::span<const TextureSource> textures,
+                                                     const LockedPixels& target) {
   firstTriangle.assign(strips.size() + 1, 0);
   for (size_t i = 0; i < strips.size(); ++i)
     firstTriangle[i + 1] = firstTriangle[i] + strips[i].vertexCount - 2;
@@ -157,6 +162,7 @@ std::span<Triangle> Rasterizer::Work::SetUpTriangles(std::span<const D3DTLVERTEX
         states.texture == kNoTexture ? nullptr : &textures[states.texture];
     const TextureSampler* sampler =
         texture ? &*samplers[static_cast<size_t>(states.texture) * 2 + states.colorKey] : nullptr;
+    const bool fixedTexture = texture && !IsTarget(*texture, target);
     const D3DTLVERTEX* corners = &vertices[strip.firstVertex];
     for (size_t k = 0; k + 2 < strip.vertexCount; ++k) {
       // Every second triangle of a strip runs the other way round; swapping two corners keeps
@@ -165,7 +171,8 @@ std::span<Triangle> Rasterizer::Work::SetUpTriangles(std::span<const D3DTLVERTEX
       const D3DTLVERTEX& second = corners[k % 2 == 0 ? k + 1 : k];
       const size_t at = firstTriangle[i] + k;
       const bool drawn =
-          SetUp(first, second, corners[k + 2], states, texture, sampler, triangles[at]);
+          SetUp(first, second, corners[k + 2], states, texture, sampler, triangles[at]) &&
+          (!fixedTexture || NarrowToOpaqueTexels(triangles[at]));
       boxes[at] = drawn ? triangles[at].Box() : PixelBox{};
     }
   });
@@ -218,7 +225,7 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
                             std::span<const TextureSource> textures, const LockedPixels& target,
                             ShadingWidth shading) {
   work_->DecodeTextures(textures);
-  const std::span<const Triangle> triangles = work_->SetUpTriangles(vertices, strips, textures);
+  const std::span<const Triangle> triangles = work_->SetUpTriangles(vertices, strips, textures, target);
   const Canvas canvas{target, PixelCodec(target.format), BytesPerPixel(target.format)};
   const Way& way = ChooseWay(Traits(strips, textures, target, shading));
   if (way.painter == Painter::InOrderOnThisThread) {

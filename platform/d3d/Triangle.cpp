@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "platform/d3d/ShadingRules.h"
+#include "platform/d3d/TextureSampling.h"
 
 namespace {
 
@@ -54,7 +55,97 @@ void SetUpShading(const ClockwiseCorners& corners, const RasterStates& states,
   triangle.white = triangle.flatColor && first.r == 255 && first.g == 255 && first.b == 255;
 }
 
+// Texture coordinates this far out (in texels) stay clear of the clamping of far positions, and
+// their rounding stays far below the margins of a reach.
+constexpr double kFarthestReachedTexel = 1 << 20;
+
+// The reach along one axis of a texture `size` texels long whose opaque texels lie in [first,
+// last], for a triangle with these coordinates at its corners; the gradient is filled in by the
+// caller.
+//
+// Why no pixel beyond it gets a colour. A covered pixel's coordinate is a weighted mean of the
+// corners' (edge values are not negative there), as Shade works it out give or take far less
+// than a hundredth of a texel. Bilinear sampling reads texels left = floor(x) and left + 1 for
+// x = coordinate * size - 0.5, point sampling the texel at coordinate * size + 1/512 rounded
+// down, both wrapped round the texture: some texel is opaque only when the coordinate * size
+// lies in [first - 0.5, last + 1.5) + k * size for a whole k. The reach is the k = 0 stretch
+// widened by half a texel on each side, and is used only where the corners' coordinates keep
+// every covered pixel out of the stretches of other k, by that half texel as well.
+OpaqueReach ReachAlong(const double coordinates[3], int64_t size, int64_t first, int64_t last) {
+  const double texels = static_cast<double>(size);
+  const double lowest = std::min({coordinates[0], coordinates[1], coordinates[2]}) * texels,
+               highest = std::max({coordinates[0], coordinates[1], coordinates[2]}) * texels;
+  OpaqueReach reach;
+  reach.bounds = std::fabs(lowest) < kFarthestReachedTexel &&
+                 std::fabs(highest) < kFarthestReachedTexel &&
+                 lowest >= static_cast<double>(last + 2 - size) &&
+                 highest <= static_cast<double>(first - 1 + size);
+  reach.low = static_cast<double>(first - 1) / texels;
+  reach.high = static_cast<double>(last + 2) / texels;
+  return reach;
+}
+
+// The coordinate at the origin pixel and its steps, from the edge values there and theirs.
+void Gradient(const Triangle& triangle, const double coordinates[3], OpaqueReach& reach) {
+  const EdgeValues atOrigin = EdgesAt(triangle, triangle.originX, triangle.originY);
+  const FixedPoint &a = triangle.a, &b = triangle.b, &c = triangle.c;
+  auto weighed = [&](double bc, double ca, double ab) {
+    return (bc * coordinates[0] + ca * coordinates[1] + ab * coordinates[2]) *
+           triangle.inverseArea;
+  };
+  reach.atOrigin = weighed(static_cast<double>(atOrigin.bc), static_cast<double>(atOrigin.ca),
+                           static_cast<double>(atOrigin.ab));
+  reach.perColumn = -weighed(static_cast<double>(triangle.stepBC),
+                             static_cast<double>(triangle.stepCA),
+                             static_cast<double>(triangle.stepAB));
+  reach.perRow = weighed(static_cast<double>((c.x - b.x) * kSubPixels),
+                         static_cast<double>((a.x - c.x) * kSubPixels),
+                         static_cast<double>((b.x - a.x) * kSubPixels));
+}
+
+// Shrinks the triangle's box to the box round the pixels within both reaches: the four corners
+// where their limits meet, a pixel more on every side. Left as it is where the two axes run too
+// nearly alike on the screen for those corners to be found well.
+void ShrinkBoxToReaches(Triangle& triangle) {
+  const OpaqueReach &u = triangle.reachU, &v = triangle.reachV;
+  if (!u.bounds || !v.bounds) return;
+  const double determinant = u.perColumn * v.perRow - u.perRow * v.perColumn;
+  const double scale = (std::fabs(u.perColumn) + std::fabs(u.perRow)) *
+                       (std::fabs(v.perColumn) + std::fabs(v.perRow));
+  if (!(std::fabs(determinant) > 1e-6 * scale)) return;
+  double left = INFINITY, right = -INFINITY, top = INFINITY, bottom = -INFINITY;
+  for (const double du : {u.low - u.atOrigin, u.high - u.atOrigin})
+    for (const double dv : {v.low - v.atOrigin, v.high - v.atOrigin}) {
+      const double x = (du * v.perRow - u.perRow * dv) / determinant;
+      const double y = (u.perColumn * dv - du * v.perColumn) / determinant;
+      left = std::min(left, x);
+      right = std::max(right, x);
+      top = std::min(top, y);
+      bottom = std::max(bottom, y);
+    }
+  auto pixel = [](double offset, int64_t origin) {
+    return origin + static_cast<int64_t>(std::clamp(offset, -1e12, 1e12));
+  };
+  triangle.minX = std::max(triangle.minX, pixel(std::floor(left), triangle.originX) - 1);
+  triangle.maxX = std::min(triangle.maxX, pixel(std::ceil(right), triangle.originX) + 1);
+  triangle.minY = std::max(triangle.minY, pixel(std::floor(top), triangle.originY) - 1);
+  triangle.maxY = std::min(triangle.maxY, pixel(std::ceil(bottom), triangle.originY) + 1);
+}
+
 }  // namespace
+
+bool NarrowToOpaqueTexels(Triangle& triangle) {
+  if (!triangle.sampler || !triangle.sampler->ColorKey() || !triangle.affine) return true;
+  const DecodedTexture& texture = triangle.sampler->Texture();
+  const OpaqueBox& opaque = texture.opaque;
+  if (opaque.left > opaque.right) return false;  // keyed throughout
+  triangle.reachU = ReachAlong(triangle.tu, texture.width, opaque.left, opaque.right);
+  triangle.reachV = ReachAlong(triangle.tv, texture.height, opaque.top, opaque.bottom);
+  Gradient(triangle, triangle.tu, triangle.reachU);
+  Gradient(triangle, triangle.tv, triangle.reachV);
+  ShrinkBoxToReaches(triangle);
+  return triangle.minX <= triangle.maxX && triangle.minY <= triangle.maxY;
+}
 
 bool SetUp(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c,
            const RasterStates& states, const TextureSource* texture,
@@ -81,5 +172,8 @@ bool SetUp(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c,
   SetUpShading(*corners, states, texture, triangle);
   triangle.states = &states;
   triangle.sampler = sampler;
+  triangle.originX = triangle.minX;
+  triangle.originY = triangle.minY;
+  triangle.reachU = triangle.reachV = OpaqueReach{};
   return true;
 }

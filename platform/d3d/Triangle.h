@@ -17,6 +17,15 @@ struct PixelBox {
   int32_t left = 0, top = 1, right = 0, bottom = 0;
 };
 
+// Along one texture axis, the pixels whose texel footprint may reach a texel the colour key leaves:
+// the coordinate (u or v) as a function of the pixel, from a pixel of the triangle, and the range
+// of it outside which every footprint lies wholly among keyed texels.
+struct OpaqueReach {
+  bool bounds = false;  // false: the axis rules out no pixel
+  double atOrigin, perColumn, perRow;
+  double low, high;
+};
+
 // A triangle made ready to draw: corners snapped and put clockwise, and all that stays the same
 // across its pixels worked out once.
 struct Triangle {
@@ -31,6 +40,8 @@ struct Triangle {
   bool white;  // one colour at every corner, full white
   const RasterStates* states;
   const TextureSampler* sampler;    // null: the vertex colour alone
+  int64_t originX, originY;         // the pixel the reaches are reckoned from
+  OpaqueReach reachU, reachV;
 
   PixelBox Box() const {
     return {static_cast<int32_t>(minX), static_cast<int32_t>(minY), static_cast<int32_t>(maxX),
@@ -44,6 +55,12 @@ struct Triangle {
 bool SetUp(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c,
            const RasterStates& states, const TextureSource* texture,
            const TextureSampler* sampler, Triangle& triangle);
+
+// Narrows the triangle's pixels to those whose colour-keyed texture may give them a colour: none
+// beyond gets one, so painting only these paints the same. False when none is left. Only for a
+// texture that stays as it is while the batch is drawn: the reach is worked out from its texels
+// now.
+bool NarrowToOpaqueTexels(Triangle& triangle);
 
 // Cuts [start, end] down to the pixels of row y on the inner side of the edge from a to b, give
 // or take one: the exact test per pixel decides the rest, so rounding here cannot lose a pixel.
@@ -61,22 +78,45 @@ inline void NarrowToRow(const FixedPoint& a, const FixedPoint& b, int64_t y, int
     start = std::max(start, static_cast<int64_t>(std::ceil(std::max(limit, -1e12))) - 1);
 }
 
-// A range of row y holding every pixel the triangle covers there, give or take one.
+// Cuts [start, end] down to the pixels of row y within the triangle's reach along one texture
+// axis, give or take one.
+inline void NarrowToReach(const Triangle& triangle, const OpaqueReach& reach, int64_t y,
+                          int64_t& start, int64_t& end) {
+  if (!reach.bounds) return;
+  const double atRowStart =
+      reach.atOrigin + reach.perRow * static_cast<double>(y - triangle.originY);
+  if (reach.perColumn == 0) {
+    if (!(atRowStart >= reach.low && atRowStart <= reach.high)) end = start - 1;
+    return;
+  }
+  const double toLow = (reach.low - atRowStart) / reach.perColumn,
+               toHigh = (reach.high - atRowStart) / reach.perColumn;
+  const double first = std::max(std::min(toLow, toHigh), -1e12),
+               last = std::min(std::max(toLow, toHigh), 1e12);
+  start = std::max(start, triangle.originX + static_cast<int64_t>(std::floor(first)) - 1);
+  end = std::min(end, triangle.originX + static_cast<int64_t>(std::ceil(last)) + 1);
+}
+
+// A range of row y holding every pixel the triangle covers there and may give a colour, give or
+// take one.
 inline void NarrowedRow(const Triangle& triangle, int64_t y, int64_t& start, int64_t& end) {
   start = triangle.minX;
   end = triangle.maxX;
   NarrowToRow(triangle.b, triangle.c, y, start, end);
   NarrowToRow(triangle.c, triangle.a, y, start, end);
   NarrowToRow(triangle.a, triangle.b, y, start, end);
+  NarrowToReach(triangle, triangle.reachU, y, start, end);
+  NarrowToReach(triangle, triangle.reachV, y, start, end);
 }
 
-// Cuts a range from NarrowedRow down to exactly the pixels of row y the triangle covers, as
+// Cuts a range from NarrowedRow down to exactly the pixels of it the triangle covers, as
 // [first, last]; false when it covers none.
 //
 // Each edge test holds on one side of a line, so along a row it holds for a run of whole x (or
 // for all or none of them when the edge is level), and the pixels passing all three tests are
-// one run. The range holds that run, so trimming pixels that fail the exact test off both ends
-// finds exactly the pixels that testing each one would.
+// one run. The range holds that run, or the part of it within the texture's reach (a range too),
+// so trimming pixels that fail the exact test off both ends finds exactly the pixels of the range
+// that testing each one would.
 inline bool TrimToCovered(const Triangle& triangle, int64_t y, int64_t& first, int64_t& last) {
   const int64_t py = y * kSubPixels;
   auto covers = [&](int64_t x) {
