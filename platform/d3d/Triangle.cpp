@@ -141,8 +141,8 @@ bool NarrowToOpaqueTexels(Triangle& triangle) {
   if (opaque.left > opaque.right) return false;  // keyed throughout
   triangle.reachU = ReachAlong(triangle.tu, texture.width, opaque.left, opaque.right);
   triangle.reachV = ReachAlong(triangle.tv, texture.height, opaque.top, opaque.bottom);
-  Gradient(triangle, triangle.tu, triangle.reachU);
-  Gradient(triangle, triangle.tv, triangle.reachV);
+  if (triangle.reachU.bounds) Gradient(triangle, triangle.tu, triangle.reachU);
+  if (triangle.reachV.bounds) Gradient(triangle, triangle.tv, triangle.reachV);
   ShrinkBoxToReaches(triangle);
   return triangle.minX <= triangle.maxX && triangle.minY <= triangle.maxY;
 }

@@ -62,6 +62,16 @@ bool SetUp(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c,
 // now.
 bool NarrowToOpaqueTexels(Triangle& triangle);
 
+// The floor and the ceiling of a value within +-1e12, without a call into the library.
+inline int64_t FloorOf(double value) {
+  const int64_t truncated = static_cast<int64_t>(value);
+  return static_cast<double>(truncated) > value ? truncated - 1 : truncated;
+}
+inline int64_t CeilingOf(double value) {
+  const int64_t truncated = static_cast<int64_t>(value);
+  return static_cast<double>(truncated) < value ? truncated + 1 : truncated;
+}
+
 // Cuts [start, end] down to the pixels of row y on the inner side of the edge from a to b, give
 // or take one: the exact test per pixel decides the rest, so rounding here cannot lose a pixel.
 inline void NarrowToRow(const FixedPoint& a, const FixedPoint& b, int64_t y, int64_t& start,
@@ -73,9 +83,9 @@ inline void NarrowToRow(const FixedPoint& a, const FixedPoint& b, int64_t y, int
                        static_cast<double>(rise) * static_cast<double>(a.x);
   const double limit = reach / static_cast<double>(rise) / kSubPixels;
   if (rise > 0)
-    end = std::min(end, static_cast<int64_t>(std::floor(std::min(limit, 1e12))) + 1);
+    end = std::min(end, FloorOf(std::min(limit, 1e12)) + 1);
   else
-    start = std::max(start, static_cast<int64_t>(std::ceil(std::max(limit, -1e12))) - 1);
+    start = std::max(start, CeilingOf(std::max(limit, -1e12)) - 1);
 }
 
 // Cuts [start, end] down to the pixels of row y within the triangle's reach along one texture
@@ -91,10 +101,10 @@ inline void NarrowToReach(const Triangle& triangle, const OpaqueReach& reach, in
   }
   const double toLow = (reach.low - atRowStart) / reach.perColumn,
                toHigh = (reach.high - atRowStart) / reach.perColumn;
-  const double first = std::max(std::min(toLow, toHigh), -1e12),
-               last = std::min(std::max(toLow, toHigh), 1e12);
-  start = std::max(start, triangle.originX + static_cast<int64_t>(std::floor(first)) - 1);
-  end = std::min(end, triangle.originX + static_cast<int64_t>(std::ceil(last)) + 1);
+  const double first = std::clamp(std::min(toLow, toHigh), -1e12, 1e12),
+               last = std::clamp(std::max(toLow, toHigh), -1e12, 1e12);
+  start = std::max(start, triangle.originX + FloorOf(first) - 1);
+  end = std::min(end, triangle.originX + CeilingOf(last) + 1);
 }
 
 // A range of row y holding every pixel the triangle covers there and may give a colour, give or
