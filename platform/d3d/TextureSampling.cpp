@@ -1,6 +1,8 @@
 #include "platform/d3d/TextureSampling.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <iterator>
 
 #include "platform/ddraw/PixelFormats.h"
 
@@ -30,6 +32,34 @@ uint64_t TexelWord(const Color& color, bool keyed) {
   return static_cast<uint64_t>(color.r) | static_cast<uint64_t>(color.g) << 8 |
          static_cast<uint64_t>(color.b) << 16 | static_cast<uint64_t>(color.a) << 24 |
          (keyed ? kKeyedTexel : 0);
+}
+
+bool Opaque(const DecodedTexture& decoded, int64_t x, int64_t y) {
+  return !(decoded.texels[static_cast<size_t>(y * decoded.stride + x)] & kKeyedTexel);
+}
+
+OpaqueSpread SpreadOf(const DecodedTexture& decoded) {
+  const int64_t width = decoded.width, height = decoded.height;
+  OpaqueSpread spread;
+  std::fill(std::begin(spread.least), std::end(spread.least), INT64_MAX);
+  std::fill(std::begin(spread.greatest), std::end(spread.greatest), INT64_MIN);
+  for (int64_t row = -1; row <= height; ++row) {
+    const int64_t y = (row + height) % height;
+    int64_t first = 0, last = width - 1;
+    while (first < width && !Opaque(decoded, first, y)) ++first;
+    if (first == width) continue;
+    while (!Opaque(decoded, last, y)) --last;
+    // Within a row the column factor (0 or 1) decides: the extremes lie at the outermost opaque
+    // texels, the border's included.
+    const int64_t leftmost = Opaque(decoded, width - 1, y) ? -1 : first;
+    const int64_t rightmost = Opaque(decoded, 0, y) ? width : last;
+    for (int d = 0; d < kOpaqueDirections; ++d) {
+      const int64_t columnFactor = kOpaqueDirection[d][0], rowFactor = kOpaqueDirection[d][1];
+      spread.least[d] = std::min(spread.least[d], columnFactor * leftmost + rowFactor * row);
+      spread.greatest[d] = std::max(spread.greatest[d], columnFactor * rightmost + rowFactor * row);
+    }
+  }
+  return spread;
 }
 
 }  // namespace
@@ -62,4 +92,5 @@ void Decode(const TextureSource& texture, DecodedTexture& decoded) {
     }
     if (decoded.width > 0) words[decoded.width] = words[0];
   }
+  if (box.left <= box.right) decoded.spread = SpreadOf(decoded);
 }

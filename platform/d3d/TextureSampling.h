@@ -20,6 +20,20 @@ struct OpaqueBox {
   }
 };
 
+// The directions along which a keyed triangle's pixels are narrowed to its texture's opaque
+// texels, as factors of a texel's (column, row): across the columns, across the rows, and along
+// both diagonals.
+constexpr int kOpaqueDirections = 4;
+constexpr int kOpaqueDirection[kOpaqueDirections][2] = {{1, 0}, {0, 1}, {1, 1}, {1, -1}};
+
+// Along each direction, the least and the greatest column * factor + row * factor of the opaque
+// texels, over the texture with a border one texel wide wrapped round from the opposite sides
+// (columns -1 and width, rows -1 and height): every texel a footprint from within half a texel of
+// the texture reads, at the place it reads it from.
+struct OpaqueSpread {
+  int64_t least[kOpaqueDirections], greatest[kOpaqueDirections];
+};
+
 // A texture's texels decoded once for a batch, a word each: the colour as four 8-bit channels
 // (red in the lowest byte) in the low half, and in the high half whether the colour key takes
 // the texel (kKeyedTexel set, else clear). Sampling then reads one word a texel, whatever the
@@ -32,6 +46,7 @@ struct DecodedTexture {
   int64_t stride = 0;  // words a row
   std::vector<uint64_t> texels;
   OpaqueBox opaque;
+  OpaqueSpread spread;  // when the box is not empty
 };
 
 constexpr uint64_t kKeyedTexel = 0xFFFFFFFF00000000;

@@ -55,60 +55,70 @@ void SetUpShading(const ClockwiseCorners& corners, const RasterStates& states,
   triangle.white = triangle.flatColor && first.r == 255 && first.g == 255 && first.b == 255;
 }
 
-// Texture coordinates this far out (in texels) stay clear of the clamping of far positions, and
-// their rounding stays far below the margins of a reach.
-constexpr double kFarthestReachedTexel = 1 << 20;
-
-// The reach along one axis of a texture `size` texels long whose opaque texels lie in [first,
-// last], for a triangle with these coordinates at its corners; the gradient is filled in by the
-// caller.
-//
-// Why no pixel beyond it gets a colour. A covered pixel's coordinate is a weighted mean of the
-// corners' (edge values are not negative there), as Shade works it out give or take far less
-// than a hundredth of a texel. Bilinear sampling reads texels left = floor(x) and left + 1 for
-// x = coordinate * size - 0.5, point sampling the texel at coordinate * size + 1/512 rounded
-// down, both wrapped round the texture: some texel is opaque only when the coordinate * size
-// lies in [first - 0.5, last + 1.5) + k * size for a whole k. The reach is the k = 0 stretch
-// widened by half a texel on each side, and is used only where the corners' coordinates keep
-// every covered pixel out of the stretches of other k, by that half texel as well.
-OpaqueReach ReachAlong(const double coordinates[3], int64_t size, int64_t first, int64_t last) {
+// Whether every covered pixel's footprint lies within the texture and its one-texel border: the
+// texel position (coordinate * size) of each corner within half a texel of the texture, less a
+// 64th of a texel. A covered pixel's coordinate is a weighted mean of the corners' (its edge
+// values are not negative), as Shade works it out give or take far less than that 64th.
+bool WithinTexture(const double coordinates[3], int64_t size) {
   const double texels = static_cast<double>(size);
   const double lowest = std::min({coordinates[0], coordinates[1], coordinates[2]}) * texels,
                highest = std::max({coordinates[0], coordinates[1], coordinates[2]}) * texels;
+  constexpr double kMargin = 0.5 - 1.0 / 64;
+  return lowest >= -kMargin && highest <= texels + kMargin;
+}
+
+// The texel position along one texture axis at the origin pixel and its steps, from the edge
+// values there and theirs.
+OpaqueReach PositionAlong(const Triangle& triangle, const double coordinates[3], int64_t size) {
+  const EdgeValues atOrigin = EdgesAt(triangle, triangle.originX, triangle.originY);
+  const FixedPoint &a = triangle.a, &b = triangle.b, &c = triangle.c;
+  const double scale = triangle.inverseArea * static_cast<double>(size);
+  auto weighed = [&](int64_t bc, int64_t ca, int64_t ab) {
+    return (static_cast<double>(bc) * coordinates[0] + static_cast<double>(ca) * coordinates[1] +
+            static_cast<double>(ab) * coordinates[2]) *
+           scale;
+  };
+  OpaqueReach position{};
+  position.atOrigin = weighed(atOrigin.bc, atOrigin.ca, atOrigin.ab);
+  position.perColumn = -weighed(triangle.stepBC, triangle.stepCA, triangle.stepAB);
+  position.perRow = weighed((c.x - b.x) * kSubPixels, (a.x - c.x) * kSubPixels,
+                            (b.x - a.x) * kSubPixels);
+  return position;
+}
+
+// The reach along direction d, from the texel positions along the columns and the rows.
+//
+// Why no pixel beyond it gets a colour. Bilinear sampling at position (x, y) reads the texels of
+// columns floor(x - 0.5) and the next, and of rows alike, all within [x - 1.5, x + 0.5] and
+// [y - 1.5, y + 0.5]; point sampling reads column floor(x + 1/512) and row alike, within those
+// too. Where every footprint lies within the texture and its border, the texels are read from
+// there, so a pixel gets a colour only if some texel so near has a value along the direction
+// within the texture's spread: its own value then lies within the spread widened by how far a
+// factor of 1 (or -1) can take a texel below and above it, 1.5 and 0.5 (or 0.5 and 1.5). The
+// reach is that, half a texel wider on each side, far more than the rounding of any of it.
+OpaqueReach ReachAlong(int d, const OpaqueReach& columns, const OpaqueReach& rows,
+                       const OpaqueSpread& spread) {
+  const double columnFactor = kOpaqueDirection[d][0], rowFactor = kOpaqueDirection[d][1];
+  auto below = [](double factor) { return factor > 0 ? 1.5 * factor : -0.5 * factor; };
+  auto above = [](double factor) { return factor > 0 ? 0.5 * factor : -1.5 * factor; };
   OpaqueReach reach;
-  reach.bounds = std::fabs(lowest) < kFarthestReachedTexel &&
-                 std::fabs(highest) < kFarthestReachedTexel &&
-                 lowest >= static_cast<double>(last + 2 - size) &&
-                 highest <= static_cast<double>(first - 1 + size);
-  reach.low = static_cast<double>(first - 1) / texels;
-  reach.high = static_cast<double>(last + 2) / texels;
+  reach.atOrigin = columnFactor * columns.atOrigin + rowFactor * rows.atOrigin;
+  reach.perColumn = columnFactor * columns.perColumn + rowFactor * rows.perColumn;
+  reach.perRow = columnFactor * columns.perRow + rowFactor * rows.perRow;
+  // A step too small to invert moves the position by nothing that counts along a row.
+  reach.columnsPerStep = std::fabs(reach.perColumn) < 1e-200 ? 0 : 1 / reach.perColumn;
+  reach.low = static_cast<double>(spread.least[d]) - above(columnFactor) - above(rowFactor) - 0.5;
+  reach.high =
+      static_cast<double>(spread.greatest[d]) + below(columnFactor) + below(rowFactor) + 0.5;
   return reach;
 }
 
-// The coordinate at the origin pixel and its steps, from the edge values there and theirs.
-void Gradient(const Triangle& triangle, const double coordinates[3], OpaqueReach& reach) {
-  const EdgeValues atOrigin = EdgesAt(triangle, triangle.originX, triangle.originY);
-  const FixedPoint &a = triangle.a, &b = triangle.b, &c = triangle.c;
-  auto weighed = [&](double bc, double ca, double ab) {
-    return (bc * coordinates[0] + ca * coordinates[1] + ab * coordinates[2]) *
-           triangle.inverseArea;
-  };
-  reach.atOrigin = weighed(static_cast<double>(atOrigin.bc), static_cast<double>(atOrigin.ca),
-                           static_cast<double>(atOrigin.ab));
-  reach.perColumn = -weighed(static_cast<double>(triangle.stepBC),
-                             static_cast<double>(triangle.stepCA),
-                             static_cast<double>(triangle.stepAB));
-  reach.perRow = weighed(static_cast<double>((c.x - b.x) * kSubPixels),
-                         static_cast<double>((a.x - c.x) * kSubPixels),
-                         static_cast<double>((b.x - a.x) * kSubPixels));
-}
-
-// Shrinks the triangle's box to the box round the pixels within both reaches: the four corners
-// where their limits meet, a pixel more on every side. Left as it is where the two axes run too
-// nearly alike on the screen for those corners to be found well.
+// Shrinks the triangle's box to the box round the pixels within the reaches across the columns
+// and across the rows (the first two): the four corners where their limits meet, a pixel more on
+// every side. Left as it is where the two axes run too nearly alike on the screen for those
+// corners to be found well.
 void ShrinkBoxToReaches(Triangle& triangle) {
-  const OpaqueReach &u = triangle.reachU, &v = triangle.reachV;
-  if (!u.bounds || !v.bounds) return;
+  const OpaqueReach &u = triangle.reaches[0], &v = triangle.reaches[1];
   const double determinant = u.perColumn * v.perRow - u.perRow * v.perColumn;
   const double scale = (std::fabs(u.perColumn) + std::fabs(u.perRow)) *
                        (std::fabs(v.perColumn) + std::fabs(v.perRow));
@@ -137,13 +147,29 @@ void ShrinkBoxToReaches(Triangle& triangle) {
 bool NarrowToOpaqueTexels(Triangle& triangle) {
   if (!triangle.sampler || !triangle.sampler->ColorKey() || !triangle.affine) return true;
   const DecodedTexture& texture = triangle.sampler->Texture();
-  const OpaqueBox& opaque = texture.opaque;
-  if (opaque.left > opaque.right) return false;  // keyed throughout
-  triangle.reachU = ReachAlong(triangle.tu, texture.width, opaque.left, opaque.right);
-  triangle.reachV = ReachAlong(triangle.tv, texture.height, opaque.top, opaque.bottom);
-  if (triangle.reachU.bounds) Gradient(triangle, triangle.tu, triangle.reachU);
-  if (triangle.reachV.bounds) Gradient(triangle, triangle.tv, triangle.reachV);
+  if (texture.opaque.left > texture.opaque.right) return false;  // keyed throughout
+  if (!WithinTexture(triangle.tu, texture.width) || !WithinTexture(triangle.tv, texture.height))
+    return true;
+  const OpaqueReach columns = PositionAlong(triangle, triangle.tu, texture.width),
+                    rows = PositionAlong(triangle, triangle.tv, texture.height);
+  for (int d = 0; d < kOpaqueDirections; ++d)
+    triangle.reaches[d] = ReachAlong(d, columns, rows, texture.spread);
   ShrinkBoxToReaches(triangle);
+  // Only the reaches that cut into the triangle are kept: along a direction the position over the
+  // triangle lies between its corners'.
+  for (int d = 0; d < kOpaqueDirections; ++d) {
+    double least = INFINITY, greatest = -INFINITY;
+    for (int corner = 0; corner < 3; ++corner) {
+      const double position =
+          kOpaqueDirection[d][0] * triangle.tu[corner] * static_cast<double>(texture.width) +
+          kOpaqueDirection[d][1] * triangle.tv[corner] * static_cast<double>(texture.height);
+      least = std::min(least, position);
+      greatest = std::max(greatest, position);
+    }
+    const OpaqueReach& reach = triangle.reaches[d];
+    if (least < reach.low || greatest > reach.high)
+      triangle.reaches[triangle.reachCount++] = reach;
+  }
   return triangle.minX <= triangle.maxX && triangle.minY <= triangle.maxY;
 }
 
@@ -169,11 +195,14 @@ bool SetUp(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c,
   triangle.stepBC = (pc.y - pb.y) * kSubPixels;
   triangle.stepCA = (pa.y - pc.y) * kSubPixels;
   triangle.stepAB = (pb.y - pa.y) * kSubPixels;
+  triangle.inverseRiseBC = InverseRise(pb, pc);
+  triangle.inverseRiseCA = InverseRise(pc, pa);
+  triangle.inverseRiseAB = InverseRise(pa, pb);
   SetUpShading(*corners, states, texture, triangle);
   triangle.states = &states;
   triangle.sampler = sampler;
   triangle.originX = triangle.minX;
   triangle.originY = triangle.minY;
-  triangle.reachU = triangle.reachV = OpaqueReach{};
+  triangle.reachCount = 0;
   return true;
 }

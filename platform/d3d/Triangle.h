@@ -8,6 +8,7 @@
 
 #include "platform/d3d/CoverageRules.h"
 #include "platform/d3d/Rasterizer.h"
+#include "platform/d3d/TextureSampling.h"
 #include "platform/ddraw/PixelCodec.h"
 
 class TextureSampler;
@@ -17,12 +18,12 @@ struct PixelBox {
   int32_t left = 0, top = 1, right = 0, bottom = 0;
 };
 
-// Along one texture axis, the pixels whose texel footprint may reach a texel the colour key leaves:
-// the coordinate (u or v) as a function of the pixel, from a pixel of the triangle, and the range
-// of it outside which every footprint lies wholly among keyed texels.
+// Along one of the directions of kOpaqueDirection, the pixels whose texel footprint may reach a
+// texel the colour key leaves: the texel position along it as a function of the pixel, from a
+// pixel of the triangle, and the range of it outside which every footprint is keyed throughout.
 struct OpaqueReach {
-  bool bounds = false;  // false: the axis rules out no pixel
   double atOrigin, perColumn, perRow;
+  double columnsPerStep;  // 1 / perColumn; 0 where that is 0 or next to it
   double low, high;
 };
 
@@ -32,6 +33,7 @@ struct Triangle {
   FixedPoint a, b, c;
   bool ownsBC, ownsCA, ownsAB;
   int64_t stepBC, stepCA, stepAB;   // what each edge function loses from one pixel to the next
+  double inverseRiseBC, inverseRiseCA, inverseRiseAB;  // 1 / (rise * kSubPixels), 0 when level
   int64_t minX, minY, maxX, maxY;   // the pixels it may cover, within its clip
   double inverseArea;
   double tu[3], tv[3], w[3];
@@ -41,7 +43,8 @@ struct Triangle {
   const RasterStates* states;
   const TextureSampler* sampler;    // null: the vertex colour alone
   int64_t originX, originY;         // the pixel the reaches are reckoned from
-  OpaqueReach reachU, reachV;
+  int reachCount;                   // the reaches that bound its pixels, first in `reaches`
+  OpaqueReach reaches[kOpaqueDirections];
 
   PixelBox Box() const {
     return {static_cast<int32_t>(minX), static_cast<int32_t>(minY), static_cast<int32_t>(maxX),
@@ -72,35 +75,40 @@ inline int64_t CeilingOf(double value) {
   return static_cast<double>(truncated) < value ? truncated + 1 : truncated;
 }
 
+// 1 / (rise * kSubPixels) of the edge from a to b, 0 for a level one.
+inline double InverseRise(const FixedPoint& a, const FixedPoint& b) {
+  const int64_t rise = b.y - a.y;
+  return rise == 0 ? 0 : 1 / (static_cast<double>(rise) * kSubPixels);
+}
+
 // Cuts [start, end] down to the pixels of row y on the inner side of the edge from a to b, give
 // or take one: the exact test per pixel decides the rest, so rounding here cannot lose a pixel.
-inline void NarrowToRow(const FixedPoint& a, const FixedPoint& b, int64_t y, int64_t& start,
-                        int64_t& end) {
+inline void NarrowToRow(const FixedPoint& a, const FixedPoint& b, double inverseRise, int64_t y,
+                        int64_t& start, int64_t& end) {
   const int64_t rise = b.y - a.y;
   if (rise == 0) return;  // a level edge bounds rows, not columns
   // Edge(a, b, x, y) = reach - rise * x, for x in sub-pixels.
   const double reach = static_cast<double>(b.x - a.x) * static_cast<double>(y * kSubPixels - a.y) +
                        static_cast<double>(rise) * static_cast<double>(a.x);
-  const double limit = reach / static_cast<double>(rise) / kSubPixels;
+  const double limit = reach * inverseRise;
   if (rise > 0)
     end = std::min(end, FloorOf(std::min(limit, 1e12)) + 1);
   else
     start = std::max(start, CeilingOf(std::max(limit, -1e12)) - 1);
 }
 
-// Cuts [start, end] down to the pixels of row y within the triangle's reach along one texture
-// axis, give or take one.
+// Cuts [start, end] down to the pixels of row y within one of the triangle's reaches, give or
+// take one.
 inline void NarrowToReach(const Triangle& triangle, const OpaqueReach& reach, int64_t y,
                           int64_t& start, int64_t& end) {
-  if (!reach.bounds) return;
   const double atRowStart =
       reach.atOrigin + reach.perRow * static_cast<double>(y - triangle.originY);
-  if (reach.perColumn == 0) {
+  if (reach.columnsPerStep == 0) {
     if (!(atRowStart >= reach.low && atRowStart <= reach.high)) end = start - 1;
     return;
   }
-  const double toLow = (reach.low - atRowStart) / reach.perColumn,
-               toHigh = (reach.high - atRowStart) / reach.perColumn;
+  const double toLow = (reach.low - atRowStart) * reach.columnsPerStep,
+               toHigh = (reach.high - atRowStart) * reach.columnsPerStep;
   const double first = std::clamp(std::min(toLow, toHigh), -1e12, 1e12),
                last = std::clamp(std::max(toLow, toHigh), -1e12, 1e12);
   start = std::max(start, triangle.originX + FloorOf(first) - 1);
@@ -112,11 +120,11 @@ inline void NarrowToReach(const Triangle& triangle, const OpaqueReach& reach, in
 inline void NarrowedRow(const Triangle& triangle, int64_t y, int64_t& start, int64_t& end) {
   start = triangle.minX;
   end = triangle.maxX;
-  NarrowToRow(triangle.b, triangle.c, y, start, end);
-  NarrowToRow(triangle.c, triangle.a, y, start, end);
-  NarrowToRow(triangle.a, triangle.b, y, start, end);
-  NarrowToReach(triangle, triangle.reachU, y, start, end);
-  NarrowToReach(triangle, triangle.reachV, y, start, end);
+  NarrowToRow(triangle.b, triangle.c, triangle.inverseRiseBC, y, start, end);
+  NarrowToRow(triangle.c, triangle.a, triangle.inverseRiseCA, y, start, end);
+  NarrowToRow(triangle.a, triangle.b, triangle.inverseRiseAB, y, start, end);
+  for (int i = 0; i < triangle.reachCount; ++i)
+    NarrowToReach(triangle, triangle.reaches[i], y, start, end);
 }
 
 // Cuts a range from NarrowedRow down to exactly the pixels of it the triangle covers, as

@@ -107,7 +107,8 @@ class RasterizerDifferentialTest : public D3DFixture {
   }
 
   // Texels in each offered format and a few sizes; sprites keep their opaque texels inside a
-  // keyed border, as the game's pictures do.
+  // keyed border, or reach two sides of it and leave the others keyed, as the game's ships reach
+  // one.
   void MakeTextures(bool gameLike) {
     const std::vector<DDPIXELFORMAT> formats =
         gameLike ? std::vector{RgbPixelFormat(16, 0xF800, 0x07E0, 0x001F),
@@ -123,7 +124,11 @@ class RasterizerDifferentialTest : public D3DFixture {
         for (DWORD y = 0; y < height; ++y)
           for (DWORD x = 0; x < width; ++x) {
             const double dx = (x + 0.5) / width - 0.5, dy = (y + 0.5) / height - 0.5;
-            const bool outside = (gameLike || variant == 0) && dx * dx + dy * dy > 0.16;
+            const double offCentre = gameLike ? 0.3 * (variant - 1) : 0;
+            const bool outside = (gameLike || variant == 0) &&
+                                 (dx - offCentre) * (dx - offCentre) +
+                                         (dy - offCentre) * (dy - offCentre) >
+                                     0.16;
             texels[y * width + x] = outside || Chance(0.15) ? key : static_cast<uint32_t>(random());
           }
         std::array<PALETTEENTRY, 256> entries{};
@@ -170,7 +175,8 @@ class RasterizerDifferentialTest : public D3DFixture {
     primitive.viewport = {0, 0, width, height, 0, 1};
     if (kind.gameLike) {
       // The sprite renderer's quads: keyed, bilinear, turned about their centre, 50 or 100
-      // pixels wide, a whole pattern of the texture each.
+      // pixels wide, a quarter of the texture each, or now and then all of it and a little more,
+      // where footprints at the quad's edges wrap round to the other side.
       primitive.texture =
           static_cast<int>(Random(static_cast<uint32_t>(production.textures.size())));
       primitive.linearMagnify = primitive.linearMinify = primitive.colorKey = true;
@@ -178,8 +184,11 @@ class RasterizerDifferentialTest : public D3DFixture {
       const double side = Chance(0.3) ? 100 : 50, angle = Uniform(0, 2 * std::numbers::pi);
       const double cx = Uniform(-40, width + 40), cy = Uniform(-40, height + 40);
       const double c = std::cos(angle) * side / 2, s = std::sin(angle) * side / 2;
-      const double u0 = Random(2) / 2.0, v0 = Random(2) / 2.0, u1 = u0 + 0.5 - 1.0 / 64,
-                   v1 = v0 + 0.5 - 1.0 / 64;
+      const bool whole = Chance(0.2);
+      const double beyond = 0.4 / 64;  // of a texel, at the textures' 64 texels
+      const double u0 = whole ? -beyond : Random(2) / 2.0, v0 = whole ? -beyond : Random(2) / 2.0,
+                   u1 = whole ? 1 + beyond : u0 + 0.5 - 1.0 / 64,
+                   v1 = whole ? 1 + beyond : v0 + 0.5 - 1.0 / 64;
       primitive.strip = {RandomVertex(cx - c + s, cy - s - c, u0, v0, false, false),
                          RandomVertex(cx + c + s, cy + s - c, u1, v0, false, false),
                          RandomVertex(cx - c - s, cy - s + c, u0, v1, false, false),
