@@ -67,9 +67,13 @@ bool WithinTexture(const double coordinates[3], int64_t size) {
   return lowest >= -kMargin && highest <= texels + kMargin;
 }
 
-// The texel position along one texture axis at the origin pixel and its steps, from the edge
-// values there and theirs.
-OpaqueReach PositionAlong(const Triangle& triangle, const double coordinates[3], int64_t size) {
+// A texel position over the triangle's pixels: at the origin pixel, and its steps.
+struct TexelPosition {
+  double atOrigin, perColumn, perRow;
+};
+
+// The texel position along one texture axis, from the edge values at the origin and their steps.
+TexelPosition PositionAlong(const Triangle& triangle, const double coordinates[3], int64_t size) {
   const EdgeValues atOrigin = EdgesAt(triangle, triangle.originX, triangle.originY);
   const FixedPoint &a = triangle.a, &b = triangle.b, &c = triangle.c;
   const double scale = triangle.inverseArea * static_cast<double>(size);
@@ -78,15 +82,18 @@ OpaqueReach PositionAlong(const Triangle& triangle, const double coordinates[3],
             static_cast<double>(ab) * coordinates[2]) *
            scale;
   };
-  OpaqueReach position{};
-  position.atOrigin = weighed(atOrigin.bc, atOrigin.ca, atOrigin.ab);
-  position.perColumn = -weighed(triangle.stepBC, triangle.stepCA, triangle.stepAB);
-  position.perRow = weighed((c.x - b.x) * kSubPixels, (a.x - c.x) * kSubPixels,
-                            (b.x - a.x) * kSubPixels);
-  return position;
+  return {weighed(atOrigin.bc, atOrigin.ca, atOrigin.ab),
+          -weighed(triangle.stepBC, triangle.stepCA, triangle.stepAB),
+          weighed((c.x - b.x) * kSubPixels, (a.x - c.x) * kSubPixels, (b.x - a.x) * kSubPixels)};
 }
 
-// The reach along direction d, from the texel positions along the columns and the rows.
+// Along a direction, the texel position and the range of it where a pixel may get a colour.
+struct Slab {
+  TexelPosition position;
+  double low, high;
+};
+
+// The slab along direction d, from the texel positions along the columns and the rows.
 //
 // Why no pixel beyond it gets a colour. Bilinear sampling at position (x, y) reads the texels of
 // columns floor(x - 0.5) and the next, and of rows alike, all within [x - 1.5, x + 0.5] and
@@ -95,37 +102,53 @@ OpaqueReach PositionAlong(const Triangle& triangle, const double coordinates[3],
 // there, so a pixel gets a colour only if some texel so near has a value along the direction
 // within the texture's spread: its own value then lies within the spread widened by how far a
 // factor of 1 (or -1) can take a texel below and above it, 1.5 and 0.5 (or 0.5 and 1.5). The
-// reach is that, half a texel wider on each side, far more than the rounding of any of it.
-OpaqueReach ReachAlong(int d, const OpaqueReach& columns, const OpaqueReach& rows,
-                       const OpaqueSpread& spread) {
+// slab is that, half a texel wider on each side, far more than the rounding of any of it.
+Slab SlabAlong(int d, const TexelPosition& columns, const TexelPosition& rows,
+               const OpaqueSpread& spread) {
   const double columnFactor = kOpaqueDirection[d][0], rowFactor = kOpaqueDirection[d][1];
   auto below = [](double factor) { return factor > 0 ? 1.5 * factor : -0.5 * factor; };
   auto above = [](double factor) { return factor > 0 ? 0.5 * factor : -1.5 * factor; };
-  OpaqueReach reach;
-  reach.atOrigin = columnFactor * columns.atOrigin + rowFactor * rows.atOrigin;
-  reach.perColumn = columnFactor * columns.perColumn + rowFactor * rows.perColumn;
-  reach.perRow = columnFactor * columns.perRow + rowFactor * rows.perRow;
-  // A step too small to invert moves the position by nothing that counts along a row.
-  reach.columnsPerStep = std::fabs(reach.perColumn) < 1e-200 ? 0 : 1 / reach.perColumn;
-  reach.low = static_cast<double>(spread.least[d]) - above(columnFactor) - above(rowFactor) - 0.5;
-  reach.high =
-      static_cast<double>(spread.greatest[d]) + below(columnFactor) + below(rowFactor) + 0.5;
-  return reach;
+  return {{columnFactor * columns.atOrigin + rowFactor * rows.atOrigin,
+           columnFactor * columns.perColumn + rowFactor * rows.perColumn,
+           columnFactor * columns.perRow + rowFactor * rows.perRow},
+          static_cast<double>(spread.least[d]) - above(columnFactor) - above(rowFactor) - 0.5,
+          static_cast<double>(spread.greatest[d]) + below(columnFactor) + below(rowFactor) + 0.5};
 }
 
-// Shrinks the triangle's box to the box round the pixels within the reaches across the columns
-// and across the rows (the first two): the four corners where their limits meet, a pixel more on
-// every side. Left as it is where the two axes run too nearly alike on the screen for those
-// corners to be found well.
-void ShrinkBoxToReaches(Triangle& triangle) {
-  const OpaqueReach &u = triangle.reaches[0], &v = triangle.reaches[1];
+// Whether the slab leaves out some of the triangle: along a direction the position over the
+// triangle lies between its corners'.
+bool CutsInto(const Slab& slab, int d, const Triangle& triangle, const DecodedTexture& texture) {
+  double least = INFINITY, greatest = -INFINITY;
+  for (int corner = 0; corner < 3; ++corner) {
+    const double position =
+        kOpaqueDirection[d][0] * triangle.tu[corner] * static_cast<double>(texture.width) +
+        kOpaqueDirection[d][1] * triangle.tv[corner] * static_cast<double>(texture.height);
+    least = std::min(least, position);
+    greatest = std::max(greatest, position);
+  }
+  return least < slab.low || greatest > slab.high;
+}
+
+// The slab as the rows are narrowed by it.
+OpaqueReach ReachOf(const Slab& slab) {
+  const TexelPosition& position = slab.position;
+  // A step too small to invert moves the position by nothing that counts along a row.
+  return {slab.low - position.atOrigin, slab.high - position.atOrigin, position.perRow,
+          std::fabs(position.perColumn) < 1e-200 ? 0 : 1 / position.perColumn};
+}
+
+// Shrinks the triangle's box to the box round the pixels within the slabs across the columns and
+// across the rows: the four corners where their limits meet, a pixel more on every side. Left as
+// it is where the two axes run too nearly alike on the screen for those corners to be found well.
+void ShrinkBoxToSlabs(const Slab& columns, const Slab& rows, Triangle& triangle) {
+  const TexelPosition &u = columns.position, &v = rows.position;
   const double determinant = u.perColumn * v.perRow - u.perRow * v.perColumn;
   const double scale = (std::fabs(u.perColumn) + std::fabs(u.perRow)) *
                        (std::fabs(v.perColumn) + std::fabs(v.perRow));
   if (!(std::fabs(determinant) > 1e-6 * scale)) return;
   double left = INFINITY, right = -INFINITY, top = INFINITY, bottom = -INFINITY;
-  for (const double du : {u.low - u.atOrigin, u.high - u.atOrigin})
-    for (const double dv : {v.low - v.atOrigin, v.high - v.atOrigin}) {
+  for (const double du : {columns.low - u.atOrigin, columns.high - u.atOrigin})
+    for (const double dv : {rows.low - v.atOrigin, rows.high - v.atOrigin}) {
       const double x = (du * v.perRow - u.perRow * dv) / determinant;
       const double y = (u.perColumn * dv - du * v.perColumn) / determinant;
       left = std::min(left, x);
@@ -133,13 +156,11 @@ void ShrinkBoxToReaches(Triangle& triangle) {
       top = std::min(top, y);
       bottom = std::max(bottom, y);
     }
-  auto pixel = [](double offset, int64_t origin) {
-    return origin + static_cast<int64_t>(std::clamp(offset, -1e12, 1e12));
-  };
-  triangle.minX = std::max(triangle.minX, pixel(std::floor(left), triangle.originX) - 1);
-  triangle.maxX = std::min(triangle.maxX, pixel(std::ceil(right), triangle.originX) + 1);
-  triangle.minY = std::max(triangle.minY, pixel(std::floor(top), triangle.originY) - 1);
-  triangle.maxY = std::min(triangle.maxY, pixel(std::ceil(bottom), triangle.originY) + 1);
+  auto within = [](double offset) { return std::clamp(offset, -1e12, 1e12); };
+  triangle.minX = std::max(triangle.minX, triangle.originX + FloorOf(within(left)) - 1);
+  triangle.maxX = std::min(triangle.maxX, triangle.originX + CeilingOf(within(right)) + 1);
+  triangle.minY = std::max(triangle.minY, triangle.originY + FloorOf(within(top)) - 1);
+  triangle.maxY = std::min(triangle.maxY, triangle.originY + CeilingOf(within(bottom)) + 1);
 }
 
 }  // namespace
@@ -150,26 +171,15 @@ bool NarrowToOpaqueTexels(Triangle& triangle) {
   if (texture.opaque.left > texture.opaque.right) return false;  // keyed throughout
   if (!WithinTexture(triangle.tu, texture.width) || !WithinTexture(triangle.tv, texture.height))
     return true;
-  const OpaqueReach columns = PositionAlong(triangle, triangle.tu, texture.width),
-                    rows = PositionAlong(triangle, triangle.tv, texture.height);
-  for (int d = 0; d < kOpaqueDirections; ++d)
-    triangle.reaches[d] = ReachAlong(d, columns, rows, texture.spread);
-  ShrinkBoxToReaches(triangle);
-  // Only the reaches that cut into the triangle are kept: along a direction the position over the
-  // triangle lies between its corners'.
+  const TexelPosition columns = PositionAlong(triangle, triangle.tu, texture.width),
+                      rows = PositionAlong(triangle, triangle.tv, texture.height);
+  Slab slabs[kOpaqueDirections];
   for (int d = 0; d < kOpaqueDirections; ++d) {
-    double least = INFINITY, greatest = -INFINITY;
-    for (int corner = 0; corner < 3; ++corner) {
-      const double position =
-          kOpaqueDirection[d][0] * triangle.tu[corner] * static_cast<double>(texture.width) +
-          kOpaqueDirection[d][1] * triangle.tv[corner] * static_cast<double>(texture.height);
-      least = std::min(least, position);
-      greatest = std::max(greatest, position);
-    }
-    const OpaqueReach& reach = triangle.reaches[d];
-    if (least < reach.low || greatest > reach.high)
-      triangle.reaches[triangle.reachCount++] = reach;
+    slabs[d] = SlabAlong(d, columns, rows, texture.spread);
+    if (CutsInto(slabs[d], d, triangle, texture))
+      triangle.reaches[triangle.reachCount++] = ReachOf(slabs[d]);
   }
+  ShrinkBoxToSlabs(slabs[0], slabs[1], triangle);
   return triangle.minX <= triangle.maxX && triangle.minY <= triangle.maxY;
 }
 

@@ -19,32 +19,37 @@ struct PixelBox {
 };
 
 // Along one of the directions of kOpaqueDirection, the pixels whose texel footprint may reach a
-// texel the colour key leaves: the texel position along it as a function of the pixel, from a
-// pixel of the triangle, and the range of it outside which every footprint is keyed throughout.
+// texel the colour key leaves: the range of the texel position along it outside which every
+// footprint is keyed throughout, less the position at the origin pixel, and how the position
+// moves from row to row and (as columns a step of it) along a row.
 struct OpaqueReach {
-  double atOrigin, perColumn, perRow;
-  double columnsPerStep;  // 1 / perColumn; 0 where that is 0 or next to it
-  double low, high;
+  double lowFromOrigin, highFromOrigin;
+  double perRow;
+  double columnsPerStep;  // 0 where a step along the row moves it by next to nothing
 };
 
 // A triangle made ready to draw: corners snapped and put clockwise, and all that stays the same
 // across its pixels worked out once.
+//
+// What each row of it reads comes first, then what shading reads, so a triangle painted a few rows
+// at a time brings few cache lines along.
 struct Triangle {
   FixedPoint a, b, c;
   bool ownsBC, ownsCA, ownsAB;
   int64_t stepBC, stepCA, stepAB;   // what each edge function loses from one pixel to the next
   double inverseRiseBC, inverseRiseCA, inverseRiseAB;  // 1 / (rise * kSubPixels), 0 when level
   int64_t minX, minY, maxX, maxY;   // the pixels it may cover, within its clip
-  double inverseArea;
-  double tu[3], tv[3], w[3];
-  Color color[3];
-  bool affine, flatColor, linear;
-  bool white;  // one colour at every corner, full white
-  const RasterStates* states;
-  const TextureSampler* sampler;    // null: the vertex colour alone
   int64_t originX, originY;         // the pixel the reaches are reckoned from
   int reachCount;                   // the reaches that bound its pixels, first in `reaches`
   OpaqueReach reaches[kOpaqueDirections];
+  double inverseArea;
+  const RasterStates* states;
+  const TextureSampler* sampler;    // null: the vertex colour alone
+  bool affine, flatColor, linear;
+  bool white;  // one colour at every corner, full white
+  double tu[3], tv[3];
+  Color color[3];
+  double w[3];  // read only where they differ
 
   PixelBox Box() const {
     return {static_cast<int32_t>(minX), static_cast<int32_t>(minY), static_cast<int32_t>(maxX),
@@ -101,14 +106,13 @@ inline void NarrowToRow(const FixedPoint& a, const FixedPoint& b, double inverse
 // take one.
 inline void NarrowToReach(const Triangle& triangle, const OpaqueReach& reach, int64_t y,
                           int64_t& start, int64_t& end) {
-  const double atRowStart =
-      reach.atOrigin + reach.perRow * static_cast<double>(y - triangle.originY);
+  const double down = reach.perRow * static_cast<double>(y - triangle.originY);
   if (reach.columnsPerStep == 0) {
-    if (!(atRowStart >= reach.low && atRowStart <= reach.high)) end = start - 1;
+    if (!(down >= reach.lowFromOrigin && down <= reach.highFromOrigin)) end = start - 1;
     return;
   }
-  const double toLow = (reach.low - atRowStart) * reach.columnsPerStep,
-               toHigh = (reach.high - atRowStart) * reach.columnsPerStep;
+  const double toLow = (reach.lowFromOrigin - down) * reach.columnsPerStep,
+               toHigh = (reach.highFromOrigin - down) * reach.columnsPerStep;
   const double first = std::clamp(std::min(toLow, toHigh), -1e12, 1e12),
                last = std::clamp(std::max(toLow, toHigh), -1e12, 1e12);
   start = std::max(start, triangle.originX + FloorOf(first) - 1);
