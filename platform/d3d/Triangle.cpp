@@ -1,5 +1,6 @@
 #include "platform/d3d/Triangle.h"
 
+#include <numbers>
 #include <utility>
 
 #include "platform/d3d/ShadingRules.h"
@@ -93,26 +94,42 @@ struct Slab {
   double low, high;
 };
 
-// The slab along direction d, from the texel positions along the columns and the rows.
+// How far beyond the spread along each direction a pixel's texel position may lie where the pixel
+// gets a colour, below and above, by the way of sampling. Texel positions are coordinate * size.
 //
-// Why no pixel beyond it gets a colour. Bilinear sampling at position (x, y) reads the texels of
-// columns floor(x - 0.5) and the next, and of rows alike, all within [x - 1.5, x + 0.5] and
-// [y - 1.5, y + 0.5]; point sampling reads column floor(x + 1/512) and row alike, within those
-// too. Where every footprint lies within the texture and its border, the texels are read from
-// there, so a pixel gets a colour only if some texel so near has a value along the direction
-// within the texture's spread: its own value then lies within the spread widened by how far a
-// factor of 1 (or -1) can take a texel below and above it, 1.5 and 0.5 (or 0.5 and 1.5). The
-// slab is that, half a texel wider on each side, far more than the rounding of any of it.
+// Point sampling reads column floor(x + 1/512), so a column c is read from x in [c - 1/512,
+// c + 1 - 1/512); a sum of column and row from within [c + r - 1/256, c + r + 2), a difference
+// from within (c - r - 1, c - r + 1). Bilinear sampling reads columns floor(x - 0.5) and the next
+// and rows alike, weighs them by nearness, and gives a colour only where the opaque texels weigh
+// half or more. Column left + 1 alone weighs x - 0.5 - left, which is half or more from x = left
+// + 1 on; column left alone weighs half or more up to x = left + 1. So a column c colours x in
+// [c, c + 1]. A sum of column and row reached by the far corner alone needs both weights' product
+// to be half, so x + y at least 2 * sqrt(0.5) beyond the footprint's first texel position: sum +
+// sqrt(2) - 1 at the least; mirrored for the greatest, and with a difference the same bounds fall
+// one lower. Footprints nearer the spread's middle lie within these.
+struct Beyond {
+  double below, above;
+};
+constexpr Beyond kPointBeyond[kOpaqueDirections] = {{0, 1}, {0, 1}, {0, 2}, {1, 1}};
+constexpr Beyond kLinearBeyond[kOpaqueDirections] = {
+    {0, 1}, {0, 1}, {1 - std::numbers::sqrt2, 3 - std::numbers::sqrt2},
+    {2 - std::numbers::sqrt2, 2 - std::numbers::sqrt2}};
+
+// What the slabs add on each side, well above the rounding of the positions (far below a
+// thousandth of a texel) and the 1/512 of point sampling.
+constexpr double kSlabMargin = 1.0 / 8;
+
+// The slab along direction d, from the texel positions along the columns and the rows: where the
+// texels of the spread give a colour (kPointBeyond, kLinearBeyond), widened by kSlabMargin.
 Slab SlabAlong(int d, const TexelPosition& columns, const TexelPosition& rows,
-               const OpaqueSpread& spread) {
+               const OpaqueSpread& spread, bool linear) {
   const double columnFactor = kOpaqueDirection[d][0], rowFactor = kOpaqueDirection[d][1];
-  auto below = [](double factor) { return factor > 0 ? 1.5 * factor : -0.5 * factor; };
-  auto above = [](double factor) { return factor > 0 ? 0.5 * factor : -1.5 * factor; };
+  const Beyond& beyond = (linear ? kLinearBeyond : kPointBeyond)[d];
   return {{columnFactor * columns.atOrigin + rowFactor * rows.atOrigin,
            columnFactor * columns.perColumn + rowFactor * rows.perColumn,
            columnFactor * columns.perRow + rowFactor * rows.perRow},
-          static_cast<double>(spread.least[d]) - above(columnFactor) - above(rowFactor) - 0.5,
-          static_cast<double>(spread.greatest[d]) + below(columnFactor) + below(rowFactor) + 0.5};
+          static_cast<double>(spread.least[d]) - beyond.below - kSlabMargin,
+          static_cast<double>(spread.greatest[d]) + beyond.above + kSlabMargin};
 }
 
 // Whether the slab leaves out some of the triangle: along a direction the position over the
@@ -175,7 +192,7 @@ bool NarrowToOpaqueTexels(Triangle& triangle) {
                       rows = PositionAlong(triangle, triangle.tv, texture.height);
   Slab slabs[kOpaqueDirections];
   for (int d = 0; d < kOpaqueDirections; ++d) {
-    slabs[d] = SlabAlong(d, columns, rows, texture.spread);
+    slabs[d] = SlabAlong(d, columns, rows, texture.spread, triangle.linear);
     if (CutsInto(slabs[d], d, triangle, texture))
       triangle.reaches[triangle.reachCount++] = ReachOf(slabs[d]);
   }

@@ -174,12 +174,13 @@ class RasterizerDifferentialTest : public D3DFixture {
     const DWORD width = kind.width, height = kind.height;
     primitive.viewport = {0, 0, width, height, 0, 1};
     if (kind.gameLike) {
-      // The sprite renderer's quads: keyed, bilinear, turned about their centre, 50 or 100
+      // The sprite renderer's quads: keyed, mostly bilinear, turned about their centre, 50 or 100
       // pixels wide, a quarter of the texture each, or now and then all of it and a little more,
       // where footprints at the quad's edges wrap round to the other side.
       primitive.texture =
           static_cast<int>(Random(static_cast<uint32_t>(production.textures.size())));
-      primitive.linearMagnify = primitive.linearMinify = primitive.colorKey = true;
+      primitive.colorKey = true;
+      primitive.linearMagnify = primitive.linearMinify = !Chance(0.2);  // now and then point
       primitive.cullMode = D3DCULL_NONE;
       const double side = Chance(0.3) ? 100 : 50, angle = Uniform(0, 2 * std::numbers::pi);
       const double cx = Uniform(-40, width + 40), cy = Uniform(-40, height + 40);
