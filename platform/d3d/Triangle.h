@@ -11,21 +11,19 @@
 #include "platform/d3d/TextureSampling.h"
 #include "platform/ddraw/PixelCodec.h"
 
-class TextureSampler;
-
 // The pixels a triangle may cover, within its clip; none when top is below bottom.
 struct PixelBox {
   int32_t left = 0, top = 1, right = 0, bottom = 0;
 };
 
 // Along one of the directions of kOpaqueDirection, the pixels whose texel footprint may reach a
-// texel the colour key leaves: the range of the texel position along it outside which every
-// footprint is keyed throughout, less the position at the origin pixel, and how the position
-// moves from row to row and (as columns a step of it) along a row.
+// texel the colour key leaves: the range of the texel position along it beyond which no pixel
+// gets a colour, less the position at the origin pixel; how the position moves from one row to
+// the next; and how many columns along a row move it by one.
 struct OpaqueReach {
   double lowFromOrigin, highFromOrigin;
   double perRow;
-  double columnsPerStep;  // 0 where a step along the row moves it by next to nothing
+  double columnsPerStep;  // 0 where a column moves it by next to nothing
 };
 
 // A triangle made ready to draw: corners snapped and put clockwise, and all that stays the same
