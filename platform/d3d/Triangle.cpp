@@ -1,5 +1,7 @@
 #include "platform/d3d/Triangle.h"
 
+#include <algorithm>
+#include <iterator>
 #include <numbers>
 #include <utility>
 
@@ -56,16 +58,28 @@ void SetUpShading(const ClockwiseCorners& corners, const RasterStates& states,
   triangle.white = triangle.flatColor && first.r == 255 && first.g == 255 && first.b == 255;
 }
 
-// Whether every covered pixel's footprint lies within the texture and its one-texel border: the
-// texel position (coordinate * size) of each corner within half a texel of the texture, less a
-// 64th of a texel. A covered pixel's coordinate is a weighted mean of the corners' (its edge
-// values are not negative), as Shade works it out give or take far less than that 64th.
-bool WithinTexture(const double coordinates[3], int64_t size) {
+// The texel positions (coordinate * size) of a triangle's corners along one texture axis.
+struct CornerPositions {
+  double at[3];
+  double lowest, highest;
+};
+
+CornerPositions CornersAlong(const double coordinates[3], int64_t size) {
   const double texels = static_cast<double>(size);
-  const double lowest = std::min({coordinates[0], coordinates[1], coordinates[2]}) * texels,
-               highest = std::max({coordinates[0], coordinates[1], coordinates[2]}) * texels;
+  CornerPositions corners{};
+  for (int corner = 0; corner < 3; ++corner) corners.at[corner] = coordinates[corner] * texels;
+  corners.lowest = std::min({corners.at[0], corners.at[1], corners.at[2]});
+  corners.highest = std::max({corners.at[0], corners.at[1], corners.at[2]});
+  return corners;
+}
+
+// Whether every covered pixel's footprint lies within the texture and its one-texel border: the
+// texel position of each corner within half a texel of the texture, less a 64th of a texel. A
+// covered pixel's position is a weighted mean of the corners' (its edge values are not negative),
+// as Shade works it out give or take far less than that 64th.
+bool WithinTexture(const CornerPositions& corners, int64_t size) {
   constexpr double kMargin = 0.5 - 1.0 / 64;
-  return lowest >= -kMargin && highest <= texels + kMargin;
+  return corners.lowest >= -kMargin && corners.highest <= static_cast<double>(size) + kMargin;
 }
 
 // A texel position over the triangle's pixels: at the origin pixel, and its steps.
@@ -74,8 +88,8 @@ struct TexelPosition {
 };
 
 // The texel position along one texture axis, from the edge values at the origin and their steps.
-TexelPosition PositionAlong(const Triangle& triangle, const double coordinates[3], int64_t size) {
-  const EdgeValues atOrigin = EdgesAt(triangle, triangle.originX, triangle.originY);
+TexelPosition PositionOnAxis(const Triangle& triangle, const EdgeValues& atOrigin,
+                             const double coordinates[3], int64_t size) {
   const FixedPoint &a = triangle.a, &b = triangle.b, &c = triangle.c;
   const double scale = triangle.inverseArea * static_cast<double>(size);
   auto weighed = [&](int64_t bc, int64_t ca, int64_t ab) {
@@ -88,9 +102,8 @@ TexelPosition PositionAlong(const Triangle& triangle, const double coordinates[3
           weighed((c.x - b.x) * kSubPixels, (a.x - c.x) * kSubPixels, (b.x - a.x) * kSubPixels)};
 }
 
-// Along a direction, the texel position and the range of it where a pixel may get a colour.
+// Along a direction, the range of the texel position where a pixel may get a colour.
 struct Slab {
-  TexelPosition position;
   double low, high;
 };
 
@@ -119,36 +132,38 @@ constexpr Beyond kLinearBeyond[kOpaqueDirections] = {
 // thousandth of a texel) and the 1/512 of point sampling.
 constexpr double kSlabMargin = 1.0 / 8;
 
-// The slab along direction d, from the texel positions along the columns and the rows: where the
-// texels of the spread give a colour (kPointBeyond, kLinearBeyond), widened by kSlabMargin.
-Slab SlabAlong(int d, const TexelPosition& columns, const TexelPosition& rows,
-               const OpaqueSpread& spread, bool linear) {
-  const double columnFactor = kOpaqueDirection[d][0], rowFactor = kOpaqueDirection[d][1];
+// The slab along direction d: where the texels of the spread give a colour (kPointBeyond,
+// kLinearBeyond), widened by kSlabMargin.
+Slab SlabAlong(int d, const OpaqueSpread& spread, bool linear) {
   const Beyond& beyond = (linear ? kLinearBeyond : kPointBeyond)[d];
-  return {{columnFactor * columns.atOrigin + rowFactor * rows.atOrigin,
-           columnFactor * columns.perColumn + rowFactor * rows.perColumn,
-           columnFactor * columns.perRow + rowFactor * rows.perRow},
-          static_cast<double>(spread.least[d]) - beyond.below - kSlabMargin,
+  return {static_cast<double>(spread.least[d]) - beyond.below - kSlabMargin,
           static_cast<double>(spread.greatest[d]) + beyond.above + kSlabMargin};
+}
+
+// The texel position along direction d, from those along the columns and the rows.
+TexelPosition PositionAlong(int d, const TexelPosition& columns, const TexelPosition& rows) {
+  const double columnFactor = kOpaqueDirection[d][0], rowFactor = kOpaqueDirection[d][1];
+  return {columnFactor * columns.atOrigin + rowFactor * rows.atOrigin,
+          columnFactor * columns.perColumn + rowFactor * rows.perColumn,
+          columnFactor * columns.perRow + rowFactor * rows.perRow};
 }
 
 // Whether the slab leaves out some of the triangle: along a direction the position over the
 // triangle lies between its corners'.
-bool CutsInto(const Slab& slab, int d, const Triangle& triangle, const DecodedTexture& texture) {
+bool CutsInto(const Slab& slab, int d, const CornerPositions& columns,
+              const CornerPositions& rows) {
   double least = INFINITY, greatest = -INFINITY;
   for (int corner = 0; corner < 3; ++corner) {
-    const double position =
-        kOpaqueDirection[d][0] * triangle.tu[corner] * static_cast<double>(texture.width) +
-        kOpaqueDirection[d][1] * triangle.tv[corner] * static_cast<double>(texture.height);
+    const double position = kOpaqueDirection[d][0] * columns.at[corner] +
+                            kOpaqueDirection[d][1] * rows.at[corner];
     least = std::min(least, position);
     greatest = std::max(greatest, position);
   }
   return least < slab.low || greatest > slab.high;
 }
 
-// The slab as the rows are narrowed by it.
-OpaqueReach ReachOf(const Slab& slab) {
-  const TexelPosition& position = slab.position;
+// The slab as the rows are narrowed by it, for the position along its direction.
+OpaqueReach ReachOf(const Slab& slab, const TexelPosition& position) {
   // A step too small to invert moves the position by nothing that counts along a row.
   return {slab.low - position.atOrigin, slab.high - position.atOrigin, position.perRow,
           std::fabs(position.perColumn) < 1e-200 ? 0 : 1 / position.perColumn};
@@ -157,17 +172,18 @@ OpaqueReach ReachOf(const Slab& slab) {
 // Shrinks the triangle's box to the box round the pixels within the slabs across the columns and
 // across the rows: the four corners where their limits meet, a pixel more on every side. Left as
 // it is where the two axes run too nearly alike on the screen for those corners to be found well.
-void ShrinkBoxToSlabs(const Slab& columns, const Slab& rows, Triangle& triangle) {
-  const TexelPosition &u = columns.position, &v = rows.position;
+void ShrinkBoxToSlabs(const TexelPosition& u, const Slab& columns, const TexelPosition& v,
+                      const Slab& rows, Triangle& triangle) {
   const double determinant = u.perColumn * v.perRow - u.perRow * v.perColumn;
   const double scale = (std::fabs(u.perColumn) + std::fabs(u.perRow)) *
                        (std::fabs(v.perColumn) + std::fabs(v.perRow));
   if (!(std::fabs(determinant) > 1e-6 * scale)) return;
+  const double inverse = 1 / determinant;
   double left = INFINITY, right = -INFINITY, top = INFINITY, bottom = -INFINITY;
   for (const double du : {columns.low - u.atOrigin, columns.high - u.atOrigin})
     for (const double dv : {rows.low - v.atOrigin, rows.high - v.atOrigin}) {
-      const double x = (du * v.perRow - u.perRow * dv) / determinant;
-      const double y = (u.perColumn * dv - du * v.perColumn) / determinant;
+      const double x = (du * v.perRow - u.perRow * dv) * inverse;
+      const double y = (u.perColumn * dv - du * v.perColumn) * inverse;
       left = std::min(left, x);
       right = std::max(right, x);
       top = std::min(top, y);
@@ -186,17 +202,26 @@ bool NarrowToOpaqueTexels(Triangle& triangle) {
   if (!triangle.sampler || !triangle.sampler->ColorKey() || !triangle.affine) return true;
   const DecodedTexture& texture = triangle.sampler->Texture();
   if (texture.opaque.left > texture.opaque.right) return false;  // keyed throughout
-  if (!WithinTexture(triangle.tu, texture.width) || !WithinTexture(triangle.tv, texture.height))
+  // Too few pixels to be worth the narrowing.
+  if ((triangle.maxX - triangle.minX + 1) * (triangle.maxY - triangle.minY + 1) < 100) return true;
+  const CornerPositions columnCorners = CornersAlong(triangle.tu, texture.width),
+                        rowCorners = CornersAlong(triangle.tv, texture.height);
+  if (!WithinTexture(columnCorners, texture.width) || !WithinTexture(rowCorners, texture.height))
     return true;
-  const TexelPosition columns = PositionAlong(triangle, triangle.tu, texture.width),
-                      rows = PositionAlong(triangle, triangle.tv, texture.height);
   Slab slabs[kOpaqueDirections];
+  bool cuts[kOpaqueDirections];
   for (int d = 0; d < kOpaqueDirections; ++d) {
-    slabs[d] = SlabAlong(d, columns, rows, texture.spread, triangle.linear);
-    if (CutsInto(slabs[d], d, triangle, texture))
-      triangle.reaches[triangle.reachCount++] = ReachOf(slabs[d]);
+    slabs[d] = SlabAlong(d, texture.spread, triangle.linear);
+    cuts[d] = CutsInto(slabs[d], d, columnCorners, rowCorners);
   }
-  ShrinkBoxToSlabs(slabs[0], slabs[1], triangle);
+  if (std::none_of(std::begin(cuts), std::end(cuts), [](bool cut) { return cut; })) return true;
+  const EdgeValues atOrigin = EdgesAt(triangle, triangle.originX, triangle.originY);
+  const TexelPosition columns = PositionOnAxis(triangle, atOrigin, triangle.tu, texture.width),
+                      rows = PositionOnAxis(triangle, atOrigin, triangle.tv, texture.height);
+  for (int d = 0; d < kOpaqueDirections; ++d)
+    if (cuts[d])
+      triangle.reaches[triangle.reachCount++] = ReachOf(slabs[d], PositionAlong(d, columns, rows));
+  if (cuts[0] || cuts[1]) ShrinkBoxToSlabs(columns, slabs[0], rows, slabs[1], triangle);
   return triangle.minX <= triangle.maxX && triangle.minY <= triangle.maxY;
 }
 
