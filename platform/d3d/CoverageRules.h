@@ -23,12 +23,20 @@ struct FixedPoint {
   int64_t x, y;
 };
 
+// The nearest whole number, halves away from zero (as llround), for values below 2^52 in
+// magnitude: the fraction cut off by truncating is exact there.
+inline int64_t RoundHalfAway(double value) {
+  const int64_t whole = static_cast<int64_t>(value);
+  const double fraction = value - static_cast<double>(whole);
+  return whole + (fraction >= 0.5) - (fraction <= -0.5);
+}
+
 inline std::optional<FixedPoint> Snap(const D3DTLVERTEX& vertex) {
   if (!(std::fabs(vertex.sx) < kFarthestCoordinate) ||
       !(std::fabs(vertex.sy) < kFarthestCoordinate))
     return std::nullopt;
-  return FixedPoint{std::llround(static_cast<double>(vertex.sx) * kSubPixels),
-                    std::llround(static_cast<double>(vertex.sy) * kSubPixels)};
+  return FixedPoint{RoundHalfAway(static_cast<double>(vertex.sx) * kSubPixels),
+                    RoundHalfAway(static_cast<double>(vertex.sy) * kSubPixels)};
 }
 
 // Twice the signed area of (a, b, p); positive when the three run clockwise on the screen.
@@ -45,7 +53,7 @@ inline bool IsTopOrLeft(const FixedPoint& from, const FixedPoint& to) {
 inline bool Covers(int64_t edge, bool topOrLeft) { return edge > 0 || (edge == 0 && topOrLeft); }
 
 // The last pixel centre at or before a fixed-point position, and the first at or after it.
-inline int64_t FloorPixel(int64_t fixed) {
-  return fixed >= 0 ? fixed / kSubPixels : -((-fixed + kSubPixels - 1) / kSubPixels);
-}
+// (An arithmetic shift rounds towards minus infinity.)
+inline int64_t FloorPixel(int64_t fixed) { return fixed >> 8; }
 inline int64_t CeilPixel(int64_t fixed) { return -FloorPixel(-fixed); }
+static_assert(kSubPixels == 1 << 8);
