@@ -142,20 +142,32 @@ class TPacking {
   // `destroyed` in table order, at least one, and kept for the packing's life.
   TPacking(const std::vector<Integer>& destroyed, Integer count)
       : FDestroyed(destroyed), FCount(count), FFirst(destroyed.front()),
-        // Long enough that the entries put aside are few beside those moved.
-        FStretchLength(std::max<Integer>(256, 8 * static_cast<Integer>(destroyed.size()))) {}
+        // A few stretches a worker, each long beside the entries put aside for it.
+        FStretchLength(std::max({256, (count - FFirst) / 32 + 1,
+                                 8 * static_cast<Integer>(destroyed.size())})) {
+    Integer asideCount = 0;
+    for (Integer stretch = 0; stretch < StretchCount(); ++stretch) {
+      FAsideStart.push_back(asideCount);
+      asideCount += End(stretch) - AsideFrom(stretch);
+    }
+  }
 
   Integer StretchCount() const { return (FCount - FFirst) / FStretchLength + 1; }
 
+  // The entries every stretch puts aside, one stretch after the other.
   template <typename T>
-  std::vector<T> PutAside(const T* table, Integer stretch) const {
-    return std::vector<T>(table + AsideFrom(stretch), table + End(stretch));
+  std::vector<T> PutAside(const T* table) const {
+    std::vector<T> aside;
+    for (Integer stretch = 0; stretch < StretchCount(); ++stretch)
+      aside.insert(aside.end(), table + AsideFrom(stretch), table + End(stretch));
+    return aside;
   }
 
   // Moves the survivors of one stretch to their new places; `aside` is what PutAside gave.
   template <typename T>
   void Pack(T* table, Integer stretch, const std::vector<T>& aside) const {
     const Integer end = End(stretch), asideFrom = AsideFrom(stretch);
+    const T* const stretchAside = aside.data() + FAsideStart[static_cast<size_t>(stretch)];
     const Integer destroyedCount = static_cast<Integer>(FDestroyed.size());
     // Upwards, so that an entry is read before the one landing on its place is written.
     Integer gone = DestroyedBefore(Begin(stretch));
@@ -164,7 +176,7 @@ class TPacking {
         ++gone;
         continue;
       }
-      table[i - gone] = i < asideFrom ? table[i] : aside[static_cast<size_t>(i - asideFrom)];
+      table[i - gone] = i < asideFrom ? table[i] : stretchAside[i - asideFrom];
     }
   }
 
@@ -184,6 +196,7 @@ class TPacking {
 
   const std::vector<Integer>& FDestroyed;
   Integer FCount, FFirst, FStretchLength;
+  std::vector<Integer> FAsideStart;  // where each stretch's entries begin in what PutAside gives
 };
 
 // The enemies one pass of shots destroys. A destroyed enemy is only marked while the pass runs
@@ -275,20 +288,14 @@ class TEnemyKills {
     }
   }
 
-  // The enemies with their sines; the entries put aside are few, and copied here.
+  // The enemies with their sines.
   static void PackSurvivors(const std::vector<Integer>& destroyed) {
     const TPacking packing(destroyed, EnemyCount);
-    struct TAside {
-      std::vector<TEnemyShip> Ships;
-      std::vector<TAngleSines> Sines;
-    };
-    std::vector<TAside> aside;
-    for (Integer stretch = 0; stretch < packing.StretchCount(); ++stretch)
-      aside.push_back({packing.PutAside(EnemyShip, stretch),
-                       packing.PutAside(EnemyAngleSines.data(), stretch)});
+    const std::vector<TEnemyShip> shipsAside = packing.PutAside(EnemyShip);
+    const std::vector<TAngleSines> sinesAside = packing.PutAside(EnemyAngleSines.data());
     ParallelFor<Integer>(0, packing.StretchCount(), 1, [&](Integer stretch) {
-      packing.Pack(EnemyShip, stretch, aside[static_cast<size_t>(stretch)].Ships);
-      packing.Pack(EnemyAngleSines.data(), stretch, aside[static_cast<size_t>(stretch)].Sines);
+      packing.Pack(EnemyShip, stretch, shipsAside);
+      packing.Pack(EnemyAngleSines.data(), stretch, sinesAside);
     });
   }
 
