@@ -129,6 +129,76 @@ bool Overlaps(Real x, Real y, Real targetX, Real targetY) {
   return targetX - 25 < x && x < targetX + 25 && targetY - 25 < y && y < targetY + 25;
 }
 
+// The packing of a table once some of its entries are destroyed, the others keeping their order:
+// an entry's new place is its old one less the destroyed entries before it. Only the entries
+// after the first destroyed one move, stretch by stretch, the stretches side by side on worker
+// threads. A stretch's survivors fill the places from its first survivor's new place up to where
+// the next stretch's begin: partly its own places, partly the last ones of the stretch before
+// it, which that stretch may not have read yet. So the entries at each stretch's end that the
+// next one overwrites are put aside before any stretch moves, and the stretch takes them from
+// there.
+class TPacking {
+ public:
+  // `destroyed` in table order, at least one, and kept for the packing's life.
+  TPacking(const std::vector<Integer>& destroyed, Integer count)
+      : FDestroyed(destroyed), FCount(count), FFirst(destroyed.front()),
+        // A few stretches a worker, each long beside the entries put aside for it.
+        FStretchLength(std::max({256, (count - FFirst) / 32 + 1,
+                                 8 * static_cast<Integer>(destroyed.size())})) {
+    Integer asideCount = 0;
+    for (Integer stretch = 0; stretch < StretchCount(); ++stretch) {
+      FAsideStart.push_back(asideCount);
+      asideCount += End(stretch) - AsideFrom(stretch);
+    }
+  }
+
+  Integer StretchCount() const { return (FCount - FFirst) / FStretchLength + 1; }
+
+  // The entries every stretch puts aside, one stretch after the other.
+  template <typename T>
+  std::vector<T> PutAside(const T* table) const {
+    std::vector<T> aside;
+    for (Integer stretch = 0; stretch < StretchCount(); ++stretch)
+      aside.insert(aside.end(), table + AsideFrom(stretch), table + End(stretch));
+    return aside;
+  }
+
+  // Moves the survivors of one stretch to their new places; `aside` is what PutAside gave.
+  template <typename T>
+  void Pack(T* table, Integer stretch, const std::vector<T>& aside) const {
+    const Integer end = End(stretch), asideFrom = AsideFrom(stretch);
+    const T* const stretchAside = aside.data() + FAsideStart[static_cast<size_t>(stretch)];
+    const Integer destroyedCount = static_cast<Integer>(FDestroyed.size());
+    // Upwards, so that an entry is read before the one landing on its place is written.
+    Integer gone = DestroyedBefore(Begin(stretch));
+    for (Integer i = Begin(stretch); i < end; ++i) {
+      if (gone < destroyedCount && FDestroyed[gone] == i) {
+        ++gone;
+        continue;
+      }
+      table[i - gone] = i < asideFrom ? table[i] : stretchAside[i - asideFrom];
+    }
+  }
+
+ private:
+  Integer DestroyedBefore(Integer i) const {
+    return static_cast<Integer>(std::lower_bound(FDestroyed.begin(), FDestroyed.end(), i) -
+                                FDestroyed.begin());
+  }
+  Integer Begin(Integer stretch) const { return FFirst + stretch * FStretchLength; }
+  Integer End(Integer stretch) const {
+    return std::min(FCount + 1, Begin(stretch) + FStretchLength);
+  }
+  // Where the places of the next stretch's survivors begin.
+  Integer AsideFrom(Integer stretch) const {
+    return End(stretch) - DestroyedBefore(End(stretch));
+  }
+
+  const std::vector<Integer>& FDestroyed;
+  Integer FCount, FFirst, FStretchLength;
+  std::vector<Integer> FAsideStart;  // where each stretch's entries begin in what PutAside gives
+};
+
 // The enemies one pass of shots destroys. A destroyed enemy is only marked while the pass runs
 // and keeps its place, so that the table is compacted and the shots' firers are followed to
 // their new places once at the end, not once per kill. The pass sees exactly what removing each
@@ -140,20 +210,31 @@ class TEnemyKills {
   // so each shot then tests these few, not the whole table. Nothing moves during the pass, and a
   // kill only takes an enemy out, so no other enemy can become a target.
   template <typename T>
-  TEnemyKills(const T* shots, Integer shotCount) : FNewPlace(EnemyCount + 1, 0) {
+  TEnemyKills(const T* shots, Integer shotCount) {
     // The shots by X, so that an enemy looks only at those within reach of it sideways. A shot
-    // whose X is not a number overlaps nothing and would break the order.
+    // with a coordinate that is not a number overlaps nothing, and would break the order and the
+    // bounds.
     std::vector<std::pair<Real, Real>> positions;
     for (Integer i = 1; i <= shotCount; ++i)
-      if (!std::isnan(shots[i].X)) positions.emplace_back(shots[i].X, shots[i].Y);
+      if (!std::isnan(shots[i].X) && !std::isnan(shots[i].Y))
+        positions.emplace_back(shots[i].X, shots[i].Y);
     if (positions.empty()) return;
     std::sort(positions.begin(), positions.end());
     auto beyond = [](Real x, const std::pair<Real, Real>& position) { return x < position.first; };
+    auto byY = [](const std::pair<Real, Real>& a, const std::pair<Real, Real>& b) {
+      return a.second < b.second;
+    };
+    const auto [lowest, highest] = std::minmax_element(positions.begin(), positions.end(), byY);
+    const Real minX = positions.front().first, maxX = positions.back().first;
+    const Real minY = lowest->second, maxY = highest->second;
     std::vector<uint8_t> targeted(EnemyCount + 1, 0);
     ParallelFor<Integer>(1, EnemyCount + 1, 1024, [&](Integer j) {
       const TEnemyShip& enemy = EnemyShip[j];
-      // Overlaps' own bounds, so a shot passed over here is one Overlaps refuses.
+      // Overlaps' own bounds, so a shot passed over here is one Overlaps refuses. Most enemies
+      // are outside the box round all the shots, which is quicker to tell than which shots lie
+      // sideways within reach.
       const Real left = enemy.X - 25, right = enemy.X + 25;
+      if (!(left < maxX && minX < right && enemy.Y - 25 < maxY && minY < enemy.Y + 25)) return;
       for (auto shot = std::upper_bound(positions.begin(), positions.end(), left, beyond);
            shot != positions.end() && shot->first < right; ++shot)
         if (Overlaps(shot->first, shot->second, enemy.X, enemy.Y)) {
@@ -162,53 +243,51 @@ class TEnemyKills {
         }
     });
     for (Integer j = 1; j <= EnemyCount; ++j)
-      if (targeted[j]) FTargets.push_back(j);
+      if (targeted[j]) FTargets.push_back({j, false});
   }
 
   // Destroys every enemy but `spared` that the shot overlaps, in table order; a shot that hit
   // lives one more frame.
   template <typename T>
   void Hit(T& shot, Integer spared) {
-    for (const Integer j : FTargets) {
-      if (j == spared || FNewPlace[j] == NoOwner ||
-          !Overlaps(shot.X, shot.Y, EnemyShip[j].X, EnemyShip[j].Y))
+    for (TTarget& target : FTargets) {
+      if (target.Index == spared || target.Destroyed ||
+          !Overlaps(shot.X, shot.Y, EnemyShip[target.Index].X, EnemyShip[target.Index].Y))
         continue;
       shot.Life = 1;
-      LeaveExplosion(EnemyShip[j]);
-      FNewPlace[j] = NoOwner;
-      ++FDestroyed;
+      LeaveExplosion(EnemyShip[target.Index]);
+      target.Destroyed = true;
     }
   }
 
   // Removes the destroyed enemies, the others keeping their order, and moves each enemy shot's
-  // firer to its new place (NoOwner where it is gone).
+  // firer to its new place (NoOwner where it is gone). An enemy's new place is its old one less
+  // the enemies destroyed before it.
   void RemoveDestroyed() {
-    if (FDestroyed == 0) return;
-    const Integer before = EnemyCount;
-    EnemyCount = 0;
-    // The survivors between two kills move down together, as one block.
-    for (Integer i = 1; i <= before;) {
-      if (FNewPlace[i] == NoOwner) {
-        ++i;
-        continue;
-      }
-      const Integer first = i, to = EnemyCount + 1;
-      for (; i <= before && FNewPlace[i] != NoOwner; ++i) FNewPlace[i] = ++EnemyCount;
-      if (to == first) continue;  // nothing destroyed before these: they stay
-      std::copy(EnemyShip + first, EnemyShip + i, EnemyShip + to);
-      std::copy(EnemyAngleSines.begin() + first, EnemyAngleSines.begin() + i,
-                EnemyAngleSines.begin() + to);
-    }
+    std::vector<Integer> destroyed;  // in table order
+    for (const TTarget& target : FTargets)
+      if (target.Destroyed) destroyed.push_back(target.Index);
+    if (destroyed.empty()) return;
+    PackSurvivors(destroyed);
+    EnemyCount -= static_cast<Integer>(destroyed.size());
     for (Integer i = 1; i <= EnemyShotCount; ++i) {
+      // A firer past the table is shifted down by every removal too.
       Integer& owner = EnemyShot[i].Owner;
-      if (1 <= owner && owner <= before)
-        owner = FNewPlace[owner];
-      else if (owner > before && owner != NoOwner)
-        owner -= FDestroyed;  // past the table: shifted down by every removal before it
+      if (owner < 1 || owner == NoOwner) continue;
+      const auto later = std::lower_bound(destroyed.begin(), destroyed.end(), owner);
+      if (later != destroyed.end() && *later == owner)
+        owner = NoOwner;
+      else
+        owner -= static_cast<Integer>(later - destroyed.begin());
     }
   }
 
  private:
+  struct TTarget {
+    Integer Index;
+    bool Destroyed;
+  };
+
   static void LeaveExplosion(const TEnemyShip& enemy) {
     if (TExplosionEffect* explosion = AppendEntry(ExplosionEffect, ExplosionCount)) {
       explosion->X = enemy.X;
@@ -220,9 +299,18 @@ class TEnemyKills {
     }
   }
 
-  std::vector<Integer> FNewPlace;  // NoOwner once destroyed; the new index after RemoveDestroyed
-  Integer FDestroyed = 0;
-  std::vector<Integer> FTargets;  // the enemies some shot overlaps, in table order
+  // The enemies with their sines.
+  static void PackSurvivors(const std::vector<Integer>& destroyed) {
+    const TPacking packing(destroyed, EnemyCount);
+    const std::vector<TEnemyShip> shipsAside = packing.PutAside(EnemyShip);
+    const std::vector<TAngleSines> sinesAside = packing.PutAside(EnemyAngleSines.data());
+    ParallelFor<Integer>(0, packing.StretchCount(), 1, [&](Integer stretch) {
+      packing.Pack(EnemyShip, stretch, shipsAside);
+      packing.Pack(EnemyAngleSines.data(), stretch, sinesAside);
+    });
+  }
+
+  std::vector<TTarget> FTargets;  // the enemies some shot overlaps, in table order
 };
 
 // An explosion of kind k shows items 29 (k - 1) + Frame for Frame 2 .. 29 k; the last kind's last

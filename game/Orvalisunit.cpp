@@ -9,6 +9,7 @@
 #include "game/Player.h"
 #include "game/View.h"
 #include "input/Keyboard.h"
+#include "platform/kernel/ParallelFor.h"
 #include "runtime/TypInfo.h"
 
 TOrvalisMain* OrvalisMain = nullptr;
@@ -191,8 +192,10 @@ namespace {
 
 void CountDownCooldowns() {
   if (FireCooldown > 0) --FireCooldown;
-  for (Integer i = 1; i <= EnemyCount; ++i)
+  // Every enemy's count is its own: they count down side by side on worker threads.
+  ParallelFor<Integer>(1, EnemyCount + 1, 4096, [](Integer i) {
     if (EnemyShip[i].FireCooldown > 0) --EnemyShip[i].FireCooldown;
+  });
   if (SmokeCooldown > 0) --SmokeCooldown;
 }
 
