@@ -9,6 +9,18 @@
 #include "platform/kernel/ComPtr.h"
 #include "platform/kernel/CountedObject.h"
 
+class Surface;
+
+// A surface the device holds, and this platform's object behind it (null when the surface was
+// made elsewhere). Drawing reads that object's memory; found when the surface is set, it need
+// not be looked for again by every primitive.
+struct HeldSurface {
+  ComPtr<IDirectDrawSurface7> surface;
+  Surface* ours = nullptr;
+
+  void Hold(IDirectDrawSurface7* given);
+};
+
 class Direct3DDevice final : public CountedObject<IDirect3DDevice7> {
  public:
   // The render target must have passed CheckRenderTarget.
@@ -49,11 +61,11 @@ class Direct3DDevice final : public CountedObject<IDirect3DDevice7> {
 
   ComPtr<IDirect3D7> direct3D_;
   D3DDEVICEDESC7 caps_;
-  ComPtr<IDirectDrawSurface7> renderTarget_;
+  HeldSurface renderTarget_;
   D3DVIEWPORT7 viewport_{};
   std::array<DWORD, kD3DRenderStateCount> renderStates_{};
   std::array<std::array<DWORD, kD3DTextureStageStateCount>, kD3DTextureStageCount> stageStates_{};
-  std::array<ComPtr<IDirectDrawSurface7>, kD3DTextureStageCount> textures_;
+  std::array<HeldSurface, kD3DTextureStageCount> textures_;
   bool inScene_ = false;
   // Last, so it is drawn while the target it draws into is still held.
   PrimitiveBatch batch_;
