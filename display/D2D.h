@@ -4,6 +4,8 @@
 // cannot be made: the drawing operations answer False and the frame is marked not to be shown.
 #pragma once
 
+#include <array>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -49,10 +51,16 @@ class TD2DTextures : public TObject {
   std::unordered_map<std::string, Integer> FFirstByUpperName;
   // Exact name -> what Find answers for it.
   std::unordered_map<std::string, Integer> FFound;
-  // The last name Find found and its record: sprites come in runs of one picture (a radar's
-  // blips), and comparing the name costs much less than hashing it.
-  mutable std::string FLastFoundName;
-  mutable Integer FLastFound = -1;
+  // Answers found lately, each kept at a place picked by where the name's characters are stored.
+  // Sprites alternate between a few dozen pictures whose names stay where they are, so a lookup
+  // mostly compares one name instead of hashing it and walking a bucket. Names are compared, so a
+  // place that holds another name, or a name changed since, only sends Find on to FFound.
+  struct TFoundName {
+    std::string Name;
+    Integer Index = -1;
+  };
+  static constexpr size_t kRecentlyFoundPlaces = 64;
+  mutable std::array<TFoundName, kRecentlyFoundPlaces> FRecentlyFound;
 };
 
 class TD2D : public TObject {
@@ -98,6 +106,14 @@ class TD2D : public TObject {
   void SetPositionVertices(const TRect& DestRect);
   void SetRotatedVertices(Integer X, Integer Y, Integer Width, Integer Height, double CenterX,
                           double CenterY, Single Angle);
+  // The cosines and sines of a turn by Angle (a) and of a quarter turn more (b).
+  struct TTurn {
+    uint32_t AngleBits;
+    float CosA, SinA, CosB, SinB;
+  };
+  // The sprites of a pass often share one angle (a frame's explosions all face the viewer), so
+  // the last turn is kept.
+  const TTurn& TurnBy(Single Angle);
   void SetTextureVertices(const TTextureRec& Record);
   // What became of a texture selection: a refused one also keeps the frame from being shown.
   enum class TSelection { Selected, NotMade, Refused };
@@ -116,7 +132,9 @@ class TD2D : public TObject {
   bool FCacheActive = false;
   Integer FBitCount = 0;
   bool FTextureFilter = false;
-  D3DTLVERTEX FVertices[4]{};
+  // Two whole cache lines: a vertex split across lines makes every store to it slow.
+  alignas(64) D3DTLVERTEX FVertices[4]{};
+  std::optional<TTurn> FLastTurn;
   TD2DTextures* FTextures = nullptr;
 };
 
