@@ -22,8 +22,6 @@ DWORD BitDepthFlag(DWORD bitCount) {
   }
 }
 
-HRESULT Refusal(D3DCall call) { return Direct3DSettings::Get().TakeRefusal(call); }
-
 // The memory a surface's pixels are in now, checked as a lock of it would be.
 HRESULT MemoryForDrawing(const HeldSurface& held, SurfaceMemory** memory) {
   if (!held.ours) return DDERR_INVALIDOBJECT;
@@ -56,8 +54,8 @@ void HeldSurface::Hold(IDirectDrawSurface7* given) {
 
 Direct3DDevice::Direct3DDevice(IDirect3D7* direct3D, const D3DDEVICEDESC7& caps,
                                IDirectDrawSurface7* renderTarget)
-    : direct3D_(direct3D), caps_(caps) {
-  ++Direct3DSettings::Get().liveObjects;
+    : settings_(Direct3DSettings::Get()), direct3D_(direct3D), caps_(caps) {
+  ++settings_.liveObjects;
   renderTarget_.Hold(renderTarget);
   ViewWholeTarget();
   renderStates_[D3DRENDERSTATE_TEXTUREPERSPECTIVE] = TRUE;
@@ -83,7 +81,7 @@ Direct3DDevice::Direct3DDevice(IDirect3D7* direct3D, const D3DDEVICEDESC7& caps,
   stageStates_[0][D3DTSS_ALPHAOP] = D3DTOP_SELECTARG1;
 }
 
-Direct3DDevice::~Direct3DDevice() { --Direct3DSettings::Get().liveObjects; }
+Direct3DDevice::~Direct3DDevice() { --settings_.liveObjects; }
 
 HRESULT Direct3DDevice::CheckRenderTarget(const D3DDEVICEDESC7& caps,
                                           IDirectDrawSurface7* surface) {
@@ -119,7 +117,7 @@ HRESULT Direct3DDevice::GetCaps(D3DDEVICEDESC7* desc) {
 
 HRESULT Direct3DDevice::EnumTextureFormats(LPD3DENUMPIXELFORMATSCALLBACK callback,
                                            void* context) {
-  return Direct3DSettings::Get().ListTextureFormats(callback, context);
+  return settings_.ListTextureFormats(callback, context);
 }
 
 HRESULT Direct3DDevice::BeginScene() {
@@ -142,7 +140,7 @@ HRESULT Direct3DDevice::GetDirect3D(IDirect3D7** direct3D) {
 }
 
 HRESULT Direct3DDevice::SetRenderTarget(IDirectDrawSurface7* surface, DWORD) {
-  if (const HRESULT refused = Refusal(D3DCall::SetRenderTarget)) return refused;
+  if (const HRESULT refused = settings_.TakeRefusal(D3DCall::SetRenderTarget)) return refused;
   if (const HRESULT unusable = CheckRenderTarget(caps_, surface)) return unusable;
   if (const HRESULT lost = surface->IsLost()) return lost;
   renderTarget_.Hold(surface);
@@ -176,7 +174,7 @@ HRESULT Direct3DDevice::GetViewport(D3DVIEWPORT7* viewport) {
 }
 
 HRESULT Direct3DDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
-  if (const HRESULT refused = Refusal(D3DCall::SetRenderState)) return refused;
+  if (const HRESULT refused = settings_.TakeRefusal(D3DCall::SetRenderState)) return refused;
   if (state >= kD3DRenderStateCount) return DDERR_INVALIDPARAMS;
   renderStates_[state] = value;
   return D3D_OK;
@@ -196,7 +194,7 @@ HRESULT Direct3DDevice::GetTexture(DWORD stage, IDirectDrawSurface7** texture) {
 }
 
 HRESULT Direct3DDevice::SetTexture(DWORD stage, IDirectDrawSurface7* texture) {
-  if (const HRESULT refused = Refusal(D3DCall::SetTexture)) return refused;
+  if (const HRESULT refused = settings_.TakeRefusal(D3DCall::SetTexture)) return refused;
   if (stage >= kD3DTextureStageCount) return DDERR_INVALIDPARAMS;
   if (texture) {
     DDSCAPS2 caps{};
@@ -217,7 +215,7 @@ HRESULT Direct3DDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETY
 
 HRESULT Direct3DDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state,
                                              DWORD value) {
-  if (const HRESULT refused = Refusal(D3DCall::SetTextureStageState)) return refused;
+  if (const HRESULT refused = settings_.TakeRefusal(D3DCall::SetTextureStageState)) return refused;
   if (stage >= kD3DTextureStageCount || state >= kD3DTextureStageStateCount)
     return DDERR_INVALIDPARAMS;
   stageStates_[stage][state] = value;
@@ -226,7 +224,7 @@ HRESULT Direct3DDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETY
 
 HRESULT Direct3DDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD vertexFormat, void* vertices,
                                       DWORD vertexCount, DWORD) {
-  if (const HRESULT refused = Refusal(D3DCall::DrawPrimitive)) return refused;
+  if (const HRESULT refused = settings_.TakeRefusal(D3DCall::DrawPrimitive)) return refused;
   if (type != D3DPT_TRIANGLESTRIP) return D3DERR_INVALIDPRIMITIVETYPE;
   if (vertexFormat != D3DFVF_TLVERTEX) return D3DERR_INVALIDVERTEXTYPE;
   if (!vertices) return DDERR_INVALIDPARAMS;
@@ -258,7 +256,7 @@ HRESULT Direct3DDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD vertexFormat,
     DescribeTexture(*texture.ours, *texels, paletteEntries, look);
   }
 
-  if (!Direct3DSettings::Get().rasterizing) return D3D_OK;
+  if (!settings_.rasterizing) return D3D_OK;
   batch_.Add(target, texels, look, states, static_cast<const D3DTLVERTEX*>(vertices), vertexCount);
   return D3D_OK;
 }

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "platform/d3d/D3DTestControl.h"
+#include "platform/d3d/Direct3DSettings.h"
 #include "platform/d3d/PrimitiveBatch.h"
 #include "platform/kernel/ComPtr.h"
 #include "platform/kernel/CountedObject.h"
@@ -59,6 +60,8 @@ class Direct3DDevice final : public CountedObject<IDirect3DDevice7> {
  private:
   void ViewWholeTarget();
 
+  // Asked on every call (refusals, rasterizing); held rather than looked up each time.
+  Direct3DSettings& settings_;
   ComPtr<IDirect3D7> direct3D_;
   D3DDEVICEDESC7 caps_;
   HeldSurface renderTarget_;
