@@ -42,14 +42,14 @@ void FitDIBToTexture(TDIB& DIB, double&, double&, double& TexRight, double& TexB
 
 Integer TD2DTextures::Find(const std::string& Name) const {
   // What was found stays the answer until the cache is emptied.
-  const uint64_t storage = reinterpret_cast<uintptr_t>(Name.data());
-  TFoundName& recent = FRecentlyFound[(storage * 0x9E3779B97F4A7C15u >> 32) % kRecentlyFoundPlaces];
-  if (recent.Index >= 0 && recent.Name == Name) return recent.Index;
+  const uintptr_t storage = reinterpret_cast<uintptr_t>(Name.data());
+  TRecentlyFound& recent =
+      FRecentlyFound[(storage * 0x9E3779B97F4A7C15u >> 32) % kRecentlyFoundPlaces];
+  if (recent.Storage == storage && recent.Entry->first == Name) return recent.Entry->second;
   const auto found = FFound.find(Name);
   if (found == FFound.end()) return -1;
-  recent.Name = Name;
-  recent.Index = found->second;
-  return recent.Index;
+  recent = {storage, &*found};
+  return found->second;
 }
 
 void TD2DTextures::Add(TTextureRec Record) {
@@ -64,8 +64,8 @@ void TD2DTextures::Add(TTextureRec Record) {
 
 std::vector<TTextureRec> TD2DTextures::TakeAll() {
   FFirstByUpperName.clear();
-  FFound.clear();
   FRecentlyFound = {};
+  FFound.clear();
   return std::exchange(FTextures, {});
 }
 

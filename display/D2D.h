@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "display/DXDraw.h"
@@ -51,16 +52,16 @@ class TD2DTextures : public TObject {
   std::unordered_map<std::string, Integer> FFirstByUpperName;
   // Exact name -> what Find answers for it.
   std::unordered_map<std::string, Integer> FFound;
-  // Answers found lately, each kept at a place picked by where the name's characters are stored.
-  // Sprites alternate between a few dozen pictures whose names stay where they are, so a lookup
-  // mostly compares one name instead of hashing it and walking a bucket. Names are compared, so a
-  // place that holds another name, or a name changed since, only sends Find on to FFound.
-  struct TFoundName {
-    std::string Name;
-    Integer Index = -1;
+  // Entries of FFound found lately, each kept at a place picked by where the name's characters
+  // are stored. Sprites alternate between a hundred or so pictures whose names stay where they
+  // are, so a lookup mostly compares one name instead of hashing it and walking a bucket. A name
+  // stored elsewhere, or changed since, only sends Find on to FFound.
+  struct TRecentlyFound {
+    uintptr_t Storage = 0;
+    const std::pair<const std::string, Integer>* Entry = nullptr;
   };
-  static constexpr size_t kRecentlyFoundPlaces = 64;
-  mutable std::array<TFoundName, kRecentlyFoundPlaces> FRecentlyFound;
+  static constexpr size_t kRecentlyFoundPlaces = 256;
+  mutable std::array<TRecentlyFound, kRecentlyFoundPlaces> FRecentlyFound{};
 };
 
 class TD2D : public TObject {
