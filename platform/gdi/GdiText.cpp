@@ -116,7 +116,7 @@ CachedGlyph LoadGlyph(FT_Face face, char32_t code) {
   if (FT_Load_Char(face, code, FT_LOAD_RENDER) == 0) {
     const FT_GlyphSlot slot = face->glyph;
     const FT_Bitmap& bitmap = slot->bitmap;
-    CachedGlyph::Drawing& drawing = glyph.drawing.emplace();
+    GlyphDrawing& drawing = glyph.drawing.emplace();
     drawing.advance = static_cast<int>(slot->advance.x >> 6);
     drawing.left = slot->bitmap_left;
     drawing.top = slot->bitmap_top;
@@ -213,7 +213,7 @@ BOOL TextOutA(HDC handle, int x, int y, const char* text, int length) {
   const int baseline = y + cell->ascent;
   int penX = x;
   for (char32_t code : codes) {
-    const std::optional<CachedGlyph::Drawing>& drawing = GlyphOf(*dc->font, code).drawing;
+    const std::optional<GlyphDrawing>& drawing = GlyphOf(*dc->font, code).drawing;
     if (!drawing) continue;
     for (int row = 0; row < drawing->rows; ++row)
       for (int col = 0; col < drawing->width; ++col)

@@ -17,21 +17,23 @@ struct TextCell {
   int height = 0;
 };
 
+// A character as drawing places it: its coverage bitmap and the pen's advance.
+struct GlyphDrawing {
+  int advance = 0;
+  // The bitmap's top-left corner, right of the pen and above the baseline.
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int rows = 0;
+  std::vector<BYTE> coverage;  // rows of width bytes, 0 = untouched, 255 = fully covered
+};
+
 // One character as measuring and drawing see it. Each comes from its own glyph load, as
 // measuring and drawing always have; a load that failed leaves its part unset.
 struct CachedGlyph {
   // The pen's advance when the text is measured.
   std::optional<int> measuredAdvance;
-  struct Drawing {
-    int advance = 0;
-    // The coverage bitmap's top-left corner, right of the pen and above the baseline.
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int rows = 0;
-    std::vector<BYTE> coverage;  // rows of width bytes, 0 = untouched, 255 = fully covered
-  };
-  std::optional<Drawing> drawing;
+  std::optional<GlyphDrawing> drawing;
 
   size_t Bytes() const { return drawing ? drawing->coverage.size() : 0; }
 };
