@@ -1,5 +1,6 @@
 #include "display/D2D.h"
 
+#include <bit>
 #include <cmath>
 #include <memory>
 #include <numbers>
@@ -41,12 +42,14 @@ void FitDIBToTexture(TDIB& DIB, double&, double&, double& TexRight, double& TexB
 
 Integer TD2DTextures::Find(const std::string& Name) const {
   // What was found stays the answer until the cache is emptied.
-  if (FLastFound >= 0 && Name == FLastFoundName) return FLastFound;
+  const uintptr_t storage = reinterpret_cast<uintptr_t>(Name.data());
+  TRecentlyFound& recent =
+      FRecentlyFound[(storage * 0x9E3779B97F4A7C15u >> 32) % kRecentlyFoundPlaces];
+  if (recent.Storage == storage && recent.Entry->first == Name) return recent.Entry->second;
   const auto found = FFound.find(Name);
   if (found == FFound.end()) return -1;
-  FLastFoundName = Name;
-  FLastFound = found->second;
-  return FLastFound;
+  recent = {storage, &*found};
+  return found->second;
 }
 
 void TD2DTextures::Add(TTextureRec Record) {
@@ -61,8 +64,8 @@ void TD2DTextures::Add(TTextureRec Record) {
 
 std::vector<TTextureRec> TD2DTextures::TakeAll() {
   FFirstByUpperName.clear();
+  FRecentlyFound = {};
   FFound.clear();
-  FLastFound = -1;
   return std::exchange(FTextures, {});
 }
 
@@ -168,23 +171,32 @@ void TD2D::SetPositionVertices(const TRect& DestRect) {
   FVertices[3].sy = bottom;
 }
 
+const TD2D::TTurn& TD2D::TurnBy(Single Angle) {
+  // Compared bit for bit: the sine of -0 is -0, not 0.
+  const uint32_t angleBits = std::bit_cast<uint32_t>(Angle);
+  if (!FLastTurn || FLastTurn->AngleBits != angleBits) {
+    const float a = Angle * std::numbers::pi_v<float> / 128;
+    const float b = a + std::numbers::pi_v<float> / 2;
+    FLastTurn = TTurn{angleBits, std::cos(a), std::sin(a), std::cos(b), std::sin(b)};
+  }
+  return *FLastTurn;
+}
+
 void TD2D::SetRotatedVertices(Integer X, Integer Y, Integer Width, Integer Height,
                               double CenterX, double CenterY, Single Angle) {
-  const float a = Angle * std::numbers::pi_v<float> / 128;
-  const float b = a + std::numbers::pi_v<float> / 2;
+  const TTurn& turn = TurnBy(Angle);
   const float cw = Width * static_cast<float>(CenterX);
   const float ch = Height * static_cast<float>(CenterY);
-  const float cosA = std::cos(a), sinA = std::sin(a), cosB = std::cos(b), sinB = std::sin(b);
-  const float left = X - cw * cosA - ch * cosB;
-  const float top = Y - cw * sinA - ch * sinB;
+  const float left = X - cw * turn.CosA - ch * turn.CosB;
+  const float top = Y - cw * turn.SinA - ch * turn.SinB;
   FVertices[0].sx = left;
   FVertices[0].sy = top;
-  FVertices[1].sx = left + Width * cosA;
-  FVertices[1].sy = top + Width * sinA;
-  FVertices[2].sx = left + Height * cosB;
-  FVertices[2].sy = top + Height * sinB;
-  FVertices[3].sx = FVertices[2].sx + Width * cosA;
-  FVertices[3].sy = FVertices[2].sy + Width * sinA;
+  FVertices[1].sx = left + Width * turn.CosA;
+  FVertices[1].sy = top + Width * turn.SinA;
+  FVertices[2].sx = left + Height * turn.CosB;
+  FVertices[2].sy = top + Height * turn.SinB;
+  FVertices[3].sx = FVertices[2].sx + Width * turn.CosA;
+  FVertices[3].sy = FVertices[2].sy + Width * turn.SinA;
 }
 
 void TD2D::SetTextureVertices(const TTextureRec& Record) {

@@ -4,8 +4,12 @@
 // cannot be made: the drawing operations answer False and the frame is marked not to be shown.
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "display/DXDraw.h"
@@ -49,10 +53,16 @@ class TD2DTextures : public TObject {
   std::unordered_map<std::string, Integer> FFirstByUpperName;
   // Exact name -> what Find answers for it.
   std::unordered_map<std::string, Integer> FFound;
-  // The last name Find found and its record: sprites come in runs of one picture (a radar's
-  // blips), and comparing the name costs much less than hashing it.
-  mutable std::string FLastFoundName;
-  mutable Integer FLastFound = -1;
+  // Entries of FFound found lately, each kept at a place picked by where the name's characters
+  // are stored. Sprites alternate between a hundred or so pictures whose names stay where they
+  // are, so a lookup mostly compares one name instead of hashing it and walking a bucket. A name
+  // stored elsewhere, or changed since, only sends Find on to FFound.
+  struct TRecentlyFound {
+    uintptr_t Storage = 0;
+    const std::pair<const std::string, Integer>* Entry = nullptr;
+  };
+  static constexpr size_t kRecentlyFoundPlaces = 256;
+  mutable std::array<TRecentlyFound, kRecentlyFoundPlaces> FRecentlyFound{};
 };
 
 class TD2D : public TObject {
@@ -98,6 +108,14 @@ class TD2D : public TObject {
   void SetPositionVertices(const TRect& DestRect);
   void SetRotatedVertices(Integer X, Integer Y, Integer Width, Integer Height, double CenterX,
                           double CenterY, Single Angle);
+  // The cosines and sines of a turn by Angle (a) and of a quarter turn more (b).
+  struct TTurn {
+    uint32_t AngleBits;
+    float CosA, SinA, CosB, SinB;
+  };
+  // The sprites of a pass often share one angle (a frame's explosions all face the viewer), so
+  // the last turn is kept.
+  const TTurn& TurnBy(Single Angle);
   void SetTextureVertices(const TTextureRec& Record);
   // What became of a texture selection: a refused one also keeps the frame from being shown.
   enum class TSelection { Selected, NotMade, Refused };
@@ -116,7 +134,9 @@ class TD2D : public TObject {
   bool FCacheActive = false;
   Integer FBitCount = 0;
   bool FTextureFilter = false;
-  D3DTLVERTEX FVertices[4]{};
+  // Two whole cache lines: a vertex split across lines makes every store to it slow.
+  alignas(64) D3DTLVERTEX FVertices[4]{};
+  std::optional<TTurn> FLastTurn;
   TD2DTextures* FTextures = nullptr;
 };
 

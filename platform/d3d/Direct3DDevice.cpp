@@ -22,40 +22,41 @@ DWORD BitDepthFlag(DWORD bitCount) {
   }
 }
 
-HRESULT Refusal(D3DCall call) { return Direct3DSettings::Get().TakeRefusal(call); }
-
 // The memory a surface's pixels are in now, checked as a lock of it would be.
-HRESULT MemoryForDrawing(IDirectDrawSurface7* surface, SurfaceMemory** memory) {
-  Surface* ours = Surface::From(surface);
-  if (!ours) return DDERR_INVALIDOBJECT;
-  return ours->MemoryForDrawing(memory);
+HRESULT MemoryForDrawing(const HeldSurface& held, SurfaceMemory** memory) {
+  if (!held.ours) return DDERR_INVALIDOBJECT;
+  return held.ours->MemoryForDrawing(memory);
 }
 
 // A texture's key and palette as they are now (the palette into entries); its texels are read
 // when the batch is drawn.
-TextureLook DescribeTexture(IDirectDrawSurface7* texture, const SurfaceMemory& memory,
-                            std::array<PALETTEENTRY, 256>& entries) {
-  TextureLook look;
-  look.hasColorKey = texture->GetColorKey(DDCKEY_SRCBLT, &look.colorKey) == DD_OK;
+void DescribeTexture(Surface& texture, const SurfaceMemory& memory,
+                     std::array<PALETTEENTRY, 256>& entries, TextureLook& look) {
+  look.hasColorKey = texture.GetColorKey(DDCKEY_SRCBLT, &look.colorKey) == DD_OK;
   if (IsPaletteIndexed(memory.Format())) {
     // Without a palette the indices read as black, as they always have.
     entries = {};
     IDirectDrawPalette* palette = nullptr;
-    if (texture->GetPalette(&palette) == DD_OK && palette) {
+    if (texture.GetPalette(&palette) == DD_OK && palette) {
       palette->GetEntries(0, 0, 256, entries.data());
       palette->Release();
     }
     look.palette = &entries;
   }
-  return look;
 }
 
 }  // namespace
 
+void HeldSurface::Hold(IDirectDrawSurface7* given) {
+  surface = given;
+  ours = Surface::From(given);
+}
+
 Direct3DDevice::Direct3DDevice(IDirect3D7* direct3D, const D3DDEVICEDESC7& caps,
                                IDirectDrawSurface7* renderTarget)
-    : direct3D_(direct3D), caps_(caps), renderTarget_(renderTarget) {
-  ++Direct3DSettings::Get().liveObjects;
+    : settings_(Direct3DSettings::Get()), direct3D_(direct3D), caps_(caps) {
+  ++settings_.liveObjects;
+  renderTarget_.Hold(renderTarget);
   ViewWholeTarget();
   renderStates_[D3DRENDERSTATE_TEXTUREPERSPECTIVE] = TRUE;
   renderStates_[D3DRENDERSTATE_SHADEMODE] = 2;  // Gouraud
@@ -80,7 +81,7 @@ Direct3DDevice::Direct3DDevice(IDirect3D7* direct3D, const D3DDEVICEDESC7& caps,
   stageStates_[0][D3DTSS_ALPHAOP] = D3DTOP_SELECTARG1;
 }
 
-Direct3DDevice::~Direct3DDevice() { --Direct3DSettings::Get().liveObjects; }
+Direct3DDevice::~Direct3DDevice() { --settings_.liveObjects; }
 
 HRESULT Direct3DDevice::CheckRenderTarget(const D3DDEVICEDESC7& caps,
                                           IDirectDrawSurface7* surface) {
@@ -100,7 +101,7 @@ HRESULT Direct3DDevice::CheckRenderTarget(const D3DDEVICEDESC7& caps,
 void Direct3DDevice::ViewWholeTarget() {
   DDSURFACEDESC2 desc{};
   desc.dwSize = kDDSurfaceDesc2Size;
-  renderTarget_->GetSurfaceDesc(&desc);
+  renderTarget_.surface->GetSurfaceDesc(&desc);
   viewport_ = {0, 0, desc.dwWidth, desc.dwHeight, 0.0f, 1.0f};
 }
 
@@ -116,7 +117,7 @@ HRESULT Direct3DDevice::GetCaps(D3DDEVICEDESC7* desc) {
 
 HRESULT Direct3DDevice::EnumTextureFormats(LPD3DENUMPIXELFORMATSCALLBACK callback,
                                            void* context) {
-  return Direct3DSettings::Get().ListTextureFormats(callback, context);
+  return settings_.ListTextureFormats(callback, context);
 }
 
 HRESULT Direct3DDevice::BeginScene() {
@@ -139,18 +140,18 @@ HRESULT Direct3DDevice::GetDirect3D(IDirect3D7** direct3D) {
 }
 
 HRESULT Direct3DDevice::SetRenderTarget(IDirectDrawSurface7* surface, DWORD) {
-  if (const HRESULT refused = Refusal(D3DCall::SetRenderTarget)) return refused;
+  if (const HRESULT refused = settings_.TakeRefusal(D3DCall::SetRenderTarget)) return refused;
   if (const HRESULT unusable = CheckRenderTarget(caps_, surface)) return unusable;
   if (const HRESULT lost = surface->IsLost()) return lost;
-  renderTarget_ = surface;
+  renderTarget_.Hold(surface);
   ViewWholeTarget();
   return D3D_OK;
 }
 
 HRESULT Direct3DDevice::GetRenderTarget(IDirectDrawSurface7** surface) {
   if (!surface) return DDERR_INVALIDPARAMS;
-  *surface = renderTarget_.Get();
-  renderTarget_->AddRef();
+  *surface = renderTarget_.surface.Get();
+  renderTarget_.surface->AddRef();
   return D3D_OK;
 }
 
@@ -158,7 +159,7 @@ HRESULT Direct3DDevice::SetViewport(D3DVIEWPORT7* viewport) {
   if (!viewport) return DDERR_INVALIDPARAMS;
   DDSURFACEDESC2 desc{};
   desc.dwSize = kDDSurfaceDesc2Size;
-  renderTarget_->GetSurfaceDesc(&desc);
+  renderTarget_.surface->GetSurfaceDesc(&desc);
   if (viewport->dwX > desc.dwWidth || viewport->dwWidth > desc.dwWidth - viewport->dwX ||
       viewport->dwY > desc.dwHeight || viewport->dwHeight > desc.dwHeight - viewport->dwY)
     return D3DERR_INVALIDCALL;
@@ -173,7 +174,7 @@ HRESULT Direct3DDevice::GetViewport(D3DVIEWPORT7* viewport) {
 }
 
 HRESULT Direct3DDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
-  if (const HRESULT refused = Refusal(D3DCall::SetRenderState)) return refused;
+  if (const HRESULT refused = settings_.TakeRefusal(D3DCall::SetRenderState)) return refused;
   if (state >= kD3DRenderStateCount) return DDERR_INVALIDPARAMS;
   renderStates_[state] = value;
   return D3D_OK;
@@ -187,20 +188,20 @@ HRESULT Direct3DDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) {
 
 HRESULT Direct3DDevice::GetTexture(DWORD stage, IDirectDrawSurface7** texture) {
   if (!texture || stage >= kD3DTextureStageCount) return DDERR_INVALIDPARAMS;
-  *texture = textures_[stage].Get();
+  *texture = textures_[stage].surface.Get();
   if (*texture) (*texture)->AddRef();
   return D3D_OK;
 }
 
 HRESULT Direct3DDevice::SetTexture(DWORD stage, IDirectDrawSurface7* texture) {
-  if (const HRESULT refused = Refusal(D3DCall::SetTexture)) return refused;
+  if (const HRESULT refused = settings_.TakeRefusal(D3DCall::SetTexture)) return refused;
   if (stage >= kD3DTextureStageCount) return DDERR_INVALIDPARAMS;
   if (texture) {
     DDSCAPS2 caps{};
     if (const HRESULT result = texture->GetCaps(&caps)) return result;
     if (!(caps.dwCaps & DDSCAPS_TEXTURE)) return DDERR_INVALIDCAPS;
   }
-  textures_[stage] = texture;
+  textures_[stage].Hold(texture);
   return D3D_OK;
 }
 
@@ -214,7 +215,7 @@ HRESULT Direct3DDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETY
 
 HRESULT Direct3DDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state,
                                              DWORD value) {
-  if (const HRESULT refused = Refusal(D3DCall::SetTextureStageState)) return refused;
+  if (const HRESULT refused = settings_.TakeRefusal(D3DCall::SetTextureStageState)) return refused;
   if (stage >= kD3DTextureStageCount || state >= kD3DTextureStageStateCount)
     return DDERR_INVALIDPARAMS;
   stageStates_[stage][state] = value;
@@ -223,14 +224,14 @@ HRESULT Direct3DDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETY
 
 HRESULT Direct3DDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD vertexFormat, void* vertices,
                                       DWORD vertexCount, DWORD) {
-  if (const HRESULT refused = Refusal(D3DCall::DrawPrimitive)) return refused;
+  if (const HRESULT refused = settings_.TakeRefusal(D3DCall::DrawPrimitive)) return refused;
   if (type != D3DPT_TRIANGLESTRIP) return D3DERR_INVALIDPRIMITIVETYPE;
   if (vertexFormat != D3DFVF_TLVERTEX) return D3DERR_INVALIDVERTEXTYPE;
   if (!vertices) return DDERR_INVALIDPARAMS;
   if (vertexCount < 3) return D3D_OK;
 
   SurfaceMemory* target = nullptr;
-  if (const HRESULT unusable = MemoryForDrawing(renderTarget_.Get(), &target)) return unusable;
+  if (const HRESULT unusable = MemoryForDrawing(renderTarget_, &target)) return unusable;
 
   RasterStates states;
   states.colorKey = renderStates_[D3DRENDERSTATE_COLORKEYENABLE] != FALSE;
@@ -246,17 +247,16 @@ HRESULT Direct3DDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD vertexFormat,
   states.linearMagnify = stage[D3DTSS_MAGFILTER] == D3DTFG_LINEAR;
   states.linearMinify = stage[D3DTSS_MINFILTER] == D3DTFN_LINEAR;
 
-  IDirectDrawSurface7* texture =
-      stage[D3DTSS_COLOROP] == D3DTOP_DISABLE ? nullptr : textures_[0].Get();
+  const HeldSurface& texture = textures_[0];
   SurfaceMemory* texels = nullptr;
   TextureLook look;
   std::array<PALETTEENTRY, 256> paletteEntries;
-  if (texture) {
+  if (stage[D3DTSS_COLOROP] != D3DTOP_DISABLE && texture.surface) {
     if (const HRESULT unusable = MemoryForDrawing(texture, &texels)) return unusable;
-    look = DescribeTexture(texture, *texels, paletteEntries);
+    DescribeTexture(*texture.ours, *texels, paletteEntries, look);
   }
 
-  if (!Direct3DSettings::Get().rasterizing) return D3D_OK;
+  if (!settings_.rasterizing) return D3D_OK;
   batch_.Add(target, texels, look, states, static_cast<const D3DTLVERTEX*>(vertices), vertexCount);
   return D3D_OK;
 }

@@ -5,9 +5,22 @@
 #include <array>
 
 #include "platform/d3d/D3DTestControl.h"
+#include "platform/d3d/Direct3DSettings.h"
 #include "platform/d3d/PrimitiveBatch.h"
 #include "platform/kernel/ComPtr.h"
 #include "platform/kernel/CountedObject.h"
+
+class Surface;
+
+// A surface the device holds, and this platform's object behind it (null when the surface was
+// made elsewhere). Drawing reads that object's memory; found when the surface is set, it need
+// not be looked for again by every primitive.
+struct HeldSurface {
+  ComPtr<IDirectDrawSurface7> surface;
+  Surface* ours = nullptr;
+
+  void Hold(IDirectDrawSurface7* given);
+};
 
 class Direct3DDevice final : public CountedObject<IDirect3DDevice7> {
  public:
@@ -47,13 +60,15 @@ class Direct3DDevice final : public CountedObject<IDirect3DDevice7> {
  private:
   void ViewWholeTarget();
 
+  // Asked on every call (refusals, rasterizing); held rather than looked up each time.
+  Direct3DSettings& settings_;
   ComPtr<IDirect3D7> direct3D_;
   D3DDEVICEDESC7 caps_;
-  ComPtr<IDirectDrawSurface7> renderTarget_;
+  HeldSurface renderTarget_;
   D3DVIEWPORT7 viewport_{};
   std::array<DWORD, kD3DRenderStateCount> renderStates_{};
   std::array<std::array<DWORD, kD3DTextureStageStateCount>, kD3DTextureStageCount> stageStates_{};
-  std::array<ComPtr<IDirectDrawSurface7>, kD3DTextureStageCount> textures_;
+  std::array<HeldSurface, kD3DTextureStageCount> textures_;
   bool inScene_ = false;
   // Last, so it is drawn while the target it draws into is still held.
   PrimitiveBatch batch_;

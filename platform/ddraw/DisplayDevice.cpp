@@ -31,13 +31,6 @@ DisplayDevice& DisplayDevice::Get() {
 
 DisplayDevice::DisplayDevice() : videoMemoryTotal_(kDefaultVideoMemory) {}
 
-HRESULT DisplayDevice::TakeRefusal(DDrawCall call) {
-  Refusal& refusal = refusals_[static_cast<size_t>(call)];
-  if (refusal.remaining == 0) return DD_OK;
-  --refusal.remaining;
-  return refusal.result;
-}
-
 void DisplayDevice::AddRefusal(DDrawCall call, HRESULT result, uint32_t times) {
   refusals_[static_cast<size_t>(call)] = Refusal{result, times};
 }

@@ -17,7 +17,13 @@ class DisplayDevice {
   static DisplayDevice& Get();
 
   // The pending refusal for this kind of call, used up by asking; DD_OK when there is none.
-  HRESULT TakeRefusal(DDrawCall call);
+  // Inline: every lock and primitive asks.
+  HRESULT TakeRefusal(DDrawCall call) {
+    Refusal& refusal = refusals_[static_cast<size_t>(call)];
+    if (refusal.remaining == 0) return DD_OK;
+    --refusal.remaining;
+    return refusal.result;
+  }
   void AddRefusal(DDrawCall call, HRESULT result, uint32_t times);
 
   const std::vector<DDrawDisplayMode>& Modes();

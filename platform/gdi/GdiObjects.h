@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/GlyphCache.h"
 
 // Where a device context's pixels are: rows from the top, each rowStep bytes after the one above
 // (negative for bottom-up storage). Colour tables give indexed formats their RGB meaning.
@@ -78,6 +79,7 @@ struct PaletteObject : GdiObject {
 struct FontObject : GdiObject {
   FontObject() : GdiObject(GdiKind::Font) {}
   LOGFONTA font{};
+  GlyphCache glyphs;
 };
 
 struct BrushObject : GdiObject {

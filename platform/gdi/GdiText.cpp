@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -95,21 +96,54 @@ void BlendPixel(const PixelView& view, int x, int y, COLORREF color, unsigned co
   view.WriteRaw(x, y, view.ColorToRaw(result));
 }
 
-struct TextMetrics {
-  int width = 0;
-  int ascent = 0;
-  int height = 0;
-};
+// The font's text cell, worked out when the font is first used; none when the font files are
+// missing.
+std::optional<TextCell> CellOf(FontObject& font) {
+  if (!font.glyphs.cell) {
+    FT_Face face = Fonts().Face(font.font);
+    if (!face) return std::nullopt;
+    const FT_Size_Metrics& size = face->size->metrics;
+    font.glyphs.cell = TextCell{static_cast<int>(size.ascender >> 6),
+                                static_cast<int>((size.ascender - size.descender) >> 6)};
+  }
+  return font.glyphs.cell;
+}
 
-// Advances of the text's glyphs and the cell's height.
-TextMetrics Measure(FT_Face face, const std::vector<char32_t>& text) {
-  TextMetrics metrics;
-  metrics.ascent = static_cast<int>(face->size->metrics.ascender >> 6);
-  metrics.height = static_cast<int>((face->size->metrics.ascender - face->size->metrics.descender) >> 6);
-  for (char32_t code : text)
-    if (FT_Load_Char(face, code, FT_LOAD_DEFAULT) == 0)
-      metrics.width += static_cast<int>(face->glyph->advance.x >> 6);
-  return metrics;
+CachedGlyph LoadGlyph(FT_Face face, char32_t code) {
+  CachedGlyph glyph;
+  if (FT_Load_Char(face, code, FT_LOAD_DEFAULT) == 0)
+    glyph.measuredAdvance = static_cast<int>(face->glyph->advance.x >> 6);
+  if (FT_Load_Char(face, code, FT_LOAD_RENDER) == 0) {
+    const FT_GlyphSlot slot = face->glyph;
+    const FT_Bitmap& bitmap = slot->bitmap;
+    GlyphDrawing& drawing = glyph.drawing.emplace();
+    drawing.advance = static_cast<int>(slot->advance.x >> 6);
+    drawing.left = slot->bitmap_left;
+    drawing.top = slot->bitmap_top;
+    // Only coverage bitmaps are drawn.
+    if (bitmap.pixel_mode == FT_PIXEL_MODE_GRAY) {
+      drawing.width = static_cast<int>(bitmap.width);
+      drawing.rows = static_cast<int>(bitmap.rows);
+      drawing.coverage.resize(size_t{bitmap.width} * bitmap.rows);
+      for (unsigned row = 0; row < bitmap.rows; ++row)
+        std::copy_n(bitmap.buffer + row * bitmap.pitch, bitmap.width,
+                    drawing.coverage.begin() + row * bitmap.width);
+    }
+  }
+  return glyph;
+}
+
+// The font's cell must be known.
+const CachedGlyph& GlyphOf(FontObject& font, char32_t code) {
+  if (const CachedGlyph* kept = font.glyphs.Find(code)) return *kept;
+  // The face is sized again: fonts share it, and another may have sized it since.
+  return font.glyphs.Keep(code, LoadGlyph(Fonts().Face(font.font), code));
+}
+
+int MeasuredWidth(FontObject& font, const std::vector<char32_t>& text) {
+  int width = 0;
+  for (char32_t code : text) width += GlyphOf(font, code).measuredAdvance.value_or(0);
+  return width;
 }
 
 }  // namespace
@@ -156,41 +190,36 @@ int GetBkMode(HDC handle) {
 BOOL GetTextExtentPoint32A(HDC handle, const char* text, int length, SIZE* size) {
   const DCObject* dc = LookupDC(handle);
   if (!dc || !size || length < 0 || (length > 0 && !text)) return FALSE;
-  FT_Face face = Fonts().Face(dc->font->font);
-  if (!face) return FALSE;
-  const TextMetrics metrics = Measure(face, CodePoints(text, length));
-  *size = {metrics.width, metrics.height};
+  const std::optional<TextCell> cell = CellOf(*dc->font);
+  if (!cell) return FALSE;
+  *size = {MeasuredWidth(*dc->font, CodePoints(text, length)), cell->height};
   return TRUE;
 }
 
 BOOL TextOutA(HDC handle, int x, int y, const char* text, int length) {
   const DCObject* dc = LookupDC(handle);
   if (!dc || length < 0 || (length > 0 && !text)) return FALSE;
-  FT_Face face = Fonts().Face(dc->font->font);
-  if (!face) return FALSE;
+  const std::optional<TextCell> cell = CellOf(*dc->font);
+  if (!cell) return FALSE;
   const PixelView& view = dc->Target();
   const std::vector<char32_t> codes = CodePoints(text, length);
-  const TextMetrics metrics = Measure(face, codes);
   if (dc->backMode == OPAQUE) {
+    const int width = MeasuredWidth(*dc->font, codes);
     const uint32_t raw = view.ColorToRaw(dc->backColor);
-    for (int row = std::max(y, 0); row < std::min(y + metrics.height, view.height); ++row)
-      for (int col = std::max(x, 0); col < std::min(x + metrics.width, view.width); ++col)
+    for (int row = std::max(y, 0); row < std::min(y + cell->height, view.height); ++row)
+      for (int col = std::max(x, 0); col < std::min(x + width, view.width); ++col)
         view.WriteRaw(col, row, raw);
   }
-  const int baseline = y + metrics.ascent;
+  const int baseline = y + cell->ascent;
   int penX = x;
   for (char32_t code : codes) {
-    if (FT_Load_Char(face, code, FT_LOAD_RENDER) != 0) continue;
-    const FT_GlyphSlot glyph = face->glyph;
-    const FT_Bitmap& bitmap = glyph->bitmap;
-    if (bitmap.pixel_mode == FT_PIXEL_MODE_GRAY) {
-      for (unsigned row = 0; row < bitmap.rows; ++row)
-        for (unsigned col = 0; col < bitmap.width; ++col)
-          BlendPixel(view, penX + glyph->bitmap_left + static_cast<int>(col),
-                     baseline - glyph->bitmap_top + static_cast<int>(row), dc->textColor,
-                     bitmap.buffer[row * bitmap.pitch + col]);
-    }
-    penX += static_cast<int>(glyph->advance.x >> 6);
+    const std::optional<GlyphDrawing>& drawing = GlyphOf(*dc->font, code).drawing;
+    if (!drawing) continue;
+    for (int row = 0; row < drawing->rows; ++row)
+      for (int col = 0; col < drawing->width; ++col)
+        BlendPixel(view, penX + drawing->left + col, baseline - drawing->top + row, dc->textColor,
+                   drawing->coverage[static_cast<size_t>(row * drawing->width + col)]);
+    penX += drawing->advance;
   }
   return TRUE;
 }

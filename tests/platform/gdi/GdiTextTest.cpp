@@ -1,7 +1,9 @@
 // Text output: visible glyphs in the text colour at every bit count, background modes, extents.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/gdi/Gdi.h"
@@ -130,6 +132,59 @@ TEST(GdiText, TextIsUtf8WhereValidAndSingleWindows1252CharactersElsewhere) {
   EXPECT_EQ(width(std::string("\xE2\x82\xAC").substr(0, 2)), width("\xE2") + width("\x82"));
   SelectObject(canvas.dc, GetStockObject(SYSTEM_FONT));
   DeleteObject(font);
+}
+
+// Fonts keep the glyphs they drew. Whatever was drawn before, with this font or another (all
+// share one face, sized for each), in this colour or another, text comes out as a font that has
+// drawn nothing yet draws it.
+TEST(GdiText, TextDrawnAgainMatchesANewFontOfTheSameDescription) {
+  struct Drawing {
+    LONG height;
+    COLORREF color;
+    std::string text;
+    POINT origin{1, 1};
+  };
+  auto draw = [](Canvas32& canvas, HFONT font, const Drawing& drawing) {
+    std::fill(canvas.pixels.begin(), canvas.pixels.end(), 0u);
+    SelectObject(canvas.dc, font);
+    SetTextColor(canvas.dc, drawing.color);
+    SetBkMode(canvas.dc, TRANSPARENT);
+    EXPECT_TRUE(TextOutA(canvas.dc, drawing.origin.x, drawing.origin.y, drawing.text.data(),
+                         static_cast<int>(drawing.text.size())));
+    SIZE extent{};
+    EXPECT_TRUE(GetTextExtentPoint32A(canvas.dc, drawing.text.data(),
+                                      static_cast<int>(drawing.text.size()), &extent));
+    SelectObject(canvas.dc, GetStockObject(SYSTEM_FONT));
+    return std::make_pair(canvas.pixels, std::make_pair(extent.cx, extent.cy));
+  };
+  auto newFont = [](LONG height) {
+    return CreateFontA(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, "MS Sans Serif");
+  };
+  Canvas32 canvas(600, 400, 0);
+  HFONT small = newFont(-16), large = newFont(-30), huge = newFont(-2048);
+  const std::vector<std::pair<HFONT, Drawing>> sequence = {
+      {small, {-16, RGB(255, 255, 255), "AB"}},
+      {large, {-30, RGB(255, 255, 255), "BC"}},
+      {small, {-16, RGB(255, 0, 0), "ABC"}},  // C is new to this font, after the large one
+      {large, {-30, RGB(0, 128, 255), "CAB"}},
+      // Glyphs this large outgrow what a font keeps: it starts again mid-text. Placed so that
+      // both glyphs cross the canvas.
+      {huge, {-2048, RGB(255, 255, 255), "MW", {-1500, -1400}}},
+      {huge, {-2048, RGB(255, 255, 0), "WM", {-1700, -1400}}},
+      {small, {-16, RGB(255, 255, 255), "BA"}},
+  };
+  for (size_t i = 0; i < sequence.size(); ++i) {
+    const Drawing& drawing = sequence[i].second;
+    const auto drawn = draw(canvas, sequence[i].first, drawing);
+    HFONT fresh = newFont(drawing.height);
+    const auto expected = draw(canvas, fresh, drawing);
+    DeleteObject(fresh);
+    EXPECT_TRUE(drawn.first == expected.first) << "drawing " << i << ": " << drawing.text;
+    EXPECT_EQ(drawn.second, expected.second) << "extent of drawing " << i;
+  }
+  DeleteObject(small);
+  DeleteObject(large);
+  DeleteObject(huge);
 }
 
 }  // namespace
