@@ -105,16 +105,6 @@ inline __m128i Broadcast(int64_t value) {
   return _mm_set1_epi32(static_cast<int>(value));
 }
 
-inline __m128i Outside4(__m128i at, __m128i low, __m128i high) {
-  return _mm_or_si128(_mm_cmpgt_epi32(low, at), _mm_cmpgt_epi32(at, high));
-}
-
-// Whether lanes are outside [low, high] at both texel positions: OpaqueBox::Misses.
-inline __m128i Misses4(__m128i first, __m128i second, int64_t low, int64_t high) {
-  return _mm_and_si128(Outside4(first, Broadcast(low), Broadcast(high)),
-                       Outside4(second, Broadcast(low), Broadcast(high)));
-}
-
 // Shades four pixels of a triangle at once.
 class QuadShader {
  public:
@@ -266,11 +256,9 @@ class QuadShader {
     const __m128i rows[2] = {_mm_and_si128(top, rowMask),
                              _mm_and_si128(_mm_add_epi32(top, one), rowMask)};
     if (triangle_.sampler->ColorKey()) {
-      // A footprint wholly beside the opaque texels is keyed throughout: no colour, and nothing
-      // to read when that holds for every pixel wanted.
-      const OpaqueBox& box = texture.opaque;
-      given &= ~LaneBits(_mm_or_si128(Misses4(columns[0], columns[1], box.left, box.right),
-                                      Misses4(rows[0], rows[1], box.top, box.bottom)));
+      // A footprint keyed throughout weighs nothing, which is less than half: no colour, and
+      // nothing to read when that holds for every pixel wanted.
+      given &= OpaqueFootprints(texture, columns[0], rows[0]);
       if (!(given & wanted)) return NoColor(texel);
     }
     const __m256d fx = _mm256_sub_pd(x, ToDoubles(left)), fy = _mm256_sub_pd(y, ToDoubles(top));
@@ -284,12 +272,20 @@ class QuadShader {
                 texels[1]);
     GatherPairs(texture, _mm_add_epi32(_mm_mullo_epi32(rows[1], stride), columns[0]), texels[2],
                 texels[3]);
-    // A footprint keyed throughout weighs nothing, which is less than half: no colour.
-    given &= ~LaneBits(_mm_and_si128(_mm_and_si128(texels[0].keyed, texels[1].keyed),
-                                     _mm_and_si128(texels[2].keyed, texels[3].keyed)));
-    if (!(given & wanted)) return NoColor(texel);
     texel = WeightedAverage(texels, weights, given);
     return true;
+  }
+
+  // The lanes whose footprint from texel (column, row) holds a texel the key leaves, a bit each.
+  static int OpaqueFootprints(const DecodedTexture& texture, __m128i column, __m128i row) {
+    const __m128i word = _mm_add_epi32(_mm_mullo_epi32(row, Broadcast(texture.footprintWords)),
+                                       _mm_srli_epi32(column, 6));
+    const __m256i words = _mm256_i32gather_epi64(
+        reinterpret_cast<const long long*>(texture.footprints.data()), word, 8);
+    const __m256i bits = _mm256_and_si256(
+        _mm256_srlv_epi64(words, _mm256_cvtepi32_epi64(_mm_and_si128(column, _mm_set1_epi32(63)))),
+        _mm256_set1_epi64x(1));
+    return _mm256_movemask_pd(_mm256_castsi256_pd(_mm256_sub_epi64(_mm256_setzero_si256(), bits)));
   }
 
   // The weighted average of the footprint's texels not keyed, as in TextureSampler::Linear; no

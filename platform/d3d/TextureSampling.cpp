@@ -38,6 +38,22 @@ bool Opaque(const DecodedTexture& decoded, int64_t x, int64_t y) {
   return !(decoded.texels[static_cast<size_t>(y * decoded.stride + x)] & kKeyedTexel);
 }
 
+void MarkOpaqueFootprints(DecodedTexture& decoded) {
+  const int64_t width = decoded.width, height = decoded.height;
+  decoded.footprintWords = (width + 63) / 64;
+  decoded.footprints.assign(static_cast<size_t>(decoded.footprintWords * height), 0);
+  for (int64_t y = 0; y < height; ++y) {
+    const int64_t below = y + 1 == height ? 0 : y + 1;
+    uint64_t* words = &decoded.footprints[static_cast<size_t>(y * decoded.footprintWords)];
+    for (int64_t x = 0; x < width; ++x) {
+      const int64_t right = x + 1 == width ? 0 : x + 1;
+      if (Opaque(decoded, x, y) || Opaque(decoded, right, y) || Opaque(decoded, x, below) ||
+          Opaque(decoded, right, below))
+        words[x / 64] |= uint64_t{1} << (x % 64);
+    }
+  }
+}
+
 OpaqueSpread SpreadOf(const DecodedTexture& decoded) {
   const int64_t width = decoded.width, height = decoded.height;
   OpaqueSpread spread;
@@ -93,4 +109,5 @@ void Decode(const TextureSource& texture, DecodedTexture& decoded) {
     if (decoded.width > 0) words[decoded.width] = words[0];
   }
   if (box.left <= box.right) decoded.spread = SpreadOf(decoded);
+  MarkOpaqueFootprints(decoded);
 }

@@ -47,6 +47,11 @@ struct DecodedTexture {
   std::vector<uint64_t> texels;
   OpaqueBox opaque;
   OpaqueSpread spread;  // when the box is not empty
+  // A bit for each texel position (x, y), set when the bilinear footprint from it, texels x and
+  // x + 1 of rows y and y + 1 wrapping round, holds a texel the key leaves: bit x % 64 of word
+  // y * footprintWords + x / 64.
+  int64_t footprintWords = 0;
+  std::vector<uint64_t> footprints;
 };
 
 constexpr uint64_t kKeyedTexel = 0xFFFFFFFF00000000;
