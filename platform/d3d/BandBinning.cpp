@@ -53,16 +53,19 @@ void BandBins::Bin(std::span<const PixelBox> boxes, int64_t height) {
   }
   bandStart_[bandCount] = listed;
   triangles_.resize(listed);
+  boxes_.resize(listed);
   ParallelFor<size_t>(0, pieceCount, 1, [&](size_t piece) {
     size_t* fill = &pieceFill_[piece * bandCount];
     ForEachBandOfPiece(boxes, piece, [&](size_t i, size_t band) {
-      triangles_[fill[band]++] = static_cast<uint32_t>(i);
+      triangles_[fill[band]] = static_cast<uint32_t>(i);
+      boxes_[fill[band]++] = boxes[i];
     });
   });
 }
 
 Band BandBins::operator[](size_t band) const {
   const int64_t top = static_cast<int64_t>(band) * kBandRows;
-  return {std::span(triangles_.data() + bandStart_[band], bandStart_[band + 1] - bandStart_[band]),
-          top, std::min(height_, top + kBandRows)};
+  const size_t start = bandStart_[band], count = bandStart_[band + 1] - start;
+  return {std::span(triangles_.data() + start, count), std::span(boxes_.data() + start, count), top,
+          std::min(height_, top + kBandRows)};
 }

@@ -14,9 +14,11 @@
 constexpr int64_t kBandRows = 8;
 
 // Rows [top, bottom) of the target and the triangles reaching into them, as indices into the
-// batch's triangles, in batch order.
+// batch's triangles, in batch order, each with its box beside it: a painter passing over most
+// triangles of a crowded band reads the list from first to last and nothing else.
 struct Band {
   std::span<const uint32_t> triangles;
+  std::span<const PixelBox> boxes;
   int64_t top = 0;
   int64_t bottom = 0;
 };
@@ -37,4 +39,5 @@ class BandBins {
   // stretch of the band's list starts, then how far it is filled, while binning.
   std::vector<size_t> pieceFill_;
   std::vector<uint32_t> triangles_;      // the lists, band after band
+  std::vector<PixelBox> boxes_;          // the boxes of their triangles, in the same places
 };

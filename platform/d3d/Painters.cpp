@@ -48,14 +48,15 @@ void PaintOpenPixel(const Canvas& canvas, const Triangle& triangle, SettledPixel
   settled.Settle(span.row, x);
 }
 
-// Whether the triangle's box is hidden wholly behind what is settled in rows [firstRow,
-// lastRow]: most triangles of a crowded frame, passed over without finding their edges row by
-// row, or even reading the triangle.
-bool HiddenBehindSettled(const SettledPixels& settled, const PixelBox& box, int64_t top,
-                         int64_t firstRow, int64_t lastRow) {
-  for (int64_t y = firstRow; y <= lastRow; ++y)
-    if (!settled.Settled(y - top, box.left, box.right)) return false;
-  return true;
+// Rows [firstRow, lastRow] of the band cut down at both ends to those where the triangle's box
+// still holds an open pixel; lastRow below firstRow when the box is hidden wholly behind what is
+// settled: most triangles of a crowded frame, passed over without finding their edges row by row,
+// or even reading the triangle.
+void TrimToOpenRows(const SettledPixels& settled, const PixelBox& box, int64_t top,
+                    int64_t& firstRow, int64_t& lastRow) {
+  auto open = [&](int64_t y) { return !settled.Settled(y - top, box.left, box.right); };
+  while (firstRow <= lastRow && !open(firstRow)) ++firstRow;
+  while (lastRow > firstRow && !open(lastRow)) --lastRow;
 }
 
 // Paints the triangle's pixels not settled yet in rows [firstRow, lastRow] of the band, and
@@ -94,17 +95,16 @@ void PaintLanesOnePixelAtATime(const Canvas& canvas, const Triangle& triangle,
 // give a pixel a colour is that last one, so once a pixel is settled nothing else may touch it.
 // Triangles over settled pixels only are passed over without shading, and the band stops as soon
 // as every pixel in it is settled.
-void PaintLastToFirst(const Canvas& canvas, std::span<const Triangle> triangles,
-                      std::span<const PixelBox> boxes, const Band& band,
+void PaintLastToFirst(const Canvas& canvas, std::span<const Triangle> triangles, const Band& band,
                       const QuadEncoder* fourAtOnce) {
   SettledPixels settled(band.bottom - band.top, static_cast<int64_t>(canvas.pixels.width));
-  for (auto it = band.triangles.rbegin(); it != band.triangles.rend() && !settled.AllSettled();
-       ++it) {
-    const PixelBox& box = boxes[*it];
-    const int64_t firstRow = std::max<int64_t>(band.top, box.top),
-                  lastRow = std::min<int64_t>(band.bottom - 1, box.bottom);
-    if (HiddenBehindSettled(settled, box, band.top, firstRow, lastRow)) continue;
-    const Triangle& triangle = triangles[*it];
+  for (size_t k = band.triangles.size(); k-- > 0 && !settled.AllSettled();) {
+    const PixelBox& box = band.boxes[k];
+    int64_t firstRow = std::max<int64_t>(band.top, box.top),
+            lastRow = std::min<int64_t>(band.bottom - 1, box.bottom);
+    TrimToOpenRows(settled, box, band.top, firstRow, lastRow);
+    if (firstRow > lastRow) continue;
+    const Triangle& triangle = triangles[band.triangles[k]];
     PaintOpenPixels(canvas, triangle, settled, band.top, firstRow, lastRow,
                     fourAtOnce && FourPixelShaderHandles(triangle) ? fourAtOnce : nullptr);
   }

@@ -40,8 +40,7 @@ void PaintInOrder(const Canvas& canvas, std::span<const Triangle> triangles, con
 // first triangle (in this order) that gives it one; for batches that do not blend. Spans are
 // shaded four pixels at a time with fourAtOnce (where FourPixelShaderHandles the triangle), one
 // at a time without it.
-void PaintLastToFirst(const Canvas& canvas, std::span<const Triangle> triangles,
-                      std::span<const PixelBox> boxes, const Band& band,
+void PaintLastToFirst(const Canvas& canvas, std::span<const Triangle> triangles, const Band& band,
                       const QuadEncoder* fourAtOnce);
 
 // Shades the pixels x0 + k of the span for each bit k of lanes with the one-pixel shader, and

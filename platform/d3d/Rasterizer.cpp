@@ -6,8 +6,8 @@
 //     their places in batch order, keyed ones narrowed to where their texture's opaque texels
 //     reach, with their pixel boxes kept apart;
 //  3. the choice of painter and shader, from the table below;
-//  4. band binning (BandBinning.h): each triangle listed in the bands of rows its box reaches,
-//     pieces of the batch at once on the workers;
+//  4. band binning (BandBinning.h): each triangle listed, with its box, in the bands of rows its
+//     box reaches, pieces of the batch at once on the workers;
 //  5. painting (Painters.h): every band at once on the workers, each by the painter chosen, the
 //     bands with the longest lists taken first.
 #include "platform/d3d/Rasterizer.h"
@@ -152,8 +152,8 @@ std::span<Triangle> Rasterizer::Work::SetUpTriangles(std::span<const D3DTLVERTEX
     firstTriangle[i + 1] = firstTriangle[i] + strips[i].vertexCount - 2;
   const size_t triangleCount = firstTriangle.back();
   if (triangles.size() < triangleCount) triangles.resize(triangleCount);
-  // Kept apart from the triangles, so binning and passing over hidden triangles read a few bytes
-  // a triangle.
+  // Kept apart from the triangles, so binning reads a few bytes a triangle (and lists them beside
+  // the triangles of each band, for passing over hidden ones).
   boxes.resize(triangleCount);
   ParallelFor<size_t>(0, strips.size(), 256, [&](size_t i) {
     const StripToDraw& strip = strips[i];
@@ -189,7 +189,7 @@ void Rasterizer::Work::PaintReadingTarget(const Canvas& canvas,
     const int texture = triangles[i].states->texture;
     if (texture != kNoTexture && IsTarget(textures[texture], canvas.pixels))
       Decode(textures[texture], decoded[texture]);
-    PaintInOrder(canvas, triangles, Band{std::span(&i, 1), 0, height});
+    PaintInOrder(canvas, triangles, Band{std::span(&i, 1), std::span(&boxes[i], 1), 0, height});
   }
 }
 
@@ -213,7 +213,7 @@ void Rasterizer::Work::PaintBands(const Canvas& canvas, std::span<const Triangle
     if (way.painter == Painter::InOrderByBands)
       PaintInOrder(canvas, triangles, bands[band]);
     else
-      PaintLastToFirst(canvas, triangles, boxes, bands[band], fourAtOnce ? &*fourAtOnce : nullptr);
+      PaintLastToFirst(canvas, triangles, bands[band], fourAtOnce ? &*fourAtOnce : nullptr);
   });
 }
 

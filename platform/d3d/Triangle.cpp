@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 #include <numbers>
+#include <optional>
 #include <utility>
 
 #include "platform/d3d/ShadingRules.h"
@@ -162,11 +163,19 @@ bool CutsInto(const Slab& slab, int d, const CornerPositions& columns,
   return least < slab.low || greatest > slab.high;
 }
 
-// The slab as the rows are narrowed by it, for the position along its direction.
-OpaqueReach ReachOf(const Slab& slab, const TexelPosition& position) {
-  // A step too small to invert moves the position by nothing that counts along a row.
-  return {slab.low - position.atOrigin, slab.high - position.atOrigin, position.perRow,
-          std::fabs(position.perColumn) < 1e-200 ? 0 : 1 / position.perColumn};
+// The slab as the rows are narrowed by it, for the position along its direction; nothing where a
+// column moves the position by so little (or a row moves the slab's sides by so many columns)
+// that the crossings could be off by a pixel: the slab then narrows nothing, which is always
+// sound.
+std::optional<OpaqueReach> ReachOf(const Slab& slab, const TexelPosition& position) {
+  constexpr double kMostColumnsPerStep = 1 << 20, kMostColumnsPerRow = 1 << 24;
+  if (!(std::fabs(position.perColumn) * kMostColumnsPerStep >= 1)) return std::nullopt;
+  const double columnsPerStep = 1 / position.perColumn;
+  const double perRow = -position.perRow * columnsPerStep;
+  if (!(std::fabs(perRow) <= kMostColumnsPerRow)) return std::nullopt;
+  const double low = (slab.low - position.atOrigin) * columnsPerStep,
+               high = (slab.high - position.atOrigin) * columnsPerStep;
+  return OpaqueReach{{std::min(low, high), perRow}, {std::max(low, high), perRow}};
 }
 
 // Shrinks the triangle's box to the box round the pixels within the slabs across the columns and
@@ -220,7 +229,8 @@ bool NarrowToOpaqueTexels(Triangle& triangle) {
                       rows = PositionOnAxis(triangle, atOrigin, triangle.tv, texture.height);
   for (int d = 0; d < kOpaqueDirections; ++d)
     if (cuts[d])
-      triangle.reaches[triangle.reachCount++] = ReachOf(slabs[d], PositionAlong(d, columns, rows));
+      if (const std::optional<OpaqueReach> reach = ReachOf(slabs[d], PositionAlong(d, columns, rows)))
+        triangle.reaches[triangle.reachCount++] = *reach;
   if (cuts[0] || cuts[1]) ShrinkBoxToSlabs(columns, slabs[0], rows, slabs[1], triangle);
   return triangle.minX <= triangle.maxX && triangle.minY <= triangle.maxY;
 }
@@ -247,14 +257,14 @@ bool SetUp(const D3DTLVERTEX& a, const D3DTLVERTEX& b, const D3DTLVERTEX& c,
   triangle.stepBC = (pc.y - pb.y) * kSubPixels;
   triangle.stepCA = (pa.y - pc.y) * kSubPixels;
   triangle.stepAB = (pb.y - pa.y) * kSubPixels;
-  triangle.inverseRiseBC = InverseRise(pb, pc);
-  triangle.inverseRiseCA = InverseRise(pc, pa);
-  triangle.inverseRiseAB = InverseRise(pa, pb);
+  triangle.originX = triangle.minX;
+  triangle.originY = triangle.minY;
+  triangle.crossBC = CrossingOf(pb, pc, triangle.originX, triangle.originY);
+  triangle.crossCA = CrossingOf(pc, pa, triangle.originX, triangle.originY);
+  triangle.crossAB = CrossingOf(pa, pb, triangle.originX, triangle.originY);
   SetUpShading(*corners, states, texture, triangle);
   triangle.states = &states;
   triangle.sampler = sampler;
-  triangle.originX = triangle.minX;
-  triangle.originY = triangle.minY;
   triangle.reachCount = 0;
   return true;
 }

@@ -16,33 +16,39 @@ struct PixelBox {
   int32_t left = 0, top = 1, right = 0, bottom = 0;
 };
 
+// Where a line across the triangle meets row y, in columns from the triangle's origin pixel:
+// atOrigin on the origin's row, moving by perRow from one row to the next. Worked out once, so a
+// row is narrowed with a multiplication and an addition a line.
+struct RowCrossing {
+  double atOrigin, perRow;
+
+  double At(double rowsDown) const { return atOrigin + rowsDown * perRow; }
+};
+
 // Along one of the directions of kOpaqueDirection, the pixels whose texel footprint may reach a
-// texel the colour key leaves: the range of the texel position along it beyond which no pixel
-// gets a colour, less the position at the origin pixel; how the position moves from one row to
-// the next; and how many columns along a row move it by one.
+// texel the colour key leaves: in each row, those between where the two sides of that range meet
+// it.
 struct OpaqueReach {
-  double lowFromOrigin, highFromOrigin;
-  double perRow;
-  double columnsPerStep;  // 0 where a column moves it by next to nothing
+  RowCrossing first, last;  // first never right of last
 };
 
 // A triangle made ready to draw: corners snapped and put clockwise, and all that stays the same
 // across its pixels worked out once.
 //
-// What each row of it reads comes first, then what shading reads, so a triangle painted a few rows
-// at a time brings few cache lines along.
+// What each row of it reads comes first (with the sampler, which tells how it is shaded), then
+// what shading reads, so a triangle painted a few rows at a time brings few cache lines along.
 struct Triangle {
   FixedPoint a, b, c;
   bool ownsBC, ownsCA, ownsAB;
+  const TextureSampler* sampler;    // null: the vertex colour alone
   int64_t stepBC, stepCA, stepAB;   // what each edge function loses from one pixel to the next
-  double inverseRiseBC, inverseRiseCA, inverseRiseAB;  // 1 / (rise * kSubPixels), 0 when level
+  RowCrossing crossBC, crossCA, crossAB;  // where each edge crosses the rows, unless level
   int64_t minX, minY, maxX, maxY;   // the pixels it may cover, within its clip
-  int64_t originX, originY;         // the pixel the reaches are reckoned from
+  int64_t originX, originY;         // the pixel crossings are reckoned from
   int reachCount;                   // the reaches that bound its pixels, first in `reaches`
   OpaqueReach reaches[kOpaqueDirections];
   double inverseArea;
   const RasterStates* states;
-  const TextureSampler* sampler;    // null: the vertex colour alone
   bool affine, flatColor, linear;
   bool white;  // one colour at every corner, full white
   double tu[3], tv[3];
@@ -78,43 +84,42 @@ inline int64_t CeilingOf(double value) {
   return static_cast<double>(truncated) < value ? truncated + 1 : truncated;
 }
 
-// 1 / (rise * kSubPixels) of the edge from a to b, 0 for a level one.
-inline double InverseRise(const FixedPoint& a, const FixedPoint& b) {
+// Where the edge from a to b crosses the rows, from the origin pixel (originX, originY); nothing
+// for a level edge, which bounds rows, not columns.
+inline RowCrossing CrossingOf(const FixedPoint& a, const FixedPoint& b, int64_t originX,
+                              int64_t originY) {
   const int64_t rise = b.y - a.y;
-  return rise == 0 ? 0 : 1 / (static_cast<double>(rise) * kSubPixels);
-}
-
-// Cuts [start, end] down to the pixels of row y on the inner side of the edge from a to b, give
-// or take one: the exact test per pixel decides the rest, so rounding here cannot lose a pixel.
-inline void NarrowToRow(const FixedPoint& a, const FixedPoint& b, double inverseRise, int64_t y,
-                        int64_t& start, int64_t& end) {
-  const int64_t rise = b.y - a.y;
-  if (rise == 0) return;  // a level edge bounds rows, not columns
+  if (rise == 0) return {0, 0};
   // Edge(a, b, x, y) = reach - rise * x, for x in sub-pixels.
-  const double reach = static_cast<double>(b.x - a.x) * static_cast<double>(y * kSubPixels - a.y) +
-                       static_cast<double>(rise) * static_cast<double>(a.x);
-  const double limit = reach * inverseRise;
-  if (rise > 0)
-    end = std::min(end, FloorOf(std::min(limit, 1e12)) + 1);
-  else
-    start = std::max(start, CeilingOf(std::max(limit, -1e12)) - 1);
+  const double run = static_cast<double>(b.x - a.x);
+  const double reach = run * static_cast<double>(originY * kSubPixels - a.y) +
+                       static_cast<double>(rise) * static_cast<double>(a.x - originX * kSubPixels);
+  return {reach / (static_cast<double>(rise) * kSubPixels), run / static_cast<double>(rise)};
 }
 
-// Cuts [start, end] down to the pixels of row y within one of the triangle's reaches, give or
+// Cuts [start, end] down to the pixels of a row on the inner side of the edge from a to b, give
+// or take one: the exact test per pixel decides the rest, so rounding here cannot lose a pixel.
+// (The crossing comes from whole numbers of at most 58 bits by a few roundings, and from rows a
+// target holds: it is off by far less than the pixel to spare.) The row lies rowsDown below the
+// origin.
+inline void NarrowToEdge(const Triangle& triangle, const FixedPoint& a, const FixedPoint& b,
+                         const RowCrossing& crossing, double rowsDown, int64_t& start,
+                         int64_t& end) {
+  const int64_t rise = b.y - a.y;
+  if (rise == 0) return;
+  const double limit = crossing.At(rowsDown);
+  if (rise > 0)
+    end = std::min(end, triangle.originX + FloorOf(std::min(limit, 1e12)) + 1);
+  else
+    start = std::max(start, triangle.originX + CeilingOf(std::max(limit, -1e12)) - 1);
+}
+
+// Cuts [start, end] down to the pixels of a row within one of the triangle's reaches, give or
 // take one.
-inline void NarrowToReach(const Triangle& triangle, const OpaqueReach& reach, int64_t y,
+inline void NarrowToReach(const Triangle& triangle, const OpaqueReach& reach, double rowsDown,
                           int64_t& start, int64_t& end) {
-  const double down = reach.perRow * static_cast<double>(y - triangle.originY);
-  if (reach.columnsPerStep == 0) {
-    if (!(down >= reach.lowFromOrigin && down <= reach.highFromOrigin)) end = start - 1;
-    return;
-  }
-  const double toLow = (reach.lowFromOrigin - down) * reach.columnsPerStep,
-               toHigh = (reach.highFromOrigin - down) * reach.columnsPerStep;
-  const double first = std::clamp(std::min(toLow, toHigh), -1e12, 1e12),
-               last = std::clamp(std::max(toLow, toHigh), -1e12, 1e12);
-  start = std::max(start, triangle.originX + FloorOf(first) - 1);
-  end = std::min(end, triangle.originX + CeilingOf(last) + 1);
+  start = std::max(start, triangle.originX + FloorOf(std::max(reach.first.At(rowsDown), -1e12)) - 1);
+  end = std::min(end, triangle.originX + CeilingOf(std::min(reach.last.At(rowsDown), 1e12)) + 1);
 }
 
 // A range of row y holding every pixel the triangle covers there and may give a colour, give or
@@ -122,11 +127,12 @@ inline void NarrowToReach(const Triangle& triangle, const OpaqueReach& reach, in
 inline void NarrowedRow(const Triangle& triangle, int64_t y, int64_t& start, int64_t& end) {
   start = triangle.minX;
   end = triangle.maxX;
-  NarrowToRow(triangle.b, triangle.c, triangle.inverseRiseBC, y, start, end);
-  NarrowToRow(triangle.c, triangle.a, triangle.inverseRiseCA, y, start, end);
-  NarrowToRow(triangle.a, triangle.b, triangle.inverseRiseAB, y, start, end);
+  const double rowsDown = static_cast<double>(y - triangle.originY);
+  NarrowToEdge(triangle, triangle.b, triangle.c, triangle.crossBC, rowsDown, start, end);
+  NarrowToEdge(triangle, triangle.c, triangle.a, triangle.crossCA, rowsDown, start, end);
+  NarrowToEdge(triangle, triangle.a, triangle.b, triangle.crossAB, rowsDown, start, end);
   for (int i = 0; i < triangle.reachCount; ++i)
-    NarrowToReach(triangle, triangle.reaches[i], y, start, end);
+    NarrowToReach(triangle, triangle.reaches[i], rowsDown, start, end);
 }
 
 // Cuts a range from NarrowedRow down to exactly the pixels of it the triangle covers, as
