@@ -332,11 +332,16 @@ bool ExactAsDoubles(const Triangle& triangle, const Span& span) {
 // Writes the lanes `given` (a bit each) of raw as the pixels from x0 of the span's row.
 void StoreGroup(const Canvas& canvas, const Span& span, int64_t x0, __m128i raw, int given) {
   if (canvas.bytesPerPixel == 4) {
+    BYTE* pixels = span.pixels + x0 * 4;
+    if (given == 0xF) {  // the most common case, and a plain store is the cheapest
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels), raw);
+      return;
+    }
     // One store of the lanes given; the others, beyond the row's end included, are not touched.
     const __m128i laneBits = _mm_setr_epi32(1, 2, 4, 8);
     const __m128i store =
         _mm_cmpeq_epi32(_mm_and_si128(_mm_set1_epi32(given), laneBits), laneBits);
-    _mm_maskstore_epi32(reinterpret_cast<int*>(span.pixels + x0 * 4), store, raw);
+    _mm_maskstore_epi32(reinterpret_cast<int*>(pixels), store, raw);
     return;
   }
   alignas(16) uint32_t values[4];
@@ -414,6 +419,7 @@ bool PaintSpanFourAtOnce(const Canvas& canvas, const QuadEncoder& encoder,
       int given;
       if (shader.Shade(lanes[0], lanes[1], lanes[2], wanted, raw, given)) {
         given &= wanted;
+        if (!given) continue;  // in a crowded frame, most groups the key leaves alone
         StoreGroup(canvas, span, x0, raw, given);
         settled.SettleGroup(span.row, x0, given);
       } else {
