@@ -175,7 +175,7 @@ std::optional<OpaqueReach> ReachOf(const Slab& slab, const TexelPosition& positi
   if (!(std::fabs(perRow) <= kMostColumnsPerRow)) return std::nullopt;
   const double low = (slab.low - position.atOrigin) * columnsPerStep,
                high = (slab.high - position.atOrigin) * columnsPerStep;
-  return OpaqueReach{{std::min(low, high), perRow}, {std::max(low, high), perRow}};
+  return OpaqueReach{std::min(low, high), std::max(low, high), perRow};
 }
 
 // Shrinks the triangle's box to the box round the pixels within the slabs across the columns and

@@ -16,9 +16,9 @@ struct PixelBox {
   int32_t left = 0, top = 1, right = 0, bottom = 0;
 };
 
-// Where a line across the triangle meets row y, in columns from the triangle's origin pixel:
-// atOrigin on the origin's row, moving by perRow from one row to the next. Worked out once, so a
-// row is narrowed with a multiplication and an addition a line.
+// Where an edge meets row y, in columns from the triangle's origin pixel: atOrigin on the
+// origin's row, moving by perRow from one row to the next. Worked out once, so a row is narrowed
+// with a multiplication and an addition an edge.
 struct RowCrossing {
   double atOrigin, perRow;
 
@@ -27,9 +27,10 @@ struct RowCrossing {
 
 // Along one of the directions of kOpaqueDirection, the pixels whose texel footprint may reach a
 // texel the colour key leaves: in each row, those between where the two sides of that range meet
-// it.
+// it, reckoned as for an edge; the two sides run side by side.
 struct OpaqueReach {
-  RowCrossing first, last;  // first never right of last
+  double firstAtOrigin, lastAtOrigin;  // first never right of last
+  double perRow;
 };
 
 // A triangle made ready to draw: corners snapped and put clockwise, and all that stays the same
@@ -94,7 +95,8 @@ inline RowCrossing CrossingOf(const FixedPoint& a, const FixedPoint& b, int64_t 
   const double run = static_cast<double>(b.x - a.x);
   const double reach = run * static_cast<double>(originY * kSubPixels - a.y) +
                        static_cast<double>(rise) * static_cast<double>(a.x - originX * kSubPixels);
-  return {reach / (static_cast<double>(rise) * kSubPixels), run / static_cast<double>(rise)};
+  const double perRise = 1 / static_cast<double>(rise);
+  return {reach * perRise / kSubPixels, run * perRise};
 }
 
 // Cuts [start, end] down to the pixels of a row on the inner side of the edge from a to b, give
@@ -118,8 +120,9 @@ inline void NarrowToEdge(const Triangle& triangle, const FixedPoint& a, const Fi
 // take one.
 inline void NarrowToReach(const Triangle& triangle, const OpaqueReach& reach, double rowsDown,
                           int64_t& start, int64_t& end) {
-  start = std::max(start, triangle.originX + FloorOf(std::max(reach.first.At(rowsDown), -1e12)) - 1);
-  end = std::min(end, triangle.originX + CeilingOf(std::min(reach.last.At(rowsDown), 1e12)) + 1);
+  const double shift = rowsDown * reach.perRow;
+  start = std::max(start, triangle.originX + FloorOf(std::max(reach.firstAtOrigin + shift, -1e12)) - 1);
+  end = std::min(end, triangle.originX + CeilingOf(std::min(reach.lastAtOrigin + shift, 1e12)) + 1);
 }
 
 // A range of row y holding every pixel the triangle covers there and may give a colour, give or
