@@ -20,8 +20,7 @@ bool LooksAlike(const TextureSource& described, const TextureLook& look) {
          std::memcmp(described.palette.data(), look.palette->data(), sizeof described.palette) == 0;
 }
 
-LockedPixels Locked(const SurfaceMemory& memory) {
-  const PixelBlock pixels = memory.Pixels();
+LockedPixels Locked(const SurfaceMemory& memory, const PixelBlock& pixels) {
   return {pixels.bits, pixels.pitch, static_cast<DWORD>(pixels.width),
           static_cast<DWORD>(pixels.height), memory.Format()};
 }
@@ -66,14 +65,30 @@ void PrimitiveBatch::Add(SurfaceMemory* target, SurfaceMemory* texture, const Te
   vertices_.insert(vertices_.end(), corners, corners + count);
 }
 
+void PrimitiveBatch::LocateTextures() {
+  for (size_t i = 0; i < textures_.size(); ++i)
+    textures_[i].pixels = Locked(*textureMemories_[i], textureMemories_[i]->PixelsFor(*this));
+}
+
+void PrimitiveBatch::FinishRows(const SurfaceMemory& memory, int32_t top, int32_t bottom) {
+  if (&memory != target_) {
+    Finish();
+    return;
+  }
+  if (strips_.empty()) return;
+  LocateTextures();
+  rasterizer_.DrawRows(vertices_, strips_, textures_, Locked(*target_, target_->PixelsFor(*this)),
+                       shading_, top, bottom);
+}
+
 void PrimitiveBatch::Finish() {
   // Off every list first: reading the pixels below must not come back here.
   for (SurfaceMemory* memory : used_) memory->RemoveDeferredDrawing(this);
   used_.clear();
   if (!strips_.empty()) {
-    for (size_t i = 0; i < textures_.size(); ++i)
-      textures_[i].pixels = Locked(*textureMemories_[i]);
-    rasterizer_.DrawStrips(vertices_, strips_, textures_, Locked(*target_), shading_);
+    LocateTextures();
+    rasterizer_.DrawStrips(vertices_, strips_, textures_, Locked(*target_, target_->Pixels()),
+                           shading_);
   }
   target_ = nullptr;
   textureMemories_.clear();

@@ -1,8 +1,10 @@
 // The primitives a device has been given but not drawn yet. Drawing waits until something else
 // reads or changes the pixels of the target or of a texture the batch uses (a lock, a blit, a
 // device context, a flip, presenting, restoring or freeing the memory), until the device draws
-// into other memory, or until the device goes; the memories involved call Finish for that. The
-// pixels then come out exactly as if each primitive had been drawn when it was given.
+// into other memory, or until the device goes; the memories involved call Finish for that. A
+// device context drawing on the target asks for the rows it draws on alone (FinishRows): those
+// are drawn, the rest waits on. The pixels come out exactly as if each primitive had been drawn
+// when it was given.
 #pragma once
 
 #include <vector>
@@ -31,6 +33,8 @@ class PrimitiveBatch final : public DeferredDrawing {
            RasterStates states, const D3DTLVERTEX* corners, size_t count);
 
   void Finish() override;
+  // On the target, draws the rows asked for and keeps the rest back; on a texture, finishes.
+  void FinishRows(const SurfaceMemory& memory, int32_t top, int32_t bottom) override;
 
   // How many pixels of a row are shaded at once when the batch is drawn.
   void SetShadingWidth(ShadingWidth width) { shading_ = width; }
@@ -40,6 +44,8 @@ class PrimitiveBatch final : public DeferredDrawing {
   // batches sharing a memory only ever read it.
   void Use(SurfaceMemory* memory);
   int TextureIndex(SurfaceMemory* memory, const TextureLook& look);
+  // Where the textures' pixels are now, everybody else's drawing on them finished.
+  void LocateTextures();
 
   SurfaceMemory* target_ = nullptr;
   std::vector<SurfaceMemory*> used_;

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <deque>
 #include <iterator>
 #include <numeric>
 #include <optional>
@@ -106,36 +107,46 @@ BatchTraits Traits(std::span<const StripToDraw> strips, std::span<const TextureS
 
 }  // namespace
 
-// The working memory of a batch, and the stages that fill it.
+// The working memory of a batch, and the stages that fill it. A batch may be drawn a few rows at
+// a time, as whatever reads its target asks for them, and then the rest: what the stages made
+// for it stays until the batch is drawn throughout, and each stage goes on from where it was.
 struct Rasterizer::Work {
-  std::vector<DecodedTexture> decoded;  // never shrunk, so each keeps its memory too
-  std::vector<std::optional<TextureSampler>> samplers;  // per texture, key off then on
-  std::vector<size_t> firstTriangle;    // per strip, and the end
+  std::deque<DecodedTexture> decoded;   // never shrunk, so each keeps its memory too
+  std::deque<TextureSampler> samplers;  // per texture, key off then on; triangles point here
+  size_t texturesDecoded = 0;
+  std::vector<size_t> firstTriangle = {0};  // per strip set up, and the end
+  size_t stripsSetUp = 0;
+  const StripToDraw* stripsSetUpFrom = nullptr;  // where those strips' states were
   std::vector<Triangle> triangles;      // never shrunk: growing it again would clear it again
   std::vector<PixelBox> boxes;
   BandBins bands;
-  std::vector<size_t> bandsToPaint;     // the bands, in the order they are taken
+  std::vector<uint32_t> paintedThrough;  // per band: the triangles painted there, from the first
+  std::vector<size_t> bandsToPaint;      // the bands, in the order they are taken
 
   void DecodeTextures(std::span<const TextureSource> textures);
   std::span<Triangle> SetUpTriangles(std::span<const D3DTLVERTEX> vertices,
                                      std::span<const StripToDraw> strips,
                                      std::span<const TextureSource> textures,
                                      const LockedPixels& target);
+  void Draw(std::span<const D3DTLVERTEX> vertices, std::span<const StripToDraw> strips,
+            std::span<const TextureSource> textures, const LockedPixels& target,
+            ShadingWidth shading, int64_t top, int64_t bottom);
   void PaintReadingTarget(const Canvas& canvas, std::span<const Triangle> triangles,
                           std::span<const TextureSource> textures);
-  void PaintBands(const Canvas& canvas, std::span<const Triangle> triangles, const Way& way);
+  void PaintBands(const Canvas& canvas, std::span<const Triangle> triangles, const Way& way,
+                  size_t firstBand, size_t lastBand);
+  void Forget();
 };
 
 // Each texture is decoded once for the batch, all of them at once, and read with the key on or
 // off.
 void Rasterizer::Work::DecodeTextures(std::span<const TextureSource> textures) {
   if (decoded.size() < textures.size()) decoded.resize(textures.size());
-  ParallelFor<size_t>(0, textures.size(), 1, [&](size_t i) { Decode(textures[i], decoded[i]); });
-  samplers.clear();
-  samplers.resize(textures.size() * 2);
-  for (size_t i = 0; i < textures.size(); ++i) {
-    samplers[i * 2].emplace(decoded[i], false);
-    samplers[i * 2 + 1].emplace(decoded[i], true);
+  ParallelFor<size_t>(texturesDecoded, textures.size(), 1,
+                      [&](size_t i) { Decode(textures[i], decoded[i]); });
+  for (; texturesDecoded < textures.size(); ++texturesDecoded) {
+    samplers.emplace_back(decoded[texturesDecoded], false);
+    samplers.emplace_back(decoded[texturesDecoded], true);
   }
 }
 
@@ -147,21 +158,28 @@ std::span<Triangle> Rasterizer::Work::SetUpTriangles(std::span<const D3DTLVERTEX
                                                      std::span<const StripToDraw> strips,
                                                      std::span<const TextureSource> textures,
                                                      const LockedPixels& target) {
-  firstTriangle.assign(strips.size() + 1, 0);
-  for (size_t i = 0; i < strips.size(); ++i)
+  // The strips set up before keep their triangles; the states those point to may have moved with
+  // the strips given since.
+  if (stripsSetUpFrom != strips.data())
+    for (size_t i = 0; i < stripsSetUp; ++i)
+      for (size_t at = firstTriangle[i]; at < firstTriangle[i + 1]; ++at)
+        triangles[at].states = &strips[i].states;
+  stripsSetUpFrom = strips.data();
+  firstTriangle.resize(strips.size() + 1);
+  for (size_t i = stripsSetUp; i < strips.size(); ++i)
     firstTriangle[i + 1] = firstTriangle[i] + strips[i].vertexCount - 2;
   const size_t triangleCount = firstTriangle.back();
   if (triangles.size() < triangleCount) triangles.resize(triangleCount);
   // Kept apart from the triangles, so binning reads a few bytes a triangle (and lists them beside
   // the triangles of each band, for passing over hidden ones).
   boxes.resize(triangleCount);
-  ParallelFor<size_t>(0, strips.size(), 256, [&](size_t i) {
+  ParallelFor<size_t>(stripsSetUp, strips.size(), 256, [&](size_t i) {
     const StripToDraw& strip = strips[i];
     const RasterStates& states = strip.states;
     const TextureSource* texture =
         states.texture == kNoTexture ? nullptr : &textures[states.texture];
     const TextureSampler* sampler =
-        texture ? &*samplers[static_cast<size_t>(states.texture) * 2 + states.colorKey] : nullptr;
+        texture ? &samplers[static_cast<size_t>(states.texture) * 2 + states.colorKey] : nullptr;
     const bool fixedTexture = texture && !IsTarget(*texture, target);
     const D3DTLVERTEX* corners = &vertices[strip.firstVertex];
     for (size_t k = 0; k + 2 < strip.vertexCount; ++k) {
@@ -176,10 +194,12 @@ std::span<Triangle> Rasterizer::Work::SetUpTriangles(std::span<const D3DTLVERTEX
       boxes[at] = drawn ? triangles[at].Box() : PixelBox{};
     }
   });
+  stripsSetUp = strips.size();
   return std::span(triangles.data(), triangleCount);
 }
 
-// Way 1 of the chain.
+// Way 1 of the chain, for every row: a triangle is painted into the runs of bands where it has
+// not been painted yet.
 void Rasterizer::Work::PaintReadingTarget(const Canvas& canvas,
                                           std::span<const Triangle> triangles,
                                           std::span<const TextureSource> textures) {
@@ -189,32 +209,86 @@ void Rasterizer::Work::PaintReadingTarget(const Canvas& canvas,
     const int texture = triangles[i].states->texture;
     if (texture != kNoTexture && IsTarget(textures[texture], canvas.pixels))
       Decode(textures[texture], decoded[texture]);
-    PaintInOrder(canvas, triangles, Band{std::span(&i, 1), std::span(&boxes[i], 1), 0, height});
+    for (size_t band = 0; band < paintedThrough.size();) {
+      if (paintedThrough[band] > i) {
+        ++band;
+        continue;
+      }
+      const size_t first = band;
+      while (band < paintedThrough.size() && paintedThrough[band] <= i) ++band;
+      PaintInOrder(canvas, triangles,
+                   Band{std::span(&i, 1), std::span(&boxes[i], 1),
+                        static_cast<int64_t>(first) * kBandRows,
+                        std::min(height, static_cast<int64_t>(band) * kBandRows)});
+    }
   }
+  std::fill(paintedThrough.begin(), paintedThrough.end(), static_cast<uint32_t>(triangles.size()));
 }
 
-// Ways 2 and 3 of the chain.
+// Ways 2 and 3 of the chain, for bands [firstBand, lastBand]: each with the triangles not painted
+// there yet, which come last in its list.
 void Rasterizer::Work::PaintBands(const Canvas& canvas, std::span<const Triangle> triangles,
-                                  const Way& way) {
+                                  const Way& way, size_t firstBand, size_t lastBand) {
   std::optional<QuadEncoder> fourAtOnce;
   if (way.shader == Shader::FourPixels) fourAtOnce.emplace(canvas.codec);
+  auto unpainted = [&](size_t band) {
+    Band whole = bands[band];
+    const size_t painted = static_cast<size_t>(
+        std::lower_bound(whole.triangles.begin(), whole.triangles.end(), paintedThrough[band]) -
+        whole.triangles.begin());
+    return Band{whole.triangles.subspan(painted), whole.boxes.subspan(painted), whole.top,
+                whole.bottom};
+  };
   // A swarm piles its triangles into a few bands; one of those started last would keep every
   // other worker waiting, so the bands with the longest lists are taken first. Bands share no
   // pixel, so the order they are painted in changes none.
-  bandsToPaint.resize(bands.Count());
-  std::iota(bandsToPaint.begin(), bandsToPaint.end(), size_t{0});
+  bandsToPaint.resize(lastBand + 1 - firstBand);
+  std::iota(bandsToPaint.begin(), bandsToPaint.end(), firstBand);
   std::stable_sort(bandsToPaint.begin(), bandsToPaint.end(), [&](size_t a, size_t b) {
-    return bands[a].triangles.size() > bands[b].triangles.size();
+    return unpainted(a).triangles.size() > unpainted(b).triangles.size();
   });
   // Each call paints one band, the next not taken yet.
   std::atomic<size_t> taken = 0;
-  ParallelFor<size_t>(0, bands.Count(), 1, [&](size_t) {
+  ParallelFor<size_t>(0, bandsToPaint.size(), 1, [&](size_t) {
     const size_t band = bandsToPaint[taken.fetch_add(1, std::memory_order_relaxed)];
     if (way.painter == Painter::InOrderByBands)
-      PaintInOrder(canvas, triangles, bands[band]);
+      PaintInOrder(canvas, triangles, unpainted(band));
     else
-      PaintLastToFirst(canvas, triangles, bands[band], fourAtOnce ? &*fourAtOnce : nullptr);
+      PaintLastToFirst(canvas, triangles, unpainted(band), fourAtOnce ? &*fourAtOnce : nullptr);
   });
+  for (size_t band = firstBand; band <= lastBand; ++band)
+    paintedThrough[band] = static_cast<uint32_t>(triangles.size());
+}
+
+void Rasterizer::Work::Draw(std::span<const D3DTLVERTEX> vertices,
+                            std::span<const StripToDraw> strips,
+                            std::span<const TextureSource> textures, const LockedPixels& target,
+                            ShadingWidth shading, int64_t top, int64_t bottom) {
+  const int64_t height = static_cast<int64_t>(target.height);
+  top = std::max<int64_t>(top, 0);
+  bottom = std::min(bottom, height);
+  if (top >= bottom) return;
+  DecodeTextures(textures);
+  const std::span<const Triangle> triangles = SetUpTriangles(vertices, strips, textures, target);
+  paintedThrough.resize(static_cast<size_t>((height + kBandRows - 1) / kBandRows), 0);
+  const Canvas canvas{target, PixelCodec(target.format), BytesPerPixel(target.format)};
+  const Way& way = ChooseWay(Traits(strips, textures, target, shading));
+  if (way.painter == Painter::InOrderOnThisThread) {
+    PaintReadingTarget(canvas, triangles, textures);
+    return;
+  }
+  bands.Bin(boxes, height);
+  PaintBands(canvas, triangles, way, static_cast<size_t>(top / kBandRows),
+             static_cast<size_t>((bottom - 1) / kBandRows));
+}
+
+void Rasterizer::Work::Forget() {
+  samplers.clear();
+  texturesDecoded = 0;
+  firstTriangle.assign(1, 0);
+  stripsSetUp = 0;
+  stripsSetUpFrom = nullptr;
+  paintedThrough.clear();
 }
 
 Rasterizer::Rasterizer() : work_(std::make_unique<Work>()) {}
@@ -224,14 +298,13 @@ void Rasterizer::DrawStrips(std::span<const D3DTLVERTEX> vertices,
                             std::span<const StripToDraw> strips,
                             std::span<const TextureSource> textures, const LockedPixels& target,
                             ShadingWidth shading) {
-  work_->DecodeTextures(textures);
-  const std::span<const Triangle> triangles = work_->SetUpTriangles(vertices, strips, textures, target);
-  const Canvas canvas{target, PixelCodec(target.format), BytesPerPixel(target.format)};
-  const Way& way = ChooseWay(Traits(strips, textures, target, shading));
-  if (way.painter == Painter::InOrderOnThisThread) {
-    work_->PaintReadingTarget(canvas, triangles, textures);
-    return;
-  }
-  work_->bands.Bin(work_->boxes, static_cast<int64_t>(target.height));
-  work_->PaintBands(canvas, triangles, way);
+  work_->Draw(vertices, strips, textures, target, shading, 0, static_cast<int64_t>(target.height));
+  work_->Forget();
+}
+
+void Rasterizer::DrawRows(std::span<const D3DTLVERTEX> vertices,
+                          std::span<const StripToDraw> strips,
+                          std::span<const TextureSource> textures, const LockedPixels& target,
+                          ShadingWidth shading, int64_t top, int64_t bottom) {
+  work_->Draw(vertices, strips, textures, target, shading, top, bottom);
 }

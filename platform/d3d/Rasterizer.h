@@ -71,9 +71,18 @@ class Rasterizer {
   Rasterizer(const Rasterizer&) = delete;
   Rasterizer& operator=(const Rasterizer&) = delete;
 
+  // Draws the batch: every triangle into every row of the target where it has not been drawn yet.
+  // The next call starts a new batch.
   void DrawStrips(std::span<const D3DTLVERTEX> vertices, std::span<const StripToDraw> strips,
                   std::span<const TextureSource> textures, const LockedPixels& target,
                   ShadingWidth shading);
+  // Draws the batch so far into rows [top, bottom) of the target (whole bands of rows, and every
+  // row where the batch reads its own target), each triangle where it has not been drawn yet,
+  // and keeps the batch: the next call is given the same strips and textures, with any more
+  // after them, and the target as it was left here apart from the rows drawn.
+  void DrawRows(std::span<const D3DTLVERTEX> vertices, std::span<const StripToDraw> strips,
+                std::span<const TextureSource> textures, const LockedPixels& target,
+                ShadingWidth shading, int64_t top, int64_t bottom);
 
  private:
   struct Work;

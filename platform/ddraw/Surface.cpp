@@ -551,7 +551,8 @@ HRESULT Surface::GetDC(HDC* dc) {
   const DDPIXELFORMAT& format = memory_->Format();
   if (format.dwFlags & DDPF_ZBUFFER) return DDERR_CANTCREATEDC;
 
-  const PixelBlock pixels = memory_->Pixels();
+  // Drawing kept back on the memory is finished for the rows the context goes on to use.
+  const PixelBlock pixels = memory_->PixelsByRows();
   const DWORD masks[3] = {format.dwRBitMask, format.dwGBitMask, format.dwBBitMask};
   RGBQUAD colors[256];
   const bool indexed = IsPaletteIndexed(format);
@@ -566,6 +567,9 @@ HRESULT Surface::GetDC(HDC* dc) {
                                            bitCount, bitCount == 24 || indexed ? nullptr : masks,
                                            indexed && palette_ ? colors : nullptr);
   if (!made) return DDERR_CANTCREATEDC;
+  SetDCRowsInUse(made, [memory = memory_](int32_t top, int32_t bottom) {
+    memory->RowsInUse(top, bottom);
+  });
   dc_ = made;
   *dc = made;
   return DD_OK;

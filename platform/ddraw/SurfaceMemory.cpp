@@ -46,8 +46,27 @@ SurfaceMemory::~SurfaceMemory() {
 
 PixelBlock SurfaceMemory::Pixels() const {
   FinishDeferredDrawing();
+  return PixelsByRows();
+}
+
+PixelBlock SurfaceMemory::PixelsFor(const DeferredDrawing& drawing) const {
+  FinishDeferredDrawing(&drawing);
+  return PixelsByRows();
+}
+
+PixelBlock SurfaceMemory::PixelsByRows() const {
   return PixelBlock{bits_.get(), width_, height_, pitch_,
                     static_cast<int32_t>(BytesPerPixel(format_))};
+}
+
+void SurfaceMemory::RowsInUse(int32_t top, int32_t bottom) const {
+  // Finishing one drawing may finish others, or take them off the list: each still on it is
+  // asked once.
+  const std::vector<DeferredDrawing*> pending = deferredDrawing_;
+  for (DeferredDrawing* drawing : pending)
+    if (std::find(deferredDrawing_.begin(), deferredDrawing_.end(), drawing) !=
+        deferredDrawing_.end())
+      drawing->FinishRows(*this, top, bottom);
 }
 
 void SurfaceMemory::Restore() {

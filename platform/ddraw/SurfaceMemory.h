@@ -8,12 +8,17 @@
 
 #include "platform/ddraw/SurfacePixels.h"
 
+class SurfaceMemory;
+
 // Drawing kept back to be done later (the Direct3D device keeps a frame's primitives and draws
 // them together). It names itself to every memory it will read or write; whatever else reads or
 // changes those pixels has it finished first, so nobody can tell it was late.
 class DeferredDrawing {
  public:
   virtual void Finish() = 0;
+  // Finishes what it keeps back on rows [top, bottom) of the memory, at least: all of it, or, on
+  // a memory it only draws into, those rows alone, the rest kept back.
+  virtual void FinishRows(const SurfaceMemory& memory, int32_t top, int32_t bottom) = 0;
 
  protected:
   ~DeferredDrawing() = default;
@@ -30,8 +35,15 @@ class SurfaceMemory {
   SurfaceMemory& operator=(const SurfaceMemory&) = delete;
 
   // The pixels, with all drawing kept back on them finished. Every read and write of the pixels
-  // goes through here, which is what makes keeping drawing back safe.
+  // goes through here, or through RowsInUse, which is what makes keeping drawing back safe.
   PixelBlock Pixels() const;
+  // The pixels for a drawing kept back on them: everybody else's finished.
+  PixelBlock PixelsFor(const DeferredDrawing& drawing) const;
+  // The pixels with the drawing kept back on them kept back still, for one who calls RowsInUse
+  // before reading or writing any row.
+  PixelBlock PixelsByRows() const;
+  // Finishes the drawing kept back on rows [top, bottom), at least.
+  void RowsInUse(int32_t top, int32_t bottom) const;
   const DDPIXELFORMAT& Format() const { return format_; }
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 
 #include "platform/kernel/WinTypes.h"
 
@@ -164,6 +165,9 @@ HDC CreateCompatibleDC(HDC dc);
 // or a pitch too small for the width.
 HDC CreateMemoryDCForPixels(void* bits, int32_t width, int32_t height, int32_t pitchBytes,
                             int32_t bitCount, const DWORD* rgbMasks, const RGBQUAD* colorTable);
+// For such a context on memory its creator draws into late: rowsInUse(top, bottom) is called
+// before the context reads or writes any of rows [top, bottom), so that drawing can be done first.
+void SetDCRowsInUse(HDC dc, std::function<void(int32_t top, int32_t bottom)> rowsInUse);
 BOOL DeleteDC(HDC dc);
 int GetDeviceCaps(HDC dc, int index);
 

@@ -163,6 +163,10 @@ HDC CreateMemoryDCForPixels(void* bits, int32_t width, int32_t height, int32_t p
   return handle;
 }
 
+void SetDCRowsInUse(HDC handle, std::function<void(int32_t top, int32_t bottom)> rowsInUse) {
+  if (DCObject* dc = LookupDC(handle); dc && dc->wrapsPixels) dc->rowsInUse = std::move(rowsInUse);
+}
+
 BOOL DeleteDC(HDC handle) {
   DCObject* dc = LookupDC(handle);
   if (!dc) return FALSE;

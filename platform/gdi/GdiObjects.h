@@ -1,8 +1,10 @@
 // The objects behind GDI handles and the pixel views they draw through. Internal to platform/gdi.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "platform/gdi/Gdi.h"
@@ -105,12 +107,22 @@ struct DCObject : GdiObject {
   int64_t dashPhase = 0;  // pixels of the dash pattern gone through since the pen last moved
   bool wrapsPixels = false;  // pixels owned by the creator, never a selected bitmap
   PixelView pixels;
+  std::function<void(int32_t top, int32_t bottom)> rowsInUse;  // for wrapped pixels, or empty
   COLORREF textColor = 0;
   COLORREF backColor = 0xFFFFFF;
   int backMode = OPAQUE;
   int stretchMode = BLACKONWHITE;
 
-  const PixelView& Target() const { return wrapsPixels ? pixels : bitmap->view; }
+  // The pixels drawn on, rows [top, bottom) of them (all of them for Target()) ready to read
+  // and write.
+  const PixelView& TargetRows(int64_t top, int64_t bottom) const {
+    const PixelView& view = wrapsPixels ? pixels : bitmap->view;
+    top = std::max<int64_t>(top, 0);
+    bottom = std::min<int64_t>(bottom, view.height);
+    if (rowsInUse && top < bottom) rowsInUse(static_cast<int32_t>(top), static_cast<int32_t>(bottom));
+    return view;
+  }
+  const PixelView& Target() const { return TargetRows(0, INT64_MAX); }
   std::array<GdiObject*, 5> Selected() const { return {bitmap, palette, font, brush, pen}; }
 };
 

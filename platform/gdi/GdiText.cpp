@@ -201,8 +201,16 @@ BOOL TextOutA(HDC handle, int x, int y, const char* text, int length) {
   if (!dc || length < 0 || (length > 0 && !text)) return FALSE;
   const std::optional<TextCell> cell = CellOf(*dc->font);
   if (!cell) return FALSE;
-  const PixelView& view = dc->Target();
   const std::vector<char32_t> codes = CodePoints(text, length);
+  const int baseline = y + cell->ascent;
+  // The rows it may touch: the cell's, and those of glyphs reaching beyond it.
+  int64_t top = y, bottom = int64_t{y} + cell->height;
+  for (char32_t code : codes)
+    if (const std::optional<GlyphDrawing>& drawing = GlyphOf(*dc->font, code).drawing) {
+      top = std::min<int64_t>(top, int64_t{baseline} - drawing->top);
+      bottom = std::max<int64_t>(bottom, int64_t{baseline} - drawing->top + drawing->rows);
+    }
+  const PixelView& view = dc->TargetRows(top, bottom);
   if (dc->backMode == OPAQUE) {
     const int width = MeasuredWidth(*dc->font, codes);
     const uint32_t raw = view.ColorToRaw(dc->backColor);
@@ -210,7 +218,6 @@ BOOL TextOutA(HDC handle, int x, int y, const char* text, int length) {
       for (int col = std::max(x, 0); col < std::min(x + width, view.width); ++col)
         view.WriteRaw(col, row, raw);
   }
-  const int baseline = y + cell->ascent;
   int penX = x;
   for (char32_t code : codes) {
     const std::optional<GlyphDrawing>& drawing = GlyphOf(*dc->font, code).drawing;

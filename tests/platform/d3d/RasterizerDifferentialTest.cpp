@@ -348,13 +348,25 @@ class RasterizerDifferentialTest : public D3DFixture {
       const DWORD color = static_cast<DWORD>(random());
       OnBoth(
           [&](Side& side) { ASSERT_EQ(Fill(side.targets[current].Get(), color, &rect), DD_OK); });
-    } else if (which == 2) {  // GDI drawing onto the target
+    } else if (which == 2) {  // GDI drawing onto the target: a pixel, or a line of text, which
+                              // has only the rows it touches finished first
       const int x = static_cast<int>(Random(Width())), y = static_cast<int>(Random(Height()));
       const COLORREF color = static_cast<COLORREF>(random()) & 0xFFFFFF;
+      const bool text = Chance(0.5), opaque = Chance(0.3);
       OnBoth([&](Side& side) {
         HDC dc = nullptr;
         ASSERT_EQ(side.targets[current]->GetDC(&dc), DD_OK);
-        SetPixel(dc, x, y, color);
+        if (text) {
+          HFONT font = CreateFontA(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, "MS Sans Serif");
+          HGDIOBJ previous = SelectObject(dc, font);
+          SetTextColor(dc, color);
+          SetBkMode(dc, opaque ? OPAQUE : TRANSPARENT);
+          EXPECT_TRUE(TextOutA(dc, x - 8, y - 6, "Anzahl: 51337", 13));
+          SelectObject(dc, previous);
+          DeleteObject(font);
+        } else {
+          SetPixel(dc, x, y, color);
+        }
         ASSERT_EQ(side.targets[current]->ReleaseDC(dc), DD_OK);
       });
     } else if (which == 3) {  // new texels in a texture a primitive may already have used
