@@ -52,8 +52,11 @@ void BandBins::Bin(std::span<const PixelBox> boxes, int64_t height) {
       listed += std::exchange(pieceFill_[piece * bandCount + band], listed);
   }
   bandStart_[bandCount] = listed;
-  triangles_.resize(listed);
-  boxes_.resize(listed);
+  // Never shrunk: growing them again would fill them again, on this thread.
+  if (triangles_.size() < listed) {
+    triangles_.resize(listed);
+    boxes_.resize(listed);
+  }
   ParallelFor<size_t>(0, pieceCount, 1, [&](size_t piece) {
     size_t* fill = &pieceFill_[piece * bandCount];
     ForEachBandOfPiece(boxes, piece, [&](size_t i, size_t band) {

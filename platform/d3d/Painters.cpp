@@ -96,8 +96,12 @@ void PaintLanesOnePixelAtATime(const Canvas& canvas, const Triangle& triangle,
 // Triangles over settled pixels only are passed over without shading, and the band stops as soon
 // as every pixel in it is settled.
 void PaintLastToFirst(const Canvas& canvas, std::span<const Triangle> triangles, const Band& band,
-                      const QuadEncoder* fourAtOnce) {
-  SettledPixels settled(band.bottom - band.top, static_cast<int64_t>(canvas.pixels.width));
+                      const QuadEncoder* fourAtOnce, int64_t left, int64_t right) {
+  const int64_t width = static_cast<int64_t>(canvas.pixels.width);
+  SettledPixels settled(band.bottom - band.top, width);
+  // Columns left out count as settled: nothing paints them, and triangles over them alone are
+  // passed over.
+  if (left > 0 || right < width) settled.SettleAllBut(left, right);
   for (size_t k = band.triangles.size(); k-- > 0 && !settled.AllSettled();) {
     const PixelBox& box = band.boxes[k];
     int64_t firstRow = std::max<int64_t>(band.top, box.top),

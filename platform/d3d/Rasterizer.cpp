@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <deque>
 #include <iterator>
 #include <numeric>
@@ -58,6 +59,10 @@ namespace {
 //        beyond the farthest texel position: the group's pixels are shaded one at a time.
 //     The rest is shaded four pixels at a time (PaintSpanFourAtOnce).
 enum class Painter { InOrderOnThisThread, InOrderByBands, LastToFirstByBands };
+
+// Fewer bands than this are painted in pieces of columns, about this many to a band.
+constexpr size_t kFewBands = 16;
+constexpr int64_t kColumnPieces = 8;
 enum class Shader { OnePixel, FourPixels };
 
 // What the chain asks of a batch.
@@ -118,8 +123,10 @@ struct Rasterizer::Work {
   size_t stripsSetUp = 0;
   const StripToDraw* stripsSetUpFrom = nullptr;  // where those strips' states were
   std::vector<Triangle> triangles;      // never shrunk: growing it again would clear it again
-  std::vector<PixelBox> boxes;
+  std::vector<PixelBox> boxes;          // never shrunk either; the batch's come first
   BandBins bands;
+  static constexpr size_t kNoneBinned = SIZE_MAX;
+  size_t trianglesBinned = kNoneBinned;  // the triangles the bands list, the batch's first
   std::vector<uint32_t> paintedThrough;  // per band: the triangles painted there, from the first
   std::vector<size_t> bandsToPaint;      // the bands, in the order they are taken
 
@@ -172,7 +179,7 @@ std::span<Triangle> Rasterizer::Work::SetUpTriangles(std::span<const D3DTLVERTEX
   if (triangles.size() < triangleCount) triangles.resize(triangleCount);
   // Kept apart from the triangles, so binning reads a few bytes a triangle (and lists them beside
   // the triangles of each band, for passing over hidden ones).
-  boxes.resize(triangleCount);
+  if (boxes.size() < triangleCount) boxes.resize(triangleCount);
   ParallelFor<size_t>(stripsSetUp, strips.size(), 256, [&](size_t i) {
     const StripToDraw& strip = strips[i];
     const RasterStates& states = strip.states;
@@ -247,14 +254,26 @@ void Rasterizer::Work::PaintBands(const Canvas& canvas, std::span<const Triangle
   std::stable_sort(bandsToPaint.begin(), bandsToPaint.end(), [&](size_t a, size_t b) {
     return unpainted(a).triangles.size() > unpainted(b).triangles.size();
   });
-  // Each call paints one band, the next not taken yet.
+  // The few bands of a line of text are too few to keep the workers busy: painted from last to
+  // first, each is cut into columns (whole words of the settled mask), which share no pixel
+  // either.
+  const int64_t width = static_cast<int64_t>(canvas.pixels.width);
+  const int64_t columns =
+      way.painter == Painter::LastToFirstByBands && bandsToPaint.size() < kFewBands
+          ? std::max<int64_t>((width / kColumnPieces + 63) / 64 * 64, 64)
+          : width;
+  const size_t pieces = static_cast<size_t>((width + columns - 1) / columns);
+  // Each call paints one piece of a band, the next not taken yet.
   std::atomic<size_t> taken = 0;
-  ParallelFor<size_t>(0, bandsToPaint.size(), 1, [&](size_t) {
-    const size_t band = bandsToPaint[taken.fetch_add(1, std::memory_order_relaxed)];
+  ParallelFor<size_t>(0, bandsToPaint.size() * pieces, 1, [&](size_t) {
+    const size_t next = taken.fetch_add(1, std::memory_order_relaxed);
+    const size_t band = bandsToPaint[next / pieces];
+    const int64_t left = static_cast<int64_t>(next % pieces) * columns;
     if (way.painter == Painter::InOrderByBands)
       PaintInOrder(canvas, triangles, unpainted(band));
     else
-      PaintLastToFirst(canvas, triangles, unpainted(band), fourAtOnce ? &*fourAtOnce : nullptr);
+      PaintLastToFirst(canvas, triangles, unpainted(band), fourAtOnce ? &*fourAtOnce : nullptr,
+                       left, left + columns);
   });
   for (size_t band = firstBand; band <= lastBand; ++band)
     paintedThrough[band] = static_cast<uint32_t>(triangles.size());
@@ -277,7 +296,10 @@ void Rasterizer::Work::Draw(std::span<const D3DTLVERTEX> vertices,
     PaintReadingTarget(canvas, triangles, textures);
     return;
   }
-  bands.Bin(boxes, height);
+  if (trianglesBinned != triangles.size()) {
+    bands.Bin(std::span(boxes.data(), triangles.size()), height);
+    trianglesBinned = triangles.size();
+  }
   PaintBands(canvas, triangles, way, static_cast<size_t>(top / kBandRows),
              static_cast<size_t>((bottom - 1) / kBandRows));
 }
@@ -288,6 +310,7 @@ void Rasterizer::Work::Forget() {
   firstTriangle.assign(1, 0);
   stripsSetUp = 0;
   stripsSetUpFrom = nullptr;
+  trianglesBinned = kNoneBinned;
   paintedThrough.clear();
 }
 

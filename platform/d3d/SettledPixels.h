@@ -18,6 +18,20 @@ class SettledPixels {
         openPerRow_(static_cast<size_t>(rows), width),
         open_(rows * width) {}
 
+  // Settles every pixel outside columns [left, right) (multiples of 64, or the width), so that
+  // only those are painted.
+  void SettleAllBut(int64_t left, int64_t right) {
+    const int64_t rows = static_cast<int64_t>(openPerRow_.size());
+    const int64_t open = std::max<int64_t>(std::min(right, width_) - left, 0);
+    for (int64_t row = 0; row < rows; ++row) {
+      uint64_t* words = &bits_[static_cast<size_t>(row * wordsPerRow_)];
+      for (int64_t word = 0; word < wordsPerRow_; ++word)
+        if (word * 64 < left || word * 64 >= right) words[word] = ~uint64_t{0};
+      openPerRow_[row] = open;
+    }
+    open_ = rows * open;
+  }
+
   bool AllSettled() const { return open_ == 0; }
   bool RowSettled(int64_t row) const { return openPerRow_[row] == 0; }
 
