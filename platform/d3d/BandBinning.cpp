@@ -17,15 +17,16 @@ std::pair<size_t, size_t> BandsOf(const PixelBox& box) {
   return {static_cast<size_t>(box.top / kBandRows), static_cast<size_t>(box.bottom / kBandRows)};
 }
 
-// Calls visit(i, band) for every triangle i of the piece and every band its box reaches into, in
-// batch order.
+// Calls visit(i, band) for every triangle i of the piece and every band of [first, last] its box
+// reaches into, in batch order.
 template <class Visit>
-void ForEachBandOfPiece(std::span<const PixelBox> boxes, size_t piece, Visit visit) {
+void ForEachBandOfPiece(std::span<const PixelBox> boxes, size_t piece, size_t first, size_t last,
+                        Visit visit) {
   const size_t end = std::min(boxes.size(), (piece + 1) * kTrianglesPerPiece);
   for (size_t i = piece * kTrianglesPerPiece; i < end; ++i) {
     if (IsEmpty(boxes[i])) continue;
     const auto [from, to] = BandsOf(boxes[i]);
-    for (size_t band = from; band <= to; ++band) visit(i, band);
+    for (size_t band = std::max(from, first); band <= std::min(to, last); ++band) visit(i, band);
   }
 }
 
@@ -35,14 +36,15 @@ void ForEachBandOfPiece(std::span<const PixelBox> boxes, size_t piece, Visit vis
 // then fills its own stretch of every band's list. A band's list holds the first piece's
 // triangles, then the second's, and so on, each piece's in batch order: the whole batch in batch
 // order, as binning triangle after triangle on one thread lists it.
-void BandBins::Bin(std::span<const PixelBox> boxes, int64_t height) {
+void BandBins::Bin(std::span<const PixelBox> boxes, int64_t height, size_t first, size_t last) {
   height_ = height;
   const size_t bandCount = static_cast<size_t>((height + kBandRows - 1) / kBandRows);
   const size_t pieceCount = (boxes.size() + kTrianglesPerPiece - 1) / kTrianglesPerPiece;
   pieceFill_.assign(pieceCount * bandCount, 0);
   ParallelFor<size_t>(0, pieceCount, 1, [&](size_t piece) {
     size_t* counts = &pieceFill_[piece * bandCount];
-    ForEachBandOfPiece(boxes, piece, [counts](size_t, size_t band) { ++counts[band]; });
+    ForEachBandOfPiece(boxes, piece, first, last,
+                       [counts](size_t, size_t band) { ++counts[band]; });
   });
   bandStart_.assign(bandCount + 1, 0);
   size_t listed = 0;
@@ -59,7 +61,7 @@ void BandBins::Bin(std::span<const PixelBox> boxes, int64_t height) {
   }
   ParallelFor<size_t>(0, pieceCount, 1, [&](size_t piece) {
     size_t* fill = &pieceFill_[piece * bandCount];
-    ForEachBandOfPiece(boxes, piece, [&](size_t i, size_t band) {
+    ForEachBandOfPiece(boxes, piece, first, last, [&](size_t i, size_t band) {
       triangles_[fill[band]] = static_cast<uint32_t>(i);
       boxes_[fill[band]++] = boxes[i];
     });

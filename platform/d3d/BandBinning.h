@@ -26,8 +26,9 @@ struct Band {
 // The bands of one batch, keeping their memory from one batch to the next.
 class BandBins {
  public:
-  // Lists every triangle whose box is not empty in the bands of a target `height` rows high.
-  void Bin(std::span<const PixelBox> boxes, int64_t height);
+  // Lists every triangle whose box is not empty in bands [first, last] of a target `height` rows
+  // high; the other bands' lists are left empty.
+  void Bin(std::span<const PixelBox> boxes, int64_t height, size_t first, size_t last);
 
   size_t Count() const { return bandStart_.size() - 1; }
   Band operator[](size_t band) const;

@@ -125,8 +125,10 @@ struct Rasterizer::Work {
   std::vector<Triangle> triangles;      // never shrunk: growing it again would clear it again
   std::vector<PixelBox> boxes;          // never shrunk either; the batch's come first
   BandBins bands;
+  // The triangles the bands list (the batch's first), and the bands that list them.
   static constexpr size_t kNoneBinned = SIZE_MAX;
-  size_t trianglesBinned = kNoneBinned;  // the triangles the bands list, the batch's first
+  size_t trianglesBinned = kNoneBinned;
+  size_t firstBandBinned = 0, lastBandBinned = 0;
   std::vector<uint32_t> paintedThrough;  // per band: the triangles painted there, from the first
   std::vector<size_t> bandsToPaint;      // the bands, in the order they are taken
 
@@ -296,12 +298,16 @@ void Rasterizer::Work::Draw(std::span<const D3DTLVERTEX> vertices,
     PaintReadingTarget(canvas, triangles, textures);
     return;
   }
-  if (trianglesBinned != triangles.size()) {
-    bands.Bin(std::span(boxes.data(), triangles.size()), height);
+  const size_t firstBand = static_cast<size_t>(top / kBandRows),
+               lastBand = static_cast<size_t>((bottom - 1) / kBandRows);
+  if (trianglesBinned != triangles.size() || firstBand < firstBandBinned ||
+      lastBand > lastBandBinned) {
+    bands.Bin(std::span(boxes.data(), triangles.size()), height, firstBand, lastBand);
     trianglesBinned = triangles.size();
+    firstBandBinned = firstBand;
+    lastBandBinned = lastBand;
   }
-  PaintBands(canvas, triangles, way, static_cast<size_t>(top / kBandRows),
-             static_cast<size_t>((bottom - 1) / kBandRows));
+  PaintBands(canvas, triangles, way, firstBand, lastBand);
 }
 
 void Rasterizer::Work::Forget() {
