@@ -41,8 +41,7 @@ void PaintInOrder(const Canvas& canvas, std::span<const Triangle> triangles, con
 // shaded four pixels at a time with fourAtOnce (where FourPixelShaderHandles the triangle), one
 // at a time without it. Only columns [left, right) are drawn: multiples of 64, or the width.
 void PaintLastToFirst(const Canvas& canvas, std::span<const Triangle> triangles, const Band& band,
-                      const QuadEncoder* fourAtOnce, int64_t left = 0,
-                      int64_t right = INT64_MAX);
+                      const QuadEncoder* fourAtOnce, int64_t left, int64_t right);
 
 // Shades the pixels x0 + k of the span for each bit k of lanes with the one-pixel shader, and
 // writes and settles those that get a colour: where the four-pixel shader hands a group back.

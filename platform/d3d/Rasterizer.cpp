@@ -9,7 +9,9 @@
 //  4. band binning (BandBinning.h): each triangle listed, with its box, in the bands of rows its
 //     box reaches, pieces of the batch at once on the workers;
 //  5. painting (Painters.h): every band at once on the workers, each by the painter chosen, the
-//     bands with the longest lists taken first.
+//     bands with the longest lists taken first (a few bands, in pieces of columns).
+// A batch may also be drawn a few bands at a time (DrawRows), each stage going on from where it
+// was left.
 #include "platform/d3d/Rasterizer.h"
 
 #include <algorithm>
@@ -59,11 +61,12 @@ namespace {
 //        beyond the farthest texel position: the group's pixels are shaded one at a time.
 //     The rest is shaded four pixels at a time (PaintSpanFourAtOnce).
 enum class Painter { InOrderOnThisThread, InOrderByBands, LastToFirstByBands };
+enum class Shader { OnePixel, FourPixels };
 
-// Fewer bands than this are painted in pieces of columns, about this many to a band.
+// Fewer bands than this, painted from last to first, are painted in pieces of columns, about this
+// many to a band.
 constexpr size_t kFewBands = 16;
 constexpr int64_t kColumnPieces = 8;
-enum class Shader { OnePixel, FourPixels };
 
 // What the chain asks of a batch.
 struct BatchTraits {
