@@ -19,7 +19,6 @@
 #include <cstdint>
 #include <deque>
 #include <iterator>
-#include <numeric>
 #include <optional>
 #include <vector>
 
@@ -133,7 +132,7 @@ struct Rasterizer::Work {
   size_t trianglesBinned = kNoneBinned;
   size_t firstBandBinned = 0, lastBandBinned = 0;
   std::vector<uint32_t> paintedThrough;  // per band: the triangles painted there, from the first
-  std::vector<size_t> bandsToPaint;      // the bands, in the order they are taken
+  std::vector<Band> bandsToPaint;        // their unpainted triangles, in the order they are taken
 
   void DecodeTextures(std::span<const TextureSource> textures);
   std::span<Triangle> SetUpTriangles(std::span<const D3DTLVERTEX> vertices,
@@ -243,21 +242,20 @@ void Rasterizer::Work::PaintBands(const Canvas& canvas, std::span<const Triangle
                                   const Way& way, size_t firstBand, size_t lastBand) {
   std::optional<QuadEncoder> fourAtOnce;
   if (way.shader == Shader::FourPixels) fourAtOnce.emplace(canvas.codec);
-  auto unpainted = [&](size_t band) {
-    Band whole = bands[band];
-    const size_t painted = static_cast<size_t>(
-        std::lower_bound(whole.triangles.begin(), whole.triangles.end(), paintedThrough[band]) -
-        whole.triangles.begin());
-    return Band{whole.triangles.subspan(painted), whole.boxes.subspan(painted), whole.top,
-                whole.bottom};
-  };
   // A swarm piles its triangles into a few bands; one of those started last would keep every
   // other worker waiting, so the bands with the longest lists are taken first. Bands share no
   // pixel, so the order they are painted in changes none.
-  bandsToPaint.resize(lastBand + 1 - firstBand);
-  std::iota(bandsToPaint.begin(), bandsToPaint.end(), firstBand);
-  std::stable_sort(bandsToPaint.begin(), bandsToPaint.end(), [&](size_t a, size_t b) {
-    return unpainted(a).triangles.size() > unpainted(b).triangles.size();
+  bandsToPaint.clear();
+  for (size_t band = firstBand; band <= lastBand; ++band) {
+    const Band whole = bands[band];
+    const size_t painted = static_cast<size_t>(
+        std::lower_bound(whole.triangles.begin(), whole.triangles.end(), paintedThrough[band]) -
+        whole.triangles.begin());
+    bandsToPaint.push_back(Band{whole.triangles.subspan(painted), whole.boxes.subspan(painted),
+                                whole.top, whole.bottom});
+  }
+  std::stable_sort(bandsToPaint.begin(), bandsToPaint.end(), [](const Band& a, const Band& b) {
+    return a.triangles.size() > b.triangles.size();
   });
   // The few bands of a line of text are too few to keep the workers busy: painted from last to
   // first, each is cut into columns (whole words of the settled mask), which share no pixel
@@ -272,12 +270,12 @@ void Rasterizer::Work::PaintBands(const Canvas& canvas, std::span<const Triangle
   std::atomic<size_t> taken = 0;
   ParallelFor<size_t>(0, bandsToPaint.size() * pieces, 1, [&](size_t) {
     const size_t next = taken.fetch_add(1, std::memory_order_relaxed);
-    const size_t band = bandsToPaint[next / pieces];
+    const Band& band = bandsToPaint[next / pieces];
     const int64_t left = static_cast<int64_t>(next % pieces) * columns;
     if (way.painter == Painter::InOrderByBands)
-      PaintInOrder(canvas, triangles, unpainted(band));
+      PaintInOrder(canvas, triangles, band);
     else
-      PaintLastToFirst(canvas, triangles, unpainted(band), fourAtOnce ? &*fourAtOnce : nullptr,
+      PaintLastToFirst(canvas, triangles, band, fourAtOnce ? &*fourAtOnce : nullptr,
                        left, left + columns);
   });
   for (size_t band = firstBand; band <= lastBand; ++band)
