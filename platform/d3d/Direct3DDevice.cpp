@@ -257,8 +257,14 @@ HRESULT Direct3DDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD vertexFormat,
   }
 
   if (!settings_.rasterizing) return D3D_OK;
-  batch_.Add(target, texels, look, states, static_cast<const D3DTLVERTEX*>(vertices), vertexCount);
+  OpenBatch().Add(target, texels, look, states, static_cast<const D3DTLVERTEX*>(vertices),
+                  vertexCount);
   return D3D_OK;
+}
+
+PrimitiveBatch& Direct3DDevice::OpenBatch() {
+  if (batches_[openBatch_].Started()) openBatch_ = 1 - openBatch_;
+  return batches_[openBatch_];
 }
 
 void TestD3DSetWideShading(IDirect3DDevice7* device, bool on) {

@@ -55,10 +55,15 @@ class Direct3DDevice final : public CountedObject<IDirect3DDevice7> {
 
   // How many pixels of a row the device shades at once; the widest the processor allows at
   // first.
-  void SetShadingWidth(ShadingWidth width) { batch_.SetShadingWidth(width); }
+  void SetShadingWidth(ShadingWidth width) {
+    for (PrimitiveBatch& batch : batches_) batch.SetShadingWidth(width);
+  }
 
  private:
   void ViewWholeTarget();
+  // The batch that takes the next primitive. One started on the workers (its target was shown)
+  // is left to them, and the other takes over, so the next frame's primitives need not wait.
+  PrimitiveBatch& OpenBatch();
 
   // Asked on every call (refusals, rasterizing); held rather than looked up each time.
   Direct3DSettings& settings_;
@@ -70,6 +75,7 @@ class Direct3DDevice final : public CountedObject<IDirect3DDevice7> {
   std::array<std::array<DWORD, kD3DTextureStageStateCount>, kD3DTextureStageCount> stageStates_{};
   std::array<HeldSurface, kD3DTextureStageCount> textures_;
   bool inScene_ = false;
-  // Last, so it is drawn while the target it draws into is still held.
-  PrimitiveBatch batch_;
+  // Last, so they are drawn while the target they draw into is still held.
+  std::array<PrimitiveBatch, 2> batches_;
+  size_t openBatch_ = 0;
 };

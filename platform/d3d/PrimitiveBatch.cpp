@@ -29,10 +29,15 @@ LockedPixels Locked(const SurfaceMemory& memory, const PixelBlock& pixels) {
 
 PrimitiveBatch::~PrimitiveBatch() { Finish(); }
 
-void PrimitiveBatch::Use(SurfaceMemory* memory) {
+void PrimitiveBatch::Use(SurfaceMemory* memory, bool writes) {
+  // A batch writes its target alone, and its first primitive names the target before any
+  // texture, so a memory used already is used as it will be.
   if (std::find(used_.begin(), used_.end(), memory) != used_.end()) return;
-  memory->FinishDeferredDrawing(this);
-  memory->AddDeferredDrawing(this);
+  if (writes)
+    memory->FinishDeferredDrawing(this);
+  else
+    memory->FinishDeferredWriting(this);
+  memory->AddDeferredDrawing(this, writes);
   used_.push_back(memory);
 }
 
@@ -44,7 +49,7 @@ int PrimitiveBatch::TextureIndex(SurfaceMemory* memory, const TextureLook& look)
   if (lastTexture_ != kNoTexture && matches(lastTexture_)) return lastTexture_;
   for (int index = 0; index < static_cast<int>(textures_.size()); ++index)
     if (matches(index)) return lastTexture_ = index;
-  Use(memory);
+  Use(memory, false);
   textureMemories_.push_back(memory);
   TextureSource& described = textures_.emplace_back();
   described.hasColorKey = look.hasColorKey;
@@ -55,11 +60,11 @@ int PrimitiveBatch::TextureIndex(SurfaceMemory* memory, const TextureLook& look)
 
 void PrimitiveBatch::Add(SurfaceMemory* target, SurfaceMemory* texture, const TextureLook& look,
                          RasterStates states, const D3DTLVERTEX* corners, size_t count) {
-  if (target != target_) {
+  if (target != target_ || started_) {
     Finish();
     target_ = target;
   }
-  Use(target);
+  Use(target, true);
   states.texture = texture ? TextureIndex(texture, look) : kNoTexture;
   strips_.push_back(StripToDraw{vertices_.size(), count, states});
   vertices_.insert(vertices_.end(), corners, corners + count);
@@ -67,11 +72,11 @@ void PrimitiveBatch::Add(SurfaceMemory* target, SurfaceMemory* texture, const Te
 
 void PrimitiveBatch::LocateTextures() {
   for (size_t i = 0; i < textures_.size(); ++i)
-    textures_[i].pixels = Locked(*textureMemories_[i], textureMemories_[i]->PixelsFor(*this));
+    textures_[i].pixels = Locked(*textureMemories_[i], textureMemories_[i]->PixelsToRead(*this));
 }
 
 void PrimitiveBatch::FinishRows(const SurfaceMemory& memory, int32_t top, int32_t bottom) {
-  if (&memory != target_) {
+  if (&memory != target_ || started_) {
     Finish();
     return;
   }
@@ -81,11 +86,24 @@ void PrimitiveBatch::FinishRows(const SurfaceMemory& memory, int32_t top, int32_
                        shading_, top, bottom);
 }
 
+void PrimitiveBatch::Start() {
+  if (started_ || strips_.empty()) return;
+  LocateTextures();
+  const LockedPixels target = Locked(*target_, target_->PixelsFor(*this));
+  started_ = true;
+  drawing_.Start([this, target, shading = shading_] {
+    rasterizer_.DrawStrips(vertices_, strips_, textures_, target, shading);
+  });
+}
+
 void PrimitiveBatch::Finish() {
   // Off every list first: reading the pixels below must not come back here.
   for (SurfaceMemory* memory : used_) memory->RemoveDeferredDrawing(this);
   used_.clear();
-  if (!strips_.empty()) {
+  if (started_) {
+    started_ = false;
+    drawing_.Wait();
+  } else if (!strips_.empty()) {
     LocateTextures();
     rasterizer_.DrawStrips(vertices_, strips_, textures_, Locked(*target_, target_->Pixels()),
                            shading_);

@@ -4,8 +4,10 @@
 
 #include "platform/ddraw/DirectDrawObject.h"
 #include "platform/ddraw/DisplayDevice.h"
+#include "platform/ddraw/KeptBackCopy.h"
 #include "platform/ddraw/PaletteAndClipper.h"
 #include "platform/ddraw/PixelFormats.h"
+#include "platform/ddraw/Presenting.h"
 #include "platform/ddraw/SurfaceMemory.h"
 
 namespace {
@@ -98,13 +100,6 @@ HRESULT Resolve(Interface* given, Surface*& surface) {
 
 DWORD CapsExtra(const DDSCAPS&) { return 0; }
 DWORD CapsExtra(const DDSCAPS2& caps) { return caps.dwCaps2; }
-
-void Present(const SurfaceMemory& memory, const Palette* palette) {
-  ScreenPresentDrawn(memory.Width(), memory.Height(), [&](uint32_t* frame) {
-    ConvertToScreenPixels(memory.Pixels(), memory.Format(),
-                          palette ? palette->Entries() : nullptr, frame);
-  });
-}
 
 }  // namespace
 
@@ -274,7 +269,7 @@ HRESULT Surface::CheckUsable() const {
 }
 
 void Surface::PresentIfShown() const {
-  if (IsShown() && !memory_->IsLost()) Present(*memory_, palette_.Get());
+  if (IsShown() && !memory_->IsLost()) PresentMemory(*memory_, palette_.Get());
 }
 
 std::vector<Surface*> Surface::ChainOrSelf() {
@@ -315,7 +310,11 @@ HRESULT Surface::BlitFrom(RECT* destRect, Surface* source, RECT* sourceRect, DWO
       clipper_ ? clipper_->ClipRect(memory_->Width(), memory_->Height(), IsShown()) : Bounds();
 
   if (flags & DDBLT_COLORFILL) {
-    FillPixels(memory_->Pixels(), IntersectRects(dest, visible), fx->dwFillColor);
+    const RECT filled = IntersectRects(dest, visible);
+    if (filled.left == 0 && filled.top == 0 && filled.right == memory_->Width() &&
+        filled.bottom == memory_->Height())
+      LeaveMemoryToDrawingKeptBack();
+    FillPixels(memory_->Pixels(), filled, fx->dwFillColor);
     PresentIfShown();
     return DD_OK;
   }
@@ -342,9 +341,31 @@ HRESULT Surface::BlitFrom(RECT* destRect, Surface* source, RECT* sourceRect, DWO
     geometry.mirrorLeftRight = fx->dwDDFX & DDBLTFX_MIRRORLEFTRIGHT;
     geometry.mirrorUpDown = fx->dwDDFX & DDBLTFX_MIRRORUPDOWN;
   }
-  CopyPixels(memory_->Pixels(), source->memory_->Pixels(), geometry, key ? &*key : nullptr);
+  if (IsShown() && source->memory_ != memory_ && source->memory_->HasDeferredDrawing(nullptr)) {
+    // A frame blitted to the screen: its drawing goes on on other threads, and so does the
+    // program.
+    source->memory_->StartDeferredDrawing();
+    keptBackCopy_ = std::make_unique<KeptBackCopy>(*memory_, *source->memory_, geometry, key);
+  } else {
+    CopyPixels(memory_->Pixels(), source->memory_->Pixels(), geometry, key ? &*key : nullptr);
+  }
   PresentIfShown();
   return DD_OK;
+}
+
+void Surface::LeaveMemoryToDrawingKeptBack() {
+  // Only for memory of this surface's own, which nobody else can tell apart from other memory.
+  if (!memory_->HasDeferredDrawing(nullptr) || memory_.use_count() != 1 || IsShown() ||
+      chainFront_ || mipmapTop_)
+    return;
+  if (!spareMemory_) spareMemory_ = SurfaceMemory::CreateSpare(*memory_);
+  // The spare was left to drawing a frame ago, and that has long been finished as a rule. What it
+  // holds does not matter: the fill covers it.
+  if (spareMemory_->IsLost())
+    spareMemory_->Restore();
+  else
+    spareMemory_->FinishDeferredDrawing();
+  std::swap(memory_, spareMemory_);
 }
 
 HRESULT Surface::FastBlitFrom(DWORD x, DWORD y, Surface* source, RECT* sourceRect, DWORD flags) {

@@ -22,6 +22,7 @@
 
 class Clipper;
 class DirectDrawObject;
+class KeptBackCopy;
 class Palette;
 class SurfaceMemory;
 
@@ -114,6 +115,9 @@ class Surface final : public IDirectDrawSurface7,
   // DDERR_SURFACELOST or DDERR_SURFACEBUSY when the pixels cannot be used now.
   HRESULT CheckUsable() const;
   void PresentIfShown() const;
+  // Before a fill that covers every pixel: moves to the spare memory if drawing is kept back on
+  // the present one, and leaves that to it.
+  void LeaveMemoryToDrawingKeptBack();
   // The surfaces restored together with this one: its flipping or mipmap chain, or itself.
   std::vector<Surface*> ChainOrSelf();
   // Lets go of the other members of a chain this surface heads; one still held elsewhere lives
@@ -151,6 +155,13 @@ class Surface final : public IDirectDrawSurface7,
   ULONG references_ = 1;
   DirectDrawObject* owner_;
   std::shared_ptr<SurfaceMemory> memory_;
+  // Memory the surface changes places with when a fill is about to cover every pixel while drawing
+  // kept back still reads or writes them: that drawing keeps the old memory, and the fill need not
+  // wait for it.
+  std::shared_ptr<SurfaceMemory> spareMemory_;
+  // The last copy into this surface that was kept back (KeptBackCopy.h); after the memories, so
+  // it goes before them.
+  std::unique_ptr<KeptBackCopy> keptBackCopy_;
   DWORD caps_;
   DWORD caps2_;
   DDrawDisplayMode modeAtCreation_;

@@ -23,17 +23,23 @@ HRESULT SurfaceMemory::Create(int32_t width, int32_t height, const DDPIXELFORMAT
   const uint64_t bytes = static_cast<uint64_t>(pitch) * height;
   if (bytes > kMaxBytes) return DDERR_OUTOFMEMORY;
   if (videoMemory && !DisplayDevice::Get().ReserveVideoMemory(bytes)) return DDERR_OUTOFVIDEOMEMORY;
-  memory.reset(new SurfaceMemory(width, height, pitch, format, videoMemory));
+  memory.reset(new SurfaceMemory(width, height, pitch, format, videoMemory, videoMemory));
   return DD_OK;
 }
 
+std::shared_ptr<SurfaceMemory> SurfaceMemory::CreateSpare(const SurfaceMemory& like) {
+  return std::shared_ptr<SurfaceMemory>(new SurfaceMemory(
+      like.width_, like.height_, like.pitch_, like.format_, like.videoMemory_, false));
+}
+
 SurfaceMemory::SurfaceMemory(int32_t width, int32_t height, int32_t pitch,
-                             const DDPIXELFORMAT& format, bool videoMemory)
+                             const DDPIXELFORMAT& format, bool videoMemory, bool counted)
     : width_(width),
       height_(height),
       pitch_(pitch),
       format_(format),
       videoMemory_(videoMemory),
+      counted_(counted),
       bits_(new uint8_t[static_cast<size_t>(pitch) * height]()) {
   DisplayDevice::Get().AddMemory(this);
 }
@@ -41,7 +47,7 @@ SurfaceMemory::SurfaceMemory(int32_t width, int32_t height, int32_t pitch,
 SurfaceMemory::~SurfaceMemory() {
   FinishDeferredDrawing();
   DisplayDevice::Get().RemoveMemory(this);
-  if (videoMemory_) DisplayDevice::Get().ReturnVideoMemory(static_cast<uint64_t>(pitch_) * height_);
+  if (counted_) DisplayDevice::Get().ReturnVideoMemory(static_cast<uint64_t>(pitch_) * height_);
 }
 
 PixelBlock SurfaceMemory::Pixels() const {
@@ -54,19 +60,29 @@ PixelBlock SurfaceMemory::PixelsFor(const DeferredDrawing& drawing) const {
   return PixelsByRows();
 }
 
+PixelBlock SurfaceMemory::PixelsToRead(const DeferredDrawing& reader) const {
+  FinishDeferredWriting(&reader);
+  return PixelsByRows();
+}
+
 PixelBlock SurfaceMemory::PixelsByRows() const {
   return PixelBlock{bits_.get(), width_, height_, pitch_,
                     static_cast<int32_t>(BytesPerPixel(format_))};
 }
 
+template <typename Ask>
+void SurfaceMemory::AskEachDeferredDrawing(const Ask& ask) const {
+  // Asking one drawing may finish others, or take them off the list: each still on it is asked
+  // once.
+  const std::vector<Kept> pending = deferredDrawing_;
+  for (const Kept& kept : pending)
+    if (std::ranges::find(deferredDrawing_, kept.drawing, &Kept::drawing) != deferredDrawing_.end())
+      ask(*kept.drawing);
+}
+
 void SurfaceMemory::RowsInUse(int32_t top, int32_t bottom) const {
-  // Finishing one drawing may finish others, or take them off the list: each still on it is
-  // asked once.
-  const std::vector<DeferredDrawing*> pending = deferredDrawing_;
-  for (DeferredDrawing* drawing : pending)
-    if (std::find(deferredDrawing_.begin(), deferredDrawing_.end(), drawing) !=
-        deferredDrawing_.end())
-      drawing->FinishRows(*this, top, bottom);
+  AskEachDeferredDrawing(
+      [&](DeferredDrawing& drawing) { drawing.FinishRows(*this, top, bottom); });
 }
 
 void SurfaceMemory::Restore() {
@@ -75,23 +91,48 @@ void SurfaceMemory::Restore() {
   lost_ = false;
 }
 
-void SurfaceMemory::AddDeferredDrawing(DeferredDrawing* drawing) {
-  if (std::find(deferredDrawing_.begin(), deferredDrawing_.end(), drawing) ==
-      deferredDrawing_.end())
-    deferredDrawing_.push_back(drawing);
+void SurfaceMemory::AddDeferredDrawing(DeferredDrawing* drawing, bool writes) {
+  const auto named = std::ranges::find(deferredDrawing_, drawing, &Kept::drawing);
+  if (named == deferredDrawing_.end())
+    deferredDrawing_.push_back({drawing, writes});
+  else
+    named->writes |= writes;
 }
 
 void SurfaceMemory::RemoveDeferredDrawing(DeferredDrawing* drawing) {
-  std::erase(deferredDrawing_, drawing);
+  std::erase_if(deferredDrawing_, [drawing](const Kept& kept) { return kept.drawing == drawing; });
+}
+
+template <typename Test>
+void SurfaceMemory::FinishDeferredDrawingWhere(const Test& test) const {
+  // Finishing takes a drawing off this list (and may take others off), so look afresh each time.
+  for (;;) {
+    const auto pending = std::ranges::find_if(deferredDrawing_, test);
+    if (pending == deferredDrawing_.end()) return;
+    pending->drawing->Finish();
+  }
 }
 
 void SurfaceMemory::FinishDeferredDrawing(const DeferredDrawing* except) const {
-  // Finishing takes a drawing off this list (and may take others off), so look afresh each time.
-  for (;;) {
-    const auto pending =
-        std::find_if(deferredDrawing_.begin(), deferredDrawing_.end(),
-                     [except](const DeferredDrawing* drawing) { return drawing != except; });
-    if (pending == deferredDrawing_.end()) return;
-    (*pending)->Finish();
-  }
+  FinishDeferredDrawingWhere([except](const Kept& kept) { return kept.drawing != except; });
+}
+
+void SurfaceMemory::FinishDeferredWriting(const DeferredDrawing* except) const {
+  FinishDeferredDrawingWhere(
+      [except](const Kept& kept) { return kept.writes && kept.drawing != except; });
+}
+
+void SurfaceMemory::StartDeferredDrawing() const {
+  AskEachDeferredDrawing([](DeferredDrawing& drawing) { drawing.Start(); });
+}
+
+bool SurfaceMemory::HasDeferredDrawing(const DeferredDrawing* except) const {
+  return std::ranges::any_of(deferredDrawing_,
+                             [except](const Kept& kept) { return kept.drawing != except; });
+}
+
+bool SurfaceMemory::DeferredDrawingDrawn(const DeferredDrawing* except) const {
+  return std::ranges::all_of(deferredDrawing_, [except](const Kept& kept) {
+    return kept.drawing == except || kept.drawing->Drawn();
+  });
 }

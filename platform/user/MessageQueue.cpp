@@ -7,6 +7,7 @@
 #include "platform/kernel/Clock.h"
 #include "platform/user/Cursor.h"
 #include "platform/user/Keyboard.h"
+#include "platform/user/Screen.h"
 #include "platform/user/WindowSystem.h"
 
 namespace {
@@ -98,6 +99,8 @@ void PostQuitMessage(int32_t exitCode) {
 
 BOOL PeekMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags) {
   if (!message) return FALSE;
+  // A frame whose pixels were still being drawn is shown as soon as they are.
+  ScreenPresentIfReady();
   if (TakePosted(message, window, filterMin, filterMax, removeFlags)) return TRUE;
   if (TakeQuit(message, window, filterMin, filterMax, removeFlags)) return TRUE;
   if (eventSource) {

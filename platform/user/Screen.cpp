@@ -17,6 +17,7 @@ KeptFrame& Kept() {
 }
 
 ScreenSink* installedSink = nullptr;
+std::unique_ptr<FrameInDrawing> waitingFrame;
 
 constexpr int32_t kDefaultScreenWidth = 1920;
 constexpr int32_t kDefaultScreenHeight = 1200;
@@ -37,6 +38,7 @@ void ScreenPresent(const uint32_t* pixels, int32_t width, int32_t height, int32_
 
 void ScreenPresentDrawn(int32_t width, int32_t height,
                         const std::function<void(uint32_t* pixels)>& draw) {
+  ScreenPresentWaiting();
   if (width <= 0 || height <= 0) return;
   KeptFrame& kept = Kept();
   kept.pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
@@ -45,6 +47,22 @@ void ScreenPresentDrawn(int32_t width, int32_t height,
   kept.height = height;
   ++kept.count;
   if (installedSink) installedSink->Show(kept.pixels.data(), width, height);
+}
+
+void ScreenPresentWhenReady(std::unique_ptr<FrameInDrawing> frame) {
+  ScreenPresentWaiting();
+  waitingFrame = std::move(frame);
+}
+
+void ScreenPresentWaiting() {
+  if (!waitingFrame) return;
+  // Taken off first: it is presented through ScreenPresentDrawn.
+  const std::unique_ptr<FrameInDrawing> frame = std::move(waitingFrame);
+  frame->Present();
+}
+
+void ScreenPresentIfReady() {
+  if (waitingFrame && waitingFrame->Ready()) ScreenPresentWaiting();
 }
 
 void ScreenTimerTick() {
@@ -60,6 +78,7 @@ void ScreenSize(int32_t* width, int32_t* height) {
 }
 
 bool ScreenLastFrame(std::vector<uint32_t>& pixels, int32_t& width, int32_t& height) {
+  ScreenPresentWaiting();
   const KeptFrame& kept = Kept();
   if (kept.count == 0) return false;
   pixels = kept.pixels;
@@ -68,9 +87,13 @@ bool ScreenLastFrame(std::vector<uint32_t>& pixels, int32_t& width, int32_t& hei
   return true;
 }
 
-uint32_t ScreenFrameCount() { return Kept().count; }
+uint32_t ScreenFrameCount() {
+  ScreenPresentWaiting();
+  return Kept().count;
+}
 
 void ScreenReset() {
+  waitingFrame.reset();
   KeptFrame& kept = Kept();
   kept = KeptFrame{};
 }

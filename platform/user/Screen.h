@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 // pixels: width x height 32-bit pixels 0x00RRGGBB, rows pitchBytes apart.
@@ -14,6 +15,25 @@ void ScreenPresent(const uint32_t* pixels, int32_t width, int32_t height, int32_
 // Nothing is presented for a size that is not positive.
 void ScreenPresentDrawn(int32_t width, int32_t height,
                         const std::function<void(uint32_t* pixels)>& draw);
+
+// A frame handed over while its pixels are still being drawn on other threads.
+class FrameInDrawing {
+ public:
+  virtual ~FrameInDrawing() = default;
+  // Whether its pixels are drawn, without waiting for them.
+  virtual bool Ready() const = 0;
+  // Presents it (through ScreenPresentDrawn), waiting for its pixels first.
+  virtual void Present() = 0;
+};
+
+// Presents the frame once its pixels are drawn, in order: before any later frame, before the
+// kept frame or the count is read, and as soon as the program looks for messages after they are
+// drawn. A frame still waiting from before is presented first.
+void ScreenPresentWhenReady(std::unique_ptr<FrameInDrawing> frame);
+// Presents the frame waiting for its pixels, if there is one, waiting for them.
+void ScreenPresentWaiting();
+// Presents the frame waiting for its pixels if they are drawn already.
+void ScreenPresentIfReady();
 
 // The program's frame timer ticked, whether or not the tick goes on to present a frame. A host
 // that ends a run after a number of frames also counts the ticks that present none, so that a
@@ -29,7 +49,7 @@ bool ScreenLastFrame(std::vector<uint32_t>& pixels, int32_t& width, int32_t& hei
 // Frames presented since start-up (or since the last ScreenReset).
 uint32_t ScreenFrameCount();
 
-// Forgets the kept frame and the frame count.
+// Forgets the kept frame, the frame count and any frame waiting for its pixels.
 void ScreenReset();
 
 // What a host plugs in to show frames and report its screen size.
