@@ -16,16 +16,17 @@ cmake --build build/test -j "$jobs"
 ctest --test-dir build/test -j "$jobs" --output-on-failure
 
 # ThreadSanitizer, with no report set aside: the scripted games' short run on three threads (the
-# parallel passes, the gathered swarm among them), and under both compilers the check that a pass
-# whose body races is reported.
+# parallel passes, the gathered swarm among them), frames drawn beside the program that blits them
+# to the screen, and under both compilers the check that a pass whose body races is reported.
 tsan=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVALIS_TSAN=ON -DORVALIS_BENCH=OFF)
 cmake -S . -B build/tsan "${tsan[@]}"
 cmake -S . -B build/tsan-clang "${tsan[@]}" -DCMAKE_CXX_COMPILER=clang++
 cmake --build build/tsan -j "$jobs" \
-  --target tests_game_determinism_100 tests_game_determinism_1000 parallel_for_race
+  --target tests_game_determinism_100 tests_game_determinism_1000 tests_platform_d3d \
+  parallel_for_race
 cmake --build build/tsan-clang -j "$jobs" --target parallel_for_race
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan -j "$jobs" --output-on-failure \
-  -R '^ParallelFor\.|/ThreeThreads'
+  -R '^ParallelFor\.|/ThreeThreads|^PresentingBesideTest\.'
 TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan-clang --output-on-failure -R '^ParallelFor\.'
 
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
