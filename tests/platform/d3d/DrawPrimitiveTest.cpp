@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/d3d/D3DTestSupport.h"
+#include "platform/gdi/Gdi.h"
 
 namespace {
 
@@ -383,4 +384,26 @@ TEST_F(DrawPrimitiveTest, DrawingKeptBackIsDoneBeforeItsTextureGoesOrItsTargetIs
   TestDDrawLoseAllSurfaces();
   ASSERT_EQ(target->Restore(), DD_OK);
   EXPECT_EQ(PixelAt(1, 1), 0u);
+}
+
+TEST_F(DrawPrimitiveTest, QuadsAtTheEdgeOfTheRowsATextLineFinishesAreDrawn) {
+  // Two thin quads, at the first rows of the lower band of eight rows and at the last of the
+  // upper, with nothing on them; then a line of text finishes the rows of its cell, which reach
+  // into the lower band alone, and leaves no pixel of its own.
+  ASSERT_EQ(device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE), D3D_OK);
+  auto lower = Quad(2, 8, 6, 10, 0, 0, 1, 1, 0x00C00000);
+  auto upper = Quad(8, 6, 12, 8, 0, 0, 1, 1, 0x0000C000);
+  ASSERT_EQ(DrawStrip(device.Get(), lower), D3D_OK);
+  ASSERT_EQ(DrawStrip(device.Get(), upper), D3D_OK);
+  HDC dc = nullptr;
+  ASSERT_EQ(target->GetDC(&dc), DD_OK);
+  SetBkMode(dc, TRANSPARENT);
+  EXPECT_TRUE(TextOutA(dc, 0, 9, " ", 1));
+  ASSERT_EQ(target->ReleaseDC(dc), DD_OK);
+  for (int x = 2; x < 6; ++x) {
+    EXPECT_EQ(PixelAt(x, 8), 0xC00000u) << x;
+    EXPECT_EQ(PixelAt(x, 9), 0xC00000u) << x;
+  }
+  for (int x = 8; x < 12; ++x) EXPECT_EQ(PixelAt(x, 7), 0x00C000u) << x;
+  EXPECT_EQ(PixelAt(1, 8), kBackground);
 }
