@@ -22,7 +22,6 @@ class KeptBackCopy final : public DeferredDrawing {
   KeptBackCopy& operator=(const KeptBackCopy&) = delete;
 
   void Finish() override;
-  void FinishRows(const SurfaceMemory&, int32_t, int32_t) override { Finish(); }
   // Drawn once the source's drawing is: the copy itself is made on the thread that finishes it.
   bool Drawn() const override { return source_.DeferredDrawingDrawn(this); }
 

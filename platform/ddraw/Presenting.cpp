@@ -35,7 +35,6 @@ class FrameDrawnLater final : public FrameInDrawing, public DeferredDrawing {
     memory_.RemoveDeferredDrawing(this);
     ScreenPresentWaiting();  // this frame, which goes with it
   }
-  void FinishRows(const SurfaceMemory&, int32_t, int32_t) override { Finish(); }
 
  private:
   SurfaceMemory& memory_;
@@ -49,7 +48,7 @@ void PresentMemory(SurfaceMemory& memory, const Palette* palette) {
   // The frame before goes first, and off this memory if it was on it, so this frame is the only
   // one kept back there.
   ScreenPresentWaiting();
-  if (memory.HasDeferredDrawing(nullptr))
+  if (memory.HasDeferredDrawing())
     ScreenPresentWhenReady(std::make_unique<FrameDrawnLater>(memory, palette));
   else
     PresentNow(memory, palette ? palette->Entries() : nullptr);

@@ -341,7 +341,7 @@ HRESULT Surface::BlitFrom(RECT* destRect, Surface* source, RECT* sourceRect, DWO
     geometry.mirrorLeftRight = fx->dwDDFX & DDBLTFX_MIRRORLEFTRIGHT;
     geometry.mirrorUpDown = fx->dwDDFX & DDBLTFX_MIRRORUPDOWN;
   }
-  if (IsShown() && source->memory_ != memory_ && source->memory_->HasDeferredDrawing(nullptr)) {
+  if (IsShown() && source->memory_ != memory_ && source->memory_->HasDeferredDrawing()) {
     // A frame blitted to the screen: its drawing goes on on other threads, and so does the
     // program.
     source->memory_->StartDeferredDrawing();
@@ -355,7 +355,7 @@ HRESULT Surface::BlitFrom(RECT* destRect, Surface* source, RECT* sourceRect, DWO
 
 void Surface::LeaveMemoryToDrawingKeptBack() {
   // Only for memory of this surface's own, which nobody else can tell apart from other memory.
-  if (!memory_->HasDeferredDrawing(nullptr) || memory_.use_count() != 1 || IsShown() ||
+  if (!memory_->HasDeferredDrawing() || memory_.use_count() != 1 || IsShown() ||
       chainFront_ || mipmapTop_)
     return;
   if (!spareMemory_) spareMemory_ = SurfaceMemory::CreateSpare(*memory_);

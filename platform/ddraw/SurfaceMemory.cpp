@@ -126,11 +126,6 @@ void SurfaceMemory::StartDeferredDrawing() const {
   AskEachDeferredDrawing([](DeferredDrawing& drawing) { drawing.Start(); });
 }
 
-bool SurfaceMemory::HasDeferredDrawing(const DeferredDrawing* except) const {
-  return std::ranges::any_of(deferredDrawing_,
-                             [except](const Kept& kept) { return kept.drawing != except; });
-}
-
 bool SurfaceMemory::DeferredDrawingDrawn(const DeferredDrawing* except) const {
   return std::ranges::all_of(deferredDrawing_, [except](const Kept& kept) {
     return kept.drawing == except || kept.drawing->Drawn();

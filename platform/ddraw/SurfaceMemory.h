@@ -19,7 +19,7 @@ class DeferredDrawing {
   virtual void Finish() = 0;
   // Finishes what it keeps back on rows [top, bottom) of the memory, at least: all of it, or, on
   // a memory it only draws into, those rows alone, the rest kept back.
-  virtual void FinishRows(const SurfaceMemory& memory, int32_t top, int32_t bottom) = 0;
+  virtual void FinishRows(const SurfaceMemory&, int32_t, int32_t) { Finish(); }
   // Starts drawing what it keeps back on other threads, if it can, while this one goes on;
   // Finish then waits for that drawing to end.
   virtual void Start() {}
@@ -79,9 +79,10 @@ class SurfaceMemory {
   void FinishDeferredWriting(const DeferredDrawing* except) const;
   // Starts the drawing kept back on these pixels on other threads, where it can be.
   void StartDeferredDrawing() const;
-  // Whether drawing is kept back on these pixels, all but the given one, and whether all of that
-  // has been drawn on other threads already (without waiting).
-  bool HasDeferredDrawing(const DeferredDrawing* except) const;
+  // Whether drawing is kept back on these pixels.
+  bool HasDeferredDrawing() const { return !deferredDrawing_.empty(); }
+  // Whether the drawing kept back on these pixels, all but the given one, has been drawn on
+  // other threads already (without waiting).
   bool DeferredDrawingDrawn(const DeferredDrawing* except) const;
 
  private:
