@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <numbers>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -21,6 +22,39 @@ Extended Aim(Real dx, Real dy) {
   if (dy < 0) return std::atan(static_cast<Extended>(dx) / dy) * 180 / Pi;
   if (dy > 0) return std::atan(static_cast<Extended>(dx) / dy) * 180 / Pi + 180;
   return dx < 0 ? 90 : -90;
+}
+
+// Why this is Round(Aim(dx, dy) + offset): the bearing below lies within 1e-12 degrees of Aim's
+// (the quotient, the arctangent, whose slope is at most one, and the scaling each err by about a
+// unit in the last place of a double, and bearings lie below 360). Where it is farther than
+// kMargin from the nearest half degree, so is Aim's, on the same side, and so is Aim's plus a
+// whole offset: the 80-bit sum is off by less than 1e-16. Rounding then gives the whole degree
+// nearest the double plus the offset. A bearing that is not a number is never within the margin.
+namespace {
+
+constexpr double kMargin = 1e-9;
+
+// Aim's bearing in doubles.
+double ApproximateAim(Real dx, Real dy) {
+  constexpr double degreesPerRadian = 180 / std::numbers::pi;
+  if (dy < 0) return std::atan(dx / dy) * degreesPerRadian;
+  if (dy > 0) return std::atan(dx / dy) * degreesPerRadian + 180;
+  return dx < 0 ? 90 : -90;
+}
+
+}  // namespace
+
+TRoundedAim::TRoundedAim(Real dx, Real dy) {
+  const double approximate = ApproximateAim(dx, dy);
+  const double nearest = std::nearbyint(approximate);
+  if (std::abs(approximate - nearest) < 0.5 - kMargin)
+    FNearest = static_cast<Int64>(nearest);
+  else
+    FExact = Aim(dx, dy);
+}
+
+Int64 TRoundedAim::Plus(Integer offset) const {
+  return FExact ? Round(*FExact + offset) : FNearest + offset;
 }
 
 namespace {
@@ -80,21 +114,21 @@ std::optional<TEnemyShot> SteerAndMove(Integer index) {
 
   // On top of the player the bearing means nothing: no steering and no fire then.
   if (dx != 0 || dy != 0) {
-    const Extended aim = Aim(dx, dy);
+    const TRoundedAim aim(dx, dy);
     // Angles are never wrapped: crossing the bearing's seam makes the enemy turn the long way.
-    if (enemy.Angle < Round(aim - 5)) {
+    if (enemy.Angle < aim.Plus(-5)) {
       enemy.Turning = 1;
       enemy.TurnRate += enemy.TurnAccel;
       if (enemy.TurnRate > enemy.MaxTurn) enemy.TurnRate = enemy.MaxTurn;
     }
-    if (enemy.Angle > Round(aim + 5)) {
+    if (enemy.Angle > aim.Plus(5)) {
       enemy.Turning = 1;
       enemy.TurnRate -= enemy.TurnAccel;
       if (enemy.TurnRate < enemy.MinTurn) enemy.TurnRate = enemy.MinTurn;
     }
     // The cheap tests first: most enemies are far away or cooling down.
     if (enemy.FireCooldown == 0 && -800 < dx && dx < 800 && -800 < dy && dy < 800 &&
-        Round(aim - 2) < enemy.Angle && enemy.Angle < Round(aim + 2)) {
+        aim.Plus(-2) < enemy.Angle && enemy.Angle < aim.Plus(2)) {
       enemy.FireCooldown = 60;
       fired = ShotFiredBy(enemy, index);
     }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <numbers>
 #include <random>
 #include <vector>
 
@@ -151,6 +152,31 @@ TEST(Aim, BearingBackToThePlayerFromMinusNinetyToTwoSeventy) {
   EXPECT_NEAR(static_cast<double>(Aim(100, 100)), 225, 1e-12);
   EXPECT_NEAR(static_cast<double>(Aim(100, 1e-9)), 270, 1e-6) << "just short of 270";
   EXPECT_LT(Aim(100, 1e-9), 270);
+}
+
+TEST(Aim, RoundedAimIsTheRoundedBearingEvenAHairFromHalfADegree) {
+  std::vector<std::pair<Real, Real>> offsets = {
+      {0, 0}, {100, 0}, {-100, 0}, {0, -1}, {0, 1}, {1e-300, 1e300}, {1e300, -1e-300},
+      {INFINITY, 1}, {INFINITY, INFINITY}, {NAN, 1}, {1, NAN}, {-5e-324, -1}};
+  std::mt19937_64 random(17);
+  std::uniform_real_distribution<Real> across(-20000, 20000);
+  for (int i = 0; i < 20000; ++i) offsets.emplace_back(across(random), across(random));
+  // Offsets whose bearing lies within a few 1e-12 of a half degree, on either side: walked a
+  // unit in the last place at a time across where it is exactly half a degree.
+  for (Real halfDegree = -89.5; halfDegree < 270; halfDegree += 7) {
+    const Real dy = halfDegree < 90 ? -1000 : 1000;
+    const Real dx = dy * std::tan(static_cast<Real>(halfDegree * std::numbers::pi / 180));
+    Real nudged = dx;
+    for (int step = 0; step < 300; ++step) nudged = std::nextafter(nudged, -INFINITY);
+    for (int step = 0; step < 600; ++step, nudged = std::nextafter(nudged, INFINITY))
+      offsets.emplace_back(nudged, dy);
+  }
+  for (const auto& [dx, dy] : offsets) {
+    const TRoundedAim aim(dx, dy);
+    for (const Integer offset : {-5, -2, 2, 5})
+      ASSERT_EQ(aim.Plus(offset), Round(Aim(dx, dy) + offset))
+          << "dx " << dx << ", dy " << dy << ", offset " << offset;
+  }
 }
 
 TEST_F(EnemiesTest, SteeringTurnsTowardsTheBearingOrLetsTheTurnDecayInsideTheDeadBand) {
