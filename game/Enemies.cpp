@@ -29,7 +29,8 @@ Extended Aim(Real dx, Real dy) {
 // unit in the last place of a double, and bearings lie below 360). Where it is farther than
 // kMargin from the nearest half degree, so is Aim's, on the same side, and so is Aim's plus a
 // whole offset: the 80-bit sum is off by less than 1e-16. Rounding then gives the whole degree
-// nearest the double plus the offset. A bearing that is not a number is never within the margin.
+// nearest the double plus the offset. A bearing that is not a number fails the test and takes the
+// 80-bit way.
 namespace {
 
 constexpr double kMargin = 1e-9;
