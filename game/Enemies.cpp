@@ -18,35 +18,31 @@
 #include "platform/kernel/ParallelFor.h"
 #include "runtime/Random.h"
 
-Extended Aim(Real dx, Real dy) {
-  if (dy < 0) return std::atan(static_cast<Extended>(dx) / dy) * 180 / Pi;
-  if (dy > 0) return std::atan(static_cast<Extended>(dx) / dy) * 180 / Pi + 180;
-  return dx < 0 ? 90 : -90;
-}
-
-// Why this is Round(Aim(dx, dy) + offset): the bearing below lies within 1e-12 degrees of Aim's
-// (the quotient, the arctangent, whose slope is at most one, and the scaling each err by about a
-// unit in the last place of a double, and bearings lie below 360). Where it is farther than
-// kMargin from the nearest half degree, so is Aim's, on the same side, and so is Aim's plus a
-// whole offset: the 80-bit sum is off by less than 1e-16. Rounding then gives the whole degree
-// nearest the double plus the offset. A bearing that is not a number fails the test and takes the
-// 80-bit way.
 namespace {
 
-constexpr double kMargin = 1e-9;
-
-// Aim's bearing in doubles.
-double ApproximateAim(Real dx, Real dy) {
-  constexpr double degreesPerRadian = 180 / std::numbers::pi;
-  if (dy < 0) return std::atan(dx / dy) * degreesPerRadian;
-  if (dy > 0) return std::atan(dx / dy) * degreesPerRadian + 180;
+// Aim's bearing, worked out in Float with pi as given.
+template <typename Float>
+Float Bearing(Real dx, Real dy, Float pi) {
+  if (dy < 0) return std::atan(static_cast<Float>(dx) / dy) * 180 / pi;
+  if (dy > 0) return std::atan(static_cast<Float>(dx) / dy) * 180 / pi + 180;
   return dx < 0 ? 90 : -90;
 }
+
+// Why TRoundedAim gives Round(Aim(dx, dy) + offset): the bearing in doubles lies within 1e-12
+// degrees of Aim's (the quotient, the arctangent, whose slope is at most one, and the scaling
+// each err by about a unit in the last place of a double, and bearings lie below 360). Where it
+// is farther than kMargin from the nearest half degree, so is Aim's, on the same side, and so is
+// Aim's plus a whole offset: the 80-bit sum is off by less than 1e-16. Rounding then gives the
+// whole degree nearest the double plus the offset. A bearing that is not a number fails the test
+// and takes the 80-bit way.
+constexpr double kMargin = 1e-9;
 
 }  // namespace
 
+Extended Aim(Real dx, Real dy) { return Bearing(dx, dy, Pi); }
+
 TRoundedAim::TRoundedAim(Real dx, Real dy) {
-  const double approximate = ApproximateAim(dx, dy);
+  const double approximate = Bearing(dx, dy, std::numbers::pi);
   const double nearest = std::nearbyint(approximate);
   if (std::abs(approximate - nearest) < 0.5 - kMargin)
     FNearest = static_cast<Int64>(nearest);

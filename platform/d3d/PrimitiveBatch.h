@@ -5,8 +5,8 @@
 // A device context drawing on the target asks for the rows it draws on alone (FinishRows): those
 // are drawn, the rest waits on. Presenting the target, or blitting it to the screen, starts the
 // drawing on the workers (Start) and comes back for it when the pixels are shown; the device
-// gives its next primitives to another batch meanwhile. The pixels come out exactly as if each primitive had been drawn when it was
-// given.
+// gives its next primitives to another batch meanwhile. The pixels come out exactly as if each
+// primitive had been drawn when it was given.
 #pragma once
 
 #include <vector>
